@@ -1,0 +1,32 @@
+#include "platform_banner.h"
+
+#include "output_pane.h"
+#include "report_stream.h"
+#include "wow64.h"
+
+bool VersionLookedUp = false;
+RtlGetVersionFn RtlGetVersionEntry = NULL;
+OSVERSIONINFOEXW VersionRecord;
+
+void WritePlatformBanner() {
+    SetWindowTextW(OutputPane, L"");
+    if (!VersionLookedUp) {
+        VersionLookedUp = true;
+        RtlGetVersionEntry = reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void (*)()>(
+            GetProcAddress(GetModuleHandleA("ntdll"), "RtlGetVersion")));
+        ZeroMemory(&VersionRecord, sizeof VersionRecord);
+        VersionRecord.dwOSVersionInfoSize = sizeof VersionRecord;
+        // Without RtlGetVersion the record stays zero and the banner reads 0.0.0.
+        if (RtlGetVersionEntry != NULL) {
+            RtlGetVersionEntry(&VersionRecord);
+        }
+    }
+    const bool wow64 = SelfIsWow64();
+    ReportStream stream;
+    stream << L"Running on " << VersionRecord.dwMajorVersion << L"." << VersionRecord.dwMinorVersion
+           << L"." << VersionRecord.dwBuildNumber;
+    if (wow64) {
+        stream << L" (WoW64)";
+    }
+    AppendToOutputPane(stream.str());
+}

@@ -1,0 +1,7 @@
+#include "report_stream.h"
+
+std::wostream& crlf(std::wostream& stream) {
+    stream.put(stream.widen('\r'));
+    stream.put(stream.widen('\n'));
+    return stream;
+}

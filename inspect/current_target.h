@@ -1,0 +1,13 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// The last identified target: its process id (0 = none) and its image path.
+struct TargetRecord {
+    DWORD processId;
+    std::wstring imagePath;
+};
+
+extern TargetRecord CurrentTarget;

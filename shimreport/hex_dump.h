@@ -1,0 +1,6 @@
+#pragma once
+
+#include "../app/report_stream.h"
+
+// Writes the bytes as lines of 16: offset, hex pairs, printable characters.
+void HexDump(ReportStream& stream, const unsigned char* bytes, int count);
