@@ -18,3 +18,8 @@ ExternalProject_Add(native
     INSTALL_COMMAND ""
     BUILD_BYPRODUCTS ${SDBC} ${SDBDUMP}
     USES_TERMINAL_BUILD ON)
+
+# Registers a program of the native sub-build as one CTest test of this build.
+function(quillet_add_native_test name program)
+    add_test(NAME ${name} COMMAND ${QUILLET_NATIVE_DIR}/${program} ${ARGN})
+endfunction()
