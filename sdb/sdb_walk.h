@@ -1,0 +1,35 @@
+// Walking a whole database in file order, checking every item on the way.
+#pragma once
+
+#include "sdb_reader.h"
+
+#include <functional>
+
+namespace sdb {
+
+// Lists nest at most this deep (real files nest about five levels).
+const unsigned MAX_DEPTH = 32;
+
+// Why a walk stopped early.
+enum class WalkProblem {
+    None,
+    ItemPastFile,       // an item's header or data runs past the end of the file
+    ItemPastParent,     // an item's header or data runs past the end of its list
+    TooDeep,            // lists nested deeper than MAX_DEPTH
+    BadStringRef,       // a STRINGREF outside the string table or to a malformed entry
+    UnterminatedString, // a STRING without its NUL
+};
+// A short English description of a WalkProblem.
+const char* walk_problem_text(WalkProblem problem);
+
+struct WalkResult {
+    WalkProblem problem = WalkProblem::None;
+    TAGID where = 0; // offset of the item (or of the bytes) where the walk stopped
+};
+
+// Visits every item from the root down, parents before children, with its depth (top-level
+// items have depth 0). Stops at the first malformed item without visiting it.
+WalkResult walk_database(const Database& db,
+                         const std::function<void(TAGID tagid, unsigned depth)>& visit);
+
+} // namespace sdb
