@@ -1,0 +1,63 @@
+#include "apphelp_api.h"
+
+#include "system_library.h"
+
+ApphelpApiTable ApphelpApi = ApphelpApiTable();
+ApphelpLoaderFn LoadApphelpLibrary = LoadApphelpFromSystemDirectory;
+ApphelpLookupFn LookUpApphelpEntry = GetProcAddress;
+
+HMODULE LoadApphelpFromSystemDirectory() {
+    return LoadSystemLibrary(L"apphelp.dll");
+}
+
+namespace {
+
+template <typename Entry> void LookUp(Entry& entry, const char* name) {
+    // The detour through the generic function pointer type keeps the cast free of warnings.
+    entry = reinterpret_cast<Entry>(
+        reinterpret_cast<void (*)()>(LookUpApphelpEntry(ApphelpApi.module, name)));
+}
+
+} // namespace
+
+#define QUILLET_LOOK_UP(name) LookUp(ApphelpApi.name, #name)
+
+void EnsureApphelpLoaded() {
+    if (ApphelpApi.module != NULL) {
+        return;
+    }
+    ApphelpApi = ApphelpApiTable();
+    ApphelpApi.module = LoadApphelpLibrary();
+    if (ApphelpApi.module == NULL) {
+        return;
+    }
+    QUILLET_LOOK_UP(SdbOpenDatabase);
+    QUILLET_LOOK_UP(SdbCloseDatabase);
+    QUILLET_LOOK_UP(SdbTagToString);
+    QUILLET_LOOK_UP(SdbGetTagFromTagID);
+    QUILLET_LOOK_UP(SdbFindFirstTag);
+    QUILLET_LOOK_UP(SdbFindNextTag);
+    QUILLET_LOOK_UP(SdbGetFirstChild);
+    QUILLET_LOOK_UP(SdbGetNextChild);
+    QUILLET_LOOK_UP(SdbOpenApphelpResourceFile);
+    QUILLET_LOOK_UP(SdbGetStringTagPtr);
+    QUILLET_LOOK_UP(SdbReadWORDTag);
+    QUILLET_LOOK_UP(SdbReadDWORDTag);
+    QUILLET_LOOK_UP(SdbReadQWORDTag);
+    QUILLET_LOOK_UP(SdbGetAppPatchDir);
+    QUILLET_LOOK_UP(SdbUnpackAppCompatData);
+    QUILLET_LOOK_UP(SdbGetDatabaseVersion);
+    QUILLET_LOOK_UP(SdbGetTagDataSize);
+    QUILLET_LOOK_UP(SdbGetBinaryTagData);
+    QUILLET_LOOK_UP(SdbGUIDToString);
+    QUILLET_LOOK_UP(SdbGetFileAttributes);
+    QUILLET_LOOK_UP(SdbFreeFileAttributes);
+    QUILLET_LOOK_UP(SdbGetMatchingExe);
+    QUILLET_LOOK_UP(SdbFindFirstTagRef);
+    QUILLET_LOOK_UP(SdbFindNextTagRef);
+    QUILLET_LOOK_UP(SdbInitDatabaseEx);
+    QUILLET_LOOK_UP(SdbReleaseDatabase);
+    QUILLET_LOOK_UP(SdbTagRefToTagID);
+    QUILLET_LOOK_UP(SdbFormatAttribute);
+    QUILLET_LOOK_UP(SdbGetPermLayerKeys);
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <windows.h>
+
+#include "shim_types.h"
+
+// The apphelp.dll entries, in the order they are looked up. Entries the tool never calls keep
+// the untyped FARPROC; each is null when the library lacks it.
+struct ApphelpApiTable {
+    HMODULE module; // null until a load has succeeded
+    FARPROC SdbOpenDatabase;
+    SdbCloseDatabaseFn SdbCloseDatabase;
+    FARPROC SdbTagToString;
+    FARPROC SdbGetTagFromTagID;
+    SdbFindFirstTagFn SdbFindFirstTag;
+    SdbFindNextTagFn SdbFindNextTag;
+    FARPROC SdbGetFirstChild;
+    FARPROC SdbGetNextChild;
+    FARPROC SdbOpenApphelpResourceFile;
+    SdbGetStringTagPtrFn SdbGetStringTagPtr;
+    FARPROC SdbReadWORDTag;
+    FARPROC SdbReadDWORDTag;
+    FARPROC SdbReadQWORDTag;
+    FARPROC SdbGetAppPatchDir;
+    SdbUnpackAppCompatDataFn SdbUnpackAppCompatData;
+    FARPROC SdbGetDatabaseVersion;
+    FARPROC SdbGetTagDataSize;
+    FARPROC SdbGetBinaryTagData;
+    SdbGUIDToStringFn SdbGUIDToString;
+    FARPROC SdbGetFileAttributes;
+    FARPROC SdbFreeFileAttributes;
+    SdbGetMatchingExeFn SdbGetMatchingExe;
+    FARPROC SdbFindFirstTagRef;
+    FARPROC SdbFindNextTagRef;
+    SdbInitDatabaseExFn SdbInitDatabaseEx;
+    SdbReleaseDatabaseFn SdbReleaseDatabase;
+    SdbTagRefToTagIDFn SdbTagRefToTagID;
+    FARPROC SdbFormatAttribute;
+    SdbGetPermLayerKeysFn SdbGetPermLayerKeys;
+};
+
+// Filled at the first use; lives until the process ends. The library is never unloaded.
+extern ApphelpApiTable ApphelpApi;
+
+typedef HMODULE (*ApphelpLoaderFn)();
+typedef FARPROC(WINAPI* ApphelpLookupFn)(HMODULE module, LPCSTR name);
+
+// How the library is loaded and its entries found; replaceable so that tests never load the
+// real library.
+extern ApphelpLoaderFn LoadApphelpLibrary;
+extern ApphelpLookupFn LookUpApphelpEntry;
+
+// Loads apphelp.dll from the system directory only, so that a planted copy beside the tool is
+// never used.
+HMODULE LoadApphelpFromSystemDirectory();
+
+// Loads the library and looks up every entry, unless a load has already succeeded. A failed
+// load leaves the module null, so the next call tries again.
+void EnsureApphelpLoaded();

@@ -1,0 +1,148 @@
+#include "print_query_result.h"
+
+#include <ios>
+
+#include "apphelp_api.h"
+#include "database_handle_holder.h"
+#include "database_lines.h"
+#include "missing_entry.h"
+#include "print_result_flags.h"
+
+namespace {
+
+const TAG TagName = 0x6001;
+const TAG TagLayer = 0x700B;
+const TAG TagShimRef = 0x7009;
+
+// What both layouts have in common, pointing into the record where it lies.
+struct RecordView {
+    const TAGREF* exeTagRefs;
+    const DWORD* exeFlags; // null in the layout without executable flags
+    DWORD exeCount;
+    const TAGREF* layerTagRefs;
+    DWORD layerCount;
+    DWORD layerFlags;
+    DWORD resultFlags;
+    TAGREF apphelpTagRef;
+    DWORD customDbMap;
+    const GUID (*databaseIds)[16];
+};
+
+template <typename Record, size_t ExeSlots, size_t LayerSlots>
+RecordView ViewOf(const Record& record, const TAGREF (&exeTagRefs)[ExeSlots],
+                  const TAGREF (&layerTagRefs)[LayerSlots]) {
+    RecordView view;
+    view.exeTagRefs = exeTagRefs;
+    view.exeFlags = NULL;
+    view.exeCount = record.exeCount < ExeSlots ? record.exeCount : DWORD(ExeSlots);
+    view.layerTagRefs = layerTagRefs;
+    view.layerCount = record.layerCount < LayerSlots ? record.layerCount : DWORD(LayerSlots);
+    view.layerFlags = record.layerFlags;
+    view.resultFlags = record.resultFlags;
+    view.apphelpTagRef = record.apphelpTagRef;
+    view.customDbMap = record.customDbMap;
+    view.databaseIds = &record.databaseIds;
+    return view;
+}
+
+bool LookupEntriesAvailable(ReportStream& stream) {
+    // Every missing entry gets its line, so all four are asked.
+    bool available = EntryAvailable(stream, ApphelpApi.SdbTagRefToTagID, L"SdbTagRefToTagID");
+    available = EntryAvailable(stream, ApphelpApi.SdbFindFirstTag, L"SdbFindFirstTag") && available;
+    available = EntryAvailable(stream, ApphelpApi.SdbFindNextTag, L"SdbFindNextTag") && available;
+    return EntryAvailable(stream, ApphelpApi.SdbGetStringTagPtr, L"SdbGetStringTagPtr") &&
+           available;
+}
+
+void WriteName(ReportStream& stream, PDB database, TAGID parent) {
+    TAGID nameTag = ApphelpApi.SdbFindFirstTag(database, parent, TagName);
+    const wchar_t* name = ApphelpApi.SdbGetStringTagPtr(database, nameTag);
+    stream << (name != NULL ? name : L"<null>");
+}
+
+// Writes "(0x", the reference, ") " and the entry's name, or the failure in their place.
+// When resolved, the holder borrows the entry's database and tagId is the entry within it.
+bool WriteEntryHeading(const ContextHandleHolder& context, TAGREF tagRef,
+                       DatabaseHandleHolder& database, TAGID& tagId, ReportStream& stream) {
+    PDB resolved = NULL;
+    tagId = 0;
+    if (!ApphelpApi.SdbTagRefToTagID(context.Handle(), tagRef, &resolved, &tagId)) {
+        stream << L"TagRefToTagID failed";
+        return false;
+    }
+    database.Take(resolved, true);
+    stream << L"(0x" << std::hex << tagRef << L") ";
+    WriteName(stream, database.Handle(), tagId);
+    return true;
+}
+
+void WriteNestedEntries(ReportStream& stream, PDB database, TAGID parent, TAG tag) {
+    for (TAGID child = ApphelpApi.SdbFindFirstTag(database, parent, tag); child != 0;
+         child = ApphelpApi.SdbFindNextTag(database, parent, child)) {
+        stream << crlf << L"  - ";
+        WriteName(stream, database, child);
+    }
+}
+
+void WriteExeEntry(const ContextHandleHolder& context, const RecordView& record, DWORD index,
+                   ReportStream& stream) {
+    DatabaseHandleHolder database;
+    TAGID tagId = 0;
+    stream << L"EXE: ";
+    if (WriteEntryHeading(context, record.exeTagRefs[index], database, tagId, stream)) {
+        WriteNestedEntries(stream, database.Handle(), tagId, TagLayer);
+        WriteNestedEntries(stream, database.Handle(), tagId, TagShimRef);
+    }
+    if (record.exeFlags != NULL && record.exeFlags[index] != 0) {
+        stream << L", with flags: ";
+        PrintResultFlags(stream, record.exeFlags[index]);
+    }
+    stream << crlf;
+}
+
+void WriteLayerEntry(const ContextHandleHolder& context, TAGREF tagRef, ReportStream& stream) {
+    DatabaseHandleHolder database;
+    TAGID tagId = 0;
+    stream << L"LAYER: ";
+    WriteEntryHeading(context, tagRef, database, tagId, stream);
+    stream << crlf;
+}
+
+void PrintRecord(const ContextHandleHolder& context, const RecordView& record,
+                 ReportStream& stream) {
+    if (record.exeCount + record.layerCount != 0 && LookupEntriesAvailable(stream)) {
+        for (DWORD i = 0; i < record.exeCount; ++i) {
+            WriteExeEntry(context, record, i, stream);
+        }
+        for (DWORD i = 0; i < record.layerCount; ++i) {
+            WriteLayerEntry(context, record.layerTagRefs[i], stream);
+        }
+    }
+    if (record.layerFlags != 0) {
+        stream << L"LayerFlags: ";
+        PrintResultFlags(stream, record.layerFlags) << crlf;
+    }
+    if (record.resultFlags != 0) {
+        stream << L"Flags: ";
+        PrintResultFlags(stream, record.resultFlags) << crlf;
+    }
+    if (record.apphelpTagRef != 0) {
+        // Printed in whatever base the stream holds: no prefix, no base of its own.
+        stream << L"Apphelp: " << record.apphelpTagRef << crlf;
+    }
+    PrintDatabaseLines(stream, record.customDbMap, *record.databaseIds);
+}
+
+} // namespace
+
+void PrintQueryResult(const ContextHandleHolder& context, const SdbQueryResult456& record,
+                      ReportStream& stream) {
+    RecordView view = ViewOf(record, record.exeTagRefs, record.layerTagRefs);
+    view.exeFlags = record.exeFlags;
+    PrintRecord(context, view, stream);
+}
+
+void PrintQueryResult(const ContextHandleHolder& context, const SdbQueryResult344& record,
+                      ReportStream& stream) {
+    PrintRecord(context, ViewOf(record, record.exeTagRefs, record.layerTagRefs), stream);
+}

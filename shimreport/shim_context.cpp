@@ -1,0 +1,15 @@
+#include "shim_context.h"
+
+#include "apphelp_api.h"
+#include "missing_entry.h"
+
+HSDB OpenShimContext(ReportStream& stream, USHORT imageType) {
+    if (!EntryAvailable(stream, ApphelpApi.SdbInitDatabaseEx, L"SdbInitDatabaseEx")) {
+        return NULL;
+    }
+    HSDB context = ApphelpApi.SdbInitDatabaseEx(0, NULL, imageType);
+    if (context == NULL) {
+        stream << L"SdbInitDatabaseEx failed" << crlf;
+    }
+    return context;
+}

@@ -1,0 +1,8 @@
+#pragma once
+
+#include "../app/report_stream.h"
+#include "shim_types.h"
+
+// Opens a shim-engine context on the main databases for the image type. When none can be had,
+// writes why (the missing entry, or "SdbInitDatabaseEx failed") and returns null.
+HSDB OpenShimContext(ReportStream& stream, USHORT imageType);

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <windows.h>
+
+// The shim engine's own handle and tag types.
+struct ShimContext;
+struct ShimDatabase;
+typedef ShimContext* HSDB; // a shim-engine context: the databases of one match
+typedef ShimDatabase* PDB; // one open database, owned by its context
+typedef DWORD TAGID;       // a tag's offset within one database
+typedef DWORD TAGREF;      // a tag reference valid within one context
+typedef WORD TAG;          // a tag number
+
+// The apphelp.dll entries that the tool calls, with the platform's calling convention.
+// Result buffers are untyped because the engine chooses the record layout it writes.
+typedef void(WINAPI* SdbCloseDatabaseFn)(PDB database);
+typedef TAGID(WINAPI* SdbFindFirstTagFn)(PDB database, TAGID parent, TAG tag);
+typedef TAGID(WINAPI* SdbFindNextTagFn)(PDB database, TAGID parent, TAGID previous);
+typedef LPWSTR(WINAPI* SdbGetStringTagPtrFn)(PDB database, TAGID tagId);
+typedef BOOL(WINAPI* SdbUnpackAppCompatDataFn)(HSDB context, LPCWSTR imageName, PVOID packedData,
+                                               void* result);
+typedef BOOL(WINAPI* SdbGUIDToStringFn)(const GUID* guid, LPWSTR buffer, SIZE_T length);
+typedef BOOL(WINAPI* SdbGetMatchingExeFn)(HSDB context, LPCWSTR path, LPCWSTR moduleName,
+                                          LPCWSTR environment, DWORD flags, void* result);
+typedef HSDB(WINAPI* SdbInitDatabaseExFn)(DWORD flags, LPCWSTR databasePath, USHORT imageType);
+typedef void(WINAPI* SdbReleaseDatabaseFn)(HSDB context);
+typedef BOOL(WINAPI* SdbTagRefToTagIDFn)(HSDB context, TAGREF tagRef, PDB* database, TAGID* tagId);
+typedef BOOL(WINAPI* SdbGetPermLayerKeysFn)(LPCWSTR path, LPWSTR layers, DWORD* sizeInBytes,
+                                            DWORD flags);
+
+// Image types passed to SdbInitDatabaseEx: the PE machine types of x86 and x64.
+const USHORT ImageTypeX86 = 0x14C;
+const USHORT ImageTypeX64 = 0x8664;
