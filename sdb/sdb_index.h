@@ -47,7 +47,8 @@ struct KeySearch {
     uint32_t record = 0; // next index record to look at
     uint32_t record_count = 0;
     TAGID walk = 0;    // item the walk-on continues from, 0 when not walking
-    TAGID current = 0; // item found last (scan position)
+    TAGID current = 0; // item looked at last (scan position, or end of the walk-on)
+    bool done = false; // no more items
 };
 
 // First child of `parent` with tag `tag` whose `key_tag` child (a STRING or STRINGREF)

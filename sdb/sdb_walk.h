@@ -18,6 +18,7 @@ enum class WalkProblem {
     TooDeep,            // lists nested deeper than MAX_DEPTH
     BadStringRef,       // a STRINGREF outside the string table or to a malformed entry
     UnterminatedString, // a STRING without its NUL
+    UnknownType,        // a tag of no known type, whose length cannot be told
 };
 // A short English description of a WalkProblem.
 const char* walk_problem_text(WalkProblem problem);

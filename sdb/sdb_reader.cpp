@@ -1,0 +1,413 @@
+// Opening shim databases, navigation by TAGID and typed reads.
+#include "sdb_image.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace sdb {
+
+void DatabaseCloser::operator()(Database* db) const {
+    delete db;
+}
+
+const char* open_error_text(OpenError error) {
+    switch (error) {
+    case OpenError::None:
+        return "no error";
+    case OpenError::Unreadable:
+        return "the file cannot be read";
+    case OpenError::TooLarge:
+        return "the file is 4 GiB or larger";
+    case OpenError::TooSmall:
+        return "the file is shorter than the 12-byte header";
+    case OpenError::Compressed:
+        return "compressed databases (magic \"zdbf\") are not supported";
+    case OpenError::BadMagic:
+        return "no \"sdbf\" magic in the header";
+    case OpenError::UnsupportedVersion:
+        return "unsupported major version (2 and 3 are read)";
+    }
+    return "unknown error";
+}
+
+int fixed_data_size(TAG tag) {
+    switch (tag_type(tag)) {
+    case TAG_TYPE_NULL:
+        return 0;
+    case TAG_TYPE_BYTE:
+        return 1;
+    case TAG_TYPE_WORD:
+        return 2;
+    case TAG_TYPE_DWORD:
+    case TAG_TYPE_STRINGREF:
+        return 4;
+    case TAG_TYPE_QWORD:
+        return 8;
+    default:
+        return -1;
+    }
+}
+
+ItemFault decode_item(const Database& db, TAGID tagid, uint32_t limit, Item* item) {
+    if (tagid < HEADER_SIZE || (tagid & 1u) != 0 || limit > db.size) {
+        return ItemFault::PastEnd;
+    }
+    // 64-bit arithmetic: a size near 4 GiB must not wrap past the limit.
+    uint64_t at = tagid;
+    if (at + 2 > limit) {
+        return ItemFault::PastEnd;
+    }
+    TAG tag = load16(db.image + tagid);
+    uint64_t data = at + 2;
+    uint64_t size = 0;
+    if (tag_has_size(tag)) {
+        if (data + 4 > limit) {
+            return ItemFault::PastEnd;
+        }
+        size = load32(db.image + data);
+        data += 4;
+    } else {
+        int fixed = fixed_data_size(tag);
+        if (fixed < 0) {
+            return ItemFault::UnknownType;
+        }
+        size = static_cast<uint64_t>(fixed);
+    }
+    if (data + size > limit) {
+        return ItemFault::PastEnd;
+    }
+    item->tag = tag;
+    item->data = static_cast<uint32_t>(data);
+    item->size = static_cast<uint32_t>(size);
+    item->end = static_cast<uint32_t>(data + size);
+    return ItemFault::None;
+}
+
+static bool decode(const Database& db, TAGID tagid, Item* item) {
+    return decode_item(db, tagid, db.size, item) == ItemFault::None;
+}
+
+bool child_range(const Database& db, TAGID parent, uint32_t* first, uint32_t* end) {
+    if (parent == TAGID_ROOT) {
+        *first = HEADER_SIZE;
+        *end = db.size;
+        return true;
+    }
+    Item list;
+    if (!decode(db, parent, &list) || tag_type(list.tag) != TAG_TYPE_LIST) {
+        return false;
+    }
+    *first = list.data;
+    *end = list.end;
+    return true;
+}
+
+const char16_t* string_in(const Database& db, const Item& item) {
+    if (tag_type(item.tag) != TAG_TYPE_STRING) {
+        return nullptr;
+    }
+    // Items sit on even offsets of an image at an even address, so the text is aligned.
+    const uint8_t* p = db.image + item.data;
+    for (uint32_t i = 0; i + 1 < item.size; i += 2) {
+        if (p[i] == 0 && p[i + 1] == 0) {
+            return reinterpret_cast<const char16_t*>(p);
+        }
+    }
+    return nullptr;
+}
+
+// --- Opening ------------------------------------------------------------------------------
+
+static DatabasePtr open_image(DatabasePtr db, OpenError* error) {
+    OpenError result = OpenError::None;
+    if (db->size < HEADER_SIZE) {
+        result = OpenError::TooSmall;
+    } else if (std::memcmp(db->image + 8, "zdbf", 4) == 0) {
+        result = OpenError::Compressed;
+    } else if (std::memcmp(db->image + 8, "sdbf", 4) != 0) {
+        result = OpenError::BadMagic;
+    } else {
+        db->major = load32(db->image);
+        db->minor = load32(db->image + 4);
+        if (db->major != 2 && db->major != 3) {
+            result = OpenError::UnsupportedVersion;
+        }
+    }
+    if (error != nullptr) {
+        *error = result;
+    }
+    if (result != OpenError::None) {
+        return nullptr;
+    }
+    for (TAGID t = get_first_child(*db, TAGID_ROOT); t != 0; t = get_next_child(*db, 0, t)) {
+        TAG tag = get_tag(*db, t);
+        if (tag == TAG_DATABASE && db->database == 0) {
+            db->database = t;
+        } else if (tag == TAG_STRINGTABLE && db->stringtable == 0) {
+            db->stringtable = t;
+        } else if (tag == TAG_INDEXES && db->indexes == 0) {
+            db->indexes = t;
+        }
+    }
+    return db;
+}
+
+DatabasePtr open_database_bytes(std::vector<uint8_t> bytes, OpenError* error) {
+    if (bytes.size() > 0xFFFFFFFFu) {
+        if (error != nullptr) {
+            *error = OpenError::TooLarge;
+        }
+        return nullptr;
+    }
+    DatabasePtr db(new Database);
+    db->owned = std::move(bytes);
+    db->image = db->owned.data();
+    db->size = static_cast<uint32_t>(db->owned.size());
+    return open_image(std::move(db), error);
+}
+
+DatabasePtr open_database_buffer(const void* data, size_t size, OpenError* error) {
+    const uint8_t* bytes = static_cast<const uint8_t*>(data);
+    if ((reinterpret_cast<uintptr_t>(bytes) & 1u) != 0) {
+        return open_database_bytes(std::vector<uint8_t>(bytes, bytes + size), error);
+    }
+    if (size > 0xFFFFFFFFu) {
+        if (error != nullptr) {
+            *error = OpenError::TooLarge;
+        }
+        return nullptr;
+    }
+    DatabasePtr db(new Database);
+    db->image = bytes;
+    db->size = static_cast<uint32_t>(size);
+    return open_image(std::move(db), error);
+}
+
+// Reads the whole file with one read.
+static DatabasePtr open_stream(std::FILE* file, OpenError* error) {
+    std::vector<uint8_t> bytes;
+    bool ok = file != nullptr && std::fseek(file, 0, SEEK_END) == 0;
+    long length = ok ? std::ftell(file) : -1;
+    ok = ok && length >= 0 && std::fseek(file, 0, SEEK_SET) == 0;
+    if (ok) {
+        bytes.resize(static_cast<size_t>(length));
+        ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    }
+    if (file != nullptr) {
+        std::fclose(file);
+    }
+    if (!ok) {
+        if (error != nullptr) {
+            *error = OpenError::Unreadable;
+        }
+        return nullptr;
+    }
+    return open_database_bytes(std::move(bytes), error);
+}
+
+DatabasePtr open_database_file(const char* path, OpenError* error) {
+    return open_stream(std::fopen(path, "rb"), error);
+}
+
+#ifdef _WIN32
+DatabasePtr open_database_file(const wchar_t* path, OpenError* error) {
+    return open_stream(_wfopen(path, L"rb"), error);
+}
+#endif
+
+const uint8_t* database_image(const Database& db) {
+    return db.image;
+}
+uint32_t database_size(const Database& db) {
+    return db.size;
+}
+uint32_t database_major(const Database& db) {
+    return db.major;
+}
+uint32_t database_minor(const Database& db) {
+    return db.minor;
+}
+TAGID database_list(const Database& db) {
+    return db.database;
+}
+TAGID database_stringtable(const Database& db) {
+    return db.stringtable;
+}
+TAGID database_indexes(const Database& db) {
+    return db.indexes;
+}
+
+// --- Navigation ---------------------------------------------------------------------------
+
+TAG get_tag(const Database& db, TAGID tagid) {
+    Item item;
+    return decode(db, tagid, &item) ? item.tag : 0;
+}
+
+uint32_t get_data_size(const Database& db, TAGID tagid) {
+    Item item;
+    return decode(db, tagid, &item) ? item.size : 0;
+}
+
+uint32_t get_item_size(const Database& db, TAGID tagid) {
+    Item item;
+    return decode(db, tagid, &item) ? item.end - tagid : 0;
+}
+
+uint32_t get_data_offset(const Database& db, TAGID tagid) {
+    Item item;
+    return decode(db, tagid, &item) ? item.data : 0;
+}
+
+// The child at `at` when it fits inside [.., end); 0 otherwise.
+static TAGID child_at(const Database& db, uint32_t at, uint32_t end) {
+    Item item;
+    if (at >= end || decode_item(db, at, end, &item) != ItemFault::None) {
+        return 0;
+    }
+    return at;
+}
+
+TAGID get_first_child(const Database& db, TAGID parent) {
+    uint32_t first = 0;
+    uint32_t end = 0;
+    return child_range(db, parent, &first, &end) ? child_at(db, first, end) : 0;
+}
+
+TAGID get_next_child(const Database& db, TAGID parent, TAGID prev) {
+    uint32_t first = 0;
+    uint32_t end = 0;
+    Item item;
+    if (!child_range(db, parent, &first, &end) || prev < first ||
+        decode_item(db, prev, end, &item) != ItemFault::None) {
+        return 0;
+    }
+    return child_at(db, align_even(item.end), end);
+}
+
+TAGID find_first_tag(const Database& db, TAGID parent, TAG tag) {
+    TAGID t = get_first_child(db, parent);
+    while (t != 0 && get_tag(db, t) != tag) {
+        t = get_next_child(db, parent, t);
+    }
+    return t;
+}
+
+TAGID find_next_tag(const Database& db, TAGID parent, TAGID prev) {
+    TAG tag = get_tag(db, prev);
+    if (tag == 0) {
+        return 0;
+    }
+    TAGID t = get_next_child(db, parent, prev);
+    while (t != 0 && get_tag(db, t) != tag) {
+        t = get_next_child(db, parent, t);
+    }
+    return t;
+}
+
+// --- Typed reads --------------------------------------------------------------------------
+
+// The data of an item of the given type, or nullptr.
+static const uint8_t* typed_data(const Database& db, TAGID tagid, TAG type) {
+    Item item;
+    if (!decode(db, tagid, &item) || tag_type(item.tag) != type) {
+        return nullptr;
+    }
+    return db.image + item.data;
+}
+
+uint16_t read_word(const Database& db, TAGID tagid, uint16_t fallback) {
+    const uint8_t* p = typed_data(db, tagid, TAG_TYPE_WORD);
+    return p != nullptr ? load16(p) : fallback;
+}
+
+uint32_t read_dword(const Database& db, TAGID tagid, uint32_t fallback) {
+    const uint8_t* p = typed_data(db, tagid, TAG_TYPE_DWORD);
+    return p != nullptr ? load32(p) : fallback;
+}
+
+uint64_t read_qword(const Database& db, TAGID tagid, uint64_t fallback) {
+    const uint8_t* p = typed_data(db, tagid, TAG_TYPE_QWORD);
+    return p != nullptr ? load64(p) : fallback;
+}
+
+uint32_t read_stringref(const Database& db, TAGID tagid, uint32_t fallback) {
+    const uint8_t* p = typed_data(db, tagid, TAG_TYPE_STRINGREF);
+    return p != nullptr ? load32(p) : fallback;
+}
+
+const char16_t* get_stringtable_ptr(const Database& db, uint32_t reference) {
+    Item table;
+    if (db.stringtable == 0 || !decode(db, db.stringtable, &table)) {
+        return nullptr;
+    }
+    // The entry must lie inside the table's data, not on its header.
+    uint64_t at = static_cast<uint64_t>(db.stringtable) + reference;
+    if (at < table.data || at >= table.end) {
+        return nullptr;
+    }
+    Item entry;
+    if (decode_item(db, static_cast<TAGID>(at), table.end, &entry) != ItemFault::None) {
+        return nullptr;
+    }
+    return string_in(db, entry);
+}
+
+const char16_t* get_string_ptr(const Database& db, TAGID tagid) {
+    Item item;
+    if (!decode(db, tagid, &item)) {
+        return nullptr;
+    }
+    if (tag_type(item.tag) == TAG_TYPE_STRINGREF) {
+        return get_stringtable_ptr(db, load32(db.image + item.data));
+    }
+    return string_in(db, item);
+}
+
+std::u16string read_string(const Database& db, TAGID tagid) {
+    const char16_t* text = get_string_ptr(db, tagid);
+    return text != nullptr ? std::u16string(text) : std::u16string();
+}
+
+const uint8_t* get_binary_ptr(const Database& db, TAGID tagid, uint32_t* size) {
+    Item item;
+    if (!decode(db, tagid, &item) || tag_type(item.tag) != TAG_TYPE_BINARY) {
+        return nullptr;
+    }
+    *size = item.size;
+    return db.image + item.data;
+}
+
+bool read_binary(const Database& db, TAGID tagid, std::vector<uint8_t>* out) {
+    uint32_t size = 0;
+    const uint8_t* p = get_binary_ptr(db, tagid, &size);
+    if (p == nullptr) {
+        return false;
+    }
+    out->assign(p, p + size);
+    return true;
+}
+
+bool read_guid(const Database& db, TAGID tagid, Guid* guid) {
+    uint32_t size = 0;
+    const uint8_t* p = get_binary_ptr(db, tagid, &size);
+    if (p == nullptr || size != GUID_BYTES) {
+        return false;
+    }
+    *guid = guid_from_bytes(p);
+    return true;
+}
+
+uint32_t read_child_dword(const Database& db, TAGID parent, TAG tag, uint32_t fallback) {
+    return read_dword(db, find_first_tag(db, parent, tag), fallback);
+}
+
+uint64_t read_child_qword(const Database& db, TAGID parent, TAG tag, uint64_t fallback) {
+    return read_qword(db, find_first_tag(db, parent, tag), fallback);
+}
+
+const char16_t* get_child_string_ptr(const Database& db, TAGID parent, TAG tag) {
+    return get_string_ptr(db, find_first_tag(db, parent, tag));
+}
+
+} // namespace sdb
