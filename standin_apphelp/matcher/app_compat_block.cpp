@@ -1,0 +1,90 @@
+#include "app_compat_block.h"
+
+#include "byte_reader.h"
+#include "query_record.h"
+
+#include <cstring>
+
+namespace {
+
+// Offsets of the forms: the newer one has the size at 0 and the magic at 4; the older
+// ones have the size at 520 and the magic at 524, and differ in their record offset.
+const std::size_t ModulePathChars = 260;
+const std::size_t LayerChars = 256;
+const std::size_t OldSizeOffset = 520;
+const std::size_t OldMagicOffset = 524;
+const std::size_t Win7RecordOffset = 528;
+const std::size_t LayerOffset = 984;
+const std::size_t ImageTypeOffset = 1496;
+const std::size_t NewRecordOffset = 16;
+const std::uint32_t NewFormSize = 3976;
+const std::uint32_t Win8FormSize = 4704;
+const std::uint32_t Win10EarlyFormSize = 4712;
+
+std::uint32_t LoadU32(const std::uint8_t* p) {
+    std::uint32_t value = 0;
+    ReadU32(ByteView{p, 4}, 0, value);
+    return value;
+}
+
+void StoreU32(std::uint8_t* p, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+void StoreText(std::uint8_t* p, const std::u16string& text, std::size_t capacity) {
+    std::size_t count = text.size() < capacity ? text.size() : capacity - 1;
+    for (std::size_t i = 0; i < count; ++i) {
+        p[2 * i] = static_cast<std::uint8_t>(text[i]);
+        p[2 * i + 1] = static_cast<std::uint8_t>(text[i] >> 8);
+    }
+}
+
+// Where the record of a block starts; 0 for a block of unknown form.
+std::size_t RecordOffset(const std::uint8_t* block) {
+    if (LoadU32(block + 4) == AppCompatMagic)
+        return LoadU32(block) == NewFormSize ? NewRecordOffset : 0;
+    if (LoadU32(block + OldMagicOffset) != AppCompatMagic)
+        return 0;
+    switch (LoadU32(block + OldSizeOffset)) {
+    case PackedBlockSize:
+        return Win7RecordOffset;
+    case Win8FormSize:
+    case Win10EarlyFormSize:
+        return Win7RecordOffset + 4;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+void PackAppCompatBlock(const std::uint8_t* record, const std::u16string& modulePath,
+                        const std::u16string& layers, std::uint32_t imageType,
+                        std::uint8_t* block) {
+    std::memset(block, 0, PackedBlockSize);
+    StoreText(block, modulePath, ModulePathChars);
+    StoreU32(block + OldSizeOffset, PackedBlockSize);
+    StoreU32(block + OldMagicOffset, AppCompatMagic);
+    std::memcpy(block + Win7RecordOffset, record, QueryRecordSize);
+    StoreText(block + LayerOffset, layers, LayerChars);
+    StoreU32(block + ImageTypeOffset, imageType);
+}
+
+std::uint32_t AppCompatBlockSize(const std::uint8_t* block) {
+    if (RecordOffset(block) == 0)
+        return 0;
+    return LoadU32(block + 4) == AppCompatMagic ? LoadU32(block) : LoadU32(block + OldSizeOffset);
+}
+
+bool UnpackAppCompatBlock(const std::uint8_t* block, std::uint8_t* record) {
+    std::size_t offset = RecordOffset(block);
+    if (offset == 0)
+        return false;
+    const std::uint8_t* source = block + offset;
+    QueryRecord counts = ReadQueryRecord(source);
+    if (counts.exeCount > MaxExes || counts.layerCount > MaxLayers)
+        return false;
+    std::memcpy(record, source, QueryRecordSize);
+    return true;
+}

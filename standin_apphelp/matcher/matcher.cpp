@@ -1,0 +1,203 @@
+#include "matcher.h"
+
+#include "tag_ref.h"
+
+#include "sdb_index.h"
+
+#include <cstring>
+
+namespace {
+
+// A condition tag compared against the attribute of another tag, as a bound.
+struct BoundCondition {
+    sdb::TAG condition;
+    sdb::TAG attribute;
+    bool upper; // at most (UPTO_), else at least (FROM_)
+};
+
+const BoundCondition BoundConditions[] = {
+    {sdb::TAG_UPTO_BIN_FILE_VERSION, sdb::TAG_BIN_FILE_VERSION, true},
+    {sdb::TAG_FROM_BIN_FILE_VERSION, sdb::TAG_BIN_FILE_VERSION, false},
+    {sdb::TAG_UPTO_BIN_PRODUCT_VERSION, sdb::TAG_BIN_PRODUCT_VERSION, true},
+    {sdb::TAG_FROM_BIN_PRODUCT_VERSION, sdb::TAG_BIN_PRODUCT_VERSION, false},
+    {sdb::TAG_UPTO_LINK_DATE, sdb::TAG_LINK_DATE, true},
+    {sdb::TAG_FROM_LINK_DATE, sdb::TAG_LINK_DATE, false},
+};
+
+bool NumberConditionHolds(const sdb::Database& db, sdb::TAGID item, sdb::TAG tag,
+                          const FileAttributes& attributes) {
+    std::uint64_t wanted = 0;
+    switch (sdb::tag_type(tag)) {
+    case sdb::TAG_TYPE_WORD:
+        wanted = sdb::read_word(db, item);
+        break;
+    case sdb::TAG_TYPE_DWORD:
+        wanted = sdb::read_dword(db, item);
+        break;
+    default:
+        wanted = sdb::read_qword(db, item);
+        break;
+    }
+    for (const BoundCondition& bound : BoundConditions) {
+        if (bound.condition != tag)
+            continue;
+        auto found = attributes.numbers.find(bound.attribute);
+        if (found == attributes.numbers.end())
+            return false;
+        return bound.upper ? found->second <= wanted : found->second >= wanted;
+    }
+    auto found = attributes.numbers.find(tag);
+    return found != attributes.numbers.end() && found->second == wanted;
+}
+
+bool ConditionHolds(const sdb::Database& db, sdb::TAGID item, const FileAttributes& attributes) {
+    sdb::TAG tag = sdb::get_tag(db, item);
+    switch (sdb::tag_type(tag)) {
+    case sdb::TAG_TYPE_WORD:
+    case sdb::TAG_TYPE_DWORD:
+    case sdb::TAG_TYPE_QWORD:
+        return NumberConditionHolds(db, item, tag, attributes);
+    case sdb::TAG_TYPE_STRINGREF:
+    case sdb::TAG_TYPE_STRING: {
+        const char16_t* wanted = sdb::get_string_ptr(db, item);
+        auto found = attributes.strings.find(tag);
+        return wanted != nullptr && found != attributes.strings.end() &&
+               sdb::equal_nocase(found->second.c_str(), wanted);
+    }
+    default:
+        // A condition this engine cannot evaluate is not taken as met.
+        return false;
+    }
+}
+
+bool ExeMatches(const sdb::Database& db, sdb::TAGID exe, const AttributeSource& source) {
+    for (sdb::TAGID file = sdb::find_first_tag(db, exe, sdb::TAG_MATCHING_FILE); file != 0;
+         file = sdb::find_next_tag(db, exe, file)) {
+        const char16_t* name = sdb::get_child_string_ptr(db, file, sdb::TAG_NAME);
+        if (name == nullptr)
+            return false;
+        const FileAttributes* attributes = source(name);
+        if (attributes == nullptr || !MatchingFileHolds(db, file, *attributes))
+            return false;
+    }
+    return true;
+}
+
+struct MatchState {
+    const std::vector<MatcherDatabase>& databases;
+    QueryRecord& record;
+};
+
+void MarkDatabase(MatchState& state, const MatcherDatabase& database) {
+    std::uint8_t id[16];
+    ReadDatabaseId(*database.db, id);
+    AddDatabaseToRecord(state.record, database.number, id);
+}
+
+// Finds a top-level LAYER by name, in the preferred database first, then in all in order,
+// and adds the first found; true when that added a layer to the record.
+bool AddLayerByName(MatchState& state, const char16_t* name, const MatcherDatabase* preferred) {
+    bool added = false;
+    auto tryDatabase = [&](const MatcherDatabase& database) {
+        const sdb::Database& db = *database.db;
+        sdb::KeySearch search;
+        sdb::TAGID layer = sdb::find_first_by_key(db, sdb::database_list(db), sdb::TAG_LAYER,
+                                                  sdb::TAG_NAME, name, &search);
+        if (layer == 0)
+            return false;
+        added = AddLayerToRecord(state.record, MakeTagRef(database.number, layer));
+        if (added)
+            MarkDatabase(state, database);
+        return true;
+    };
+    if (preferred != nullptr && tryDatabase(*preferred))
+        return added;
+    for (const MatcherDatabase& database : state.databases) {
+        if (&database != preferred && tryDatabase(database))
+            return added;
+    }
+    return false;
+}
+
+// A LAYER nested in an EXE names a database-level LAYER by LAYER_TAGID or by NAME.
+void AddNestedLayer(MatchState& state, const MatcherDatabase& database, sdb::TAGID nested) {
+    const sdb::Database& db = *database.db;
+    sdb::TAGID target = sdb::read_child_dword(db, nested, sdb::TAG_LAYER_TAGID);
+    if (target != 0 && sdb::get_tag(db, target) == sdb::TAG_LAYER) {
+        if (AddLayerToRecord(state.record, MakeTagRef(database.number, target)))
+            MarkDatabase(state, database);
+        return;
+    }
+    const char16_t* name = sdb::get_child_string_ptr(db, nested, sdb::TAG_NAME);
+    if (name != nullptr)
+        AddLayerByName(state, name, &database);
+}
+
+void AddMatchedExe(MatchState& state, const MatcherDatabase& database, sdb::TAGID exe) {
+    const sdb::Database& db = *database.db;
+    std::uint32_t flags = sdb::read_child_dword(db, exe, sdb::TAG_FLAGS);
+    if (!AddExeToRecord(state.record, MakeTagRef(database.number, exe), flags))
+        return;
+    MarkDatabase(state, database);
+    if (state.record.exeCount == 1) {
+        sdb::Guid exeId;
+        if (sdb::read_guid(db, sdb::find_first_tag(db, exe, sdb::TAG_EXE_ID), &exeId))
+            sdb::guid_to_bytes(exeId, state.record.matchId);
+    }
+    sdb::TAGID apphelp = sdb::find_first_tag(db, exe, sdb::TAG_APPHELP);
+    if (apphelp != 0 && state.record.apphelpTagRef == 0)
+        state.record.apphelpTagRef = MakeTagRef(database.number, apphelp);
+    for (sdb::TAGID layer = sdb::find_first_tag(db, exe, sdb::TAG_LAYER); layer != 0;
+         layer = sdb::find_next_tag(db, exe, layer))
+        AddNestedLayer(state, database, layer);
+}
+
+void AddExesNamed(MatchState& state, const MatcherDatabase& database, const char16_t* name,
+                  const AttributeSource& source) {
+    const sdb::Database& db = *database.db;
+    sdb::KeySearch search;
+    for (sdb::TAGID exe = sdb::find_first_by_key(db, sdb::database_list(db), sdb::TAG_EXE,
+                                                 sdb::TAG_NAME, name, &search);
+         exe != 0; exe = sdb::find_next_by_key(db, &search)) {
+        if (ExeMatches(db, exe, source))
+            AddMatchedExe(state, database, exe);
+    }
+}
+
+} // namespace
+
+bool MatchingFileHolds(const sdb::Database& db, sdb::TAGID matchingFile,
+                       const FileAttributes& attributes) {
+    for (sdb::TAGID item = sdb::get_first_child(db, matchingFile); item != 0;
+         item = sdb::get_next_child(db, matchingFile, item)) {
+        if (sdb::get_tag(db, item) != sdb::TAG_NAME && !ConditionHolds(db, item, attributes))
+            return false;
+    }
+    return true;
+}
+
+void ReadDatabaseId(const sdb::Database& db, std::uint8_t id[16]) {
+    std::memset(id, 0, 16);
+    sdb::TAGID list = sdb::database_list(db);
+    sdb::Guid guid;
+    if (sdb::read_guid(db, sdb::find_first_tag(db, list, sdb::TAG_DATABASE_ID), &guid))
+        sdb::guid_to_bytes(guid, id);
+}
+
+bool MatchEntries(const std::vector<MatcherDatabase>& databases, const MatchRequest& request,
+                  const AttributeSource& attributes, QueryRecord& record) {
+    MatchState state = {databases, record};
+    for (const MatcherDatabase& database : databases) {
+        if (!database.consultExes)
+            continue;
+        AddExesNamed(state, database, request.fileName.c_str(), attributes);
+        AddExesNamed(state, database, u"*", attributes);
+    }
+    for (const std::u16string& name : request.storedLayers)
+        AddLayerByName(state, name.c_str(), nullptr);
+    for (const std::u16string& name : request.environmentLayers) {
+        if (AddLayerByName(state, name.c_str(), nullptr))
+            record.flags |= ResultFlagEnvironmentLayers;
+    }
+    return record.exeCount > 0 || record.layerCount > 0;
+}

@@ -1,0 +1,125 @@
+#include "pe_image.h"
+
+namespace {
+
+const std::uint32_t PeSignature = 0x00004550; // "PE\0\0"
+const std::uint16_t NeSignature = 0x454E;     // "NE"
+const std::uint16_t Pe32Magic = 0x10B;
+const std::uint16_t Pe32PlusMagic = 0x20B;
+const std::uint64_t FileHeaderSize = 20;
+const std::uint64_t SectionHeaderSize = 40;
+const std::size_t MaxExportNameLength = 512;
+
+struct PeHeaders {
+    std::uint64_t fileHeader;     // offset of the COFF file header
+    std::uint64_t optionalHeader; // offset of the optional header
+    std::uint16_t optionalSize;
+    std::uint16_t sectionCount;
+};
+
+ModuleType FindModuleType(ByteView file, PeHeaders& headers) {
+    std::uint16_t mz = 0;
+    if (!ReadU16(file, 0, mz) || mz != 0x5A4D)
+        return ModuleUnknown;
+    std::uint32_t newHeader = 0;
+    if (!ReadU32(file, 0x3C, newHeader))
+        return ModuleDos;
+    std::uint32_t signature = 0;
+    if (ReadU32(file, newHeader, signature) && signature == PeSignature) {
+        headers.fileHeader = std::uint64_t(newHeader) + 4;
+        headers.optionalHeader = headers.fileHeader + FileHeaderSize;
+        return ModulePe;
+    }
+    std::uint16_t shortSignature = 0;
+    if (ReadU16(file, newHeader, shortSignature) && shortSignature == NeSignature)
+        return ModuleNe;
+    return ModuleDos;
+}
+
+// The file offset of an RVA inside a section's raw data, or false.
+bool RvaToOffset(ByteView file, const PeHeaders& headers, std::uint32_t rva, std::uint64_t& out) {
+    std::uint64_t table = headers.optionalHeader + headers.optionalSize;
+    for (std::uint16_t i = 0; i < headers.sectionCount; ++i) {
+        std::uint64_t section = table + i * SectionHeaderSize;
+        std::uint32_t address = 0, rawSize = 0, rawOffset = 0;
+        if (!ReadU32(file, section + 12, address) || !ReadU32(file, section + 16, rawSize) ||
+            !ReadU32(file, section + 20, rawOffset))
+            return false;
+        if (rva >= address && rva - address < rawSize) {
+            out = std::uint64_t(rawOffset) + (rva - address);
+            return FitsIn(file, out, 1);
+        }
+    }
+    return false;
+}
+
+void AddExportName(ByteView file, const PeHeaders& headers, std::uint64_t directories,
+                   std::uint32_t directoryCount, FileAttributes& attributes) {
+    std::uint32_t exportRva = 0, exportSize = 0;
+    if (directoryCount < 1 || directories + 8 > headers.optionalHeader + headers.optionalSize ||
+        !ReadU32(file, directories, exportRva) || !ReadU32(file, directories + 4, exportSize) ||
+        exportRva == 0 || exportSize == 0)
+        return;
+    std::uint64_t exportOffset = 0;
+    std::uint32_t nameRva = 0;
+    std::uint64_t nameOffset = 0;
+    if (!RvaToOffset(file, headers, exportRva, exportOffset) ||
+        !ReadU32(file, exportOffset + 12, nameRva) ||
+        !RvaToOffset(file, headers, nameRva, nameOffset))
+        return;
+    std::u16string name;
+    for (std::uint64_t at = nameOffset; name.size() <= MaxExportNameLength; ++at) {
+        if (!FitsIn(file, at, 1))
+            return;
+        std::uint8_t c = file.data[at];
+        if (c == 0) {
+            attributes.strings[TagExportName] = name;
+            return;
+        }
+        name.push_back(c);
+    }
+}
+
+void AddPeAttributes(ByteView file, PeHeaders& headers, FileAttributes& attributes) {
+    std::uint32_t linkDate = 0;
+    if (!ReadU16(file, headers.fileHeader + 2, headers.sectionCount) ||
+        !ReadU32(file, headers.fileHeader + 4, linkDate) ||
+        !ReadU16(file, headers.fileHeader + 16, headers.optionalSize))
+        return;
+    attributes.numbers[TagLinkDate] = linkDate;
+
+    // Fields of the optional header count only inside its declared size.
+    std::uint64_t optional = headers.optionalHeader;
+    std::uint16_t magic = 0;
+    if (headers.optionalSize < 2 || !ReadU16(file, optional, magic) ||
+        (magic != Pe32Magic && magic != Pe32PlusMagic))
+        return;
+    auto field32 = [&](std::uint64_t offset, std::uint32_t& out) {
+        return offset + 4 <= headers.optionalSize && ReadU32(file, optional + offset, out);
+    };
+    auto field16 = [&](std::uint64_t offset, std::uint16_t& out) {
+        return offset + 2 <= headers.optionalSize && ReadU16(file, optional + offset, out);
+    };
+    std::uint16_t imageMajor = 0, imageMinor = 0;
+    if (field16(44, imageMajor) && field16(46, imageMinor))
+        attributes.numbers[TagLinkerVersion] = (std::uint32_t(imageMajor) << 16) | imageMinor;
+    std::uint32_t value = 0;
+    if (field32(56, value))
+        attributes.numbers[TagSizeOfImage] = value;
+    if (field32(64, value))
+        attributes.numbers[TagPeChecksum] = value;
+    std::uint64_t countOffset = magic == Pe32Magic ? 92 : 108;
+    std::uint32_t directoryCount = 0;
+    if (field32(countOffset, directoryCount))
+        AddExportName(file, headers, optional + countOffset + 4, directoryCount, attributes);
+}
+
+} // namespace
+
+void AddImageAttributes(ByteView file, FileAttributes& attributes) {
+    PeHeaders headers = {0, 0, 0, 0};
+    ModuleType type = FindModuleType(file, headers);
+    attributes.numbers[TagModuleType] = type;
+    if (type == ModulePe)
+        AddPeAttributes(file, headers, attributes);
+}

@@ -1,0 +1,206 @@
+#include "matcher.h"
+#include "tag_ref.h"
+#include "test_database.h"
+
+#include "sdb_index.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+// Attributes of the files of one imagined folder, by name ("*" is the executable).
+struct Folder {
+    std::map<std::u16string, FileAttributes> files;
+    AttributeSource Source() const {
+        return [this](const std::u16string& name) -> const FileAttributes* {
+            auto found = files.find(name);
+            return found == files.end() ? nullptr : &found->second;
+        };
+    }
+};
+
+FileAttributes AppAttributes() {
+    FileAttributes a;
+    a.numbers[TagSize] = 4096;
+    a.numbers[TagBinFileVersion] = 0x0002000500000001ull; // 2.5.0.1
+    a.numbers[TagLinkDate] = 1000;
+    a.strings[TagCompanyName] = u"Northwind Graphics";
+    return a;
+}
+
+void WriteAppConditions(sdb::Writer& w) {
+    sdb::write_dword(w, sdb::TAG_SIZE, 4096);
+    sdb::write_string(w, sdb::TAG_COMPANY_NAME, u"NORTHWIND graphics");
+    sdb::write_qword(w, sdb::TAG_BIN_FILE_VERSION, 0x0002000500000001ull);
+}
+
+void WriteAppConditionsFile(sdb::Writer& w) {
+    WriteMatchingFile(w, u"*", WriteAppConditions);
+}
+
+struct Fixture : ::testing::Test {
+    Folder folder;
+    QueryRecord record = EmptyQueryRecord();
+    void SetUp() override { folder.files[u"*"] = AppAttributes(); }
+
+    bool Match(const std::vector<MatcherDatabase>& databases, const MatchRequest& request) {
+        record = EmptyQueryRecord();
+        return MatchEntries(databases, request, folder.Source(), record);
+    }
+    bool MatchOne(const sdb::Database& db, const std::u16string& name = u"cadwriter.exe") {
+        MatchRequest request;
+        request.fileName = name;
+        return Match({MatcherDatabase{&db, 0, true}}, request);
+    }
+};
+
+typedef Fixture Matcher;
+
+TEST_F(Matcher, MatchesByNameAndEveryCondition) {
+    sdb::TAGID exe = 0, layer = 0;
+    sdb::DatabasePtr db = BuildDatabase(TestGuid(1), true, [&](sdb::Writer& w) {
+        layer = WriteLayer(w, u"WinXPSp3");
+        exe = WriteExe(w, u"CadWriter.EXE", [&](sdb::Writer& w) {
+            WriteMatchingFile(w, u"*", WriteAppConditions);
+            WriteNestedLayer(w, u"winxpsp3");
+            sdb::write_dword(w, sdb::TAG_FLAGS, 0x20);
+            sdb::TAGID apphelp = sdb::begin_list(w, sdb::TAG_APPHELP);
+            sdb::write_dword(w, sdb::TAG_HTMLHELPID, 7);
+            sdb::end_list(w, apphelp);
+        });
+    });
+    ASSERT_TRUE(db);
+    ASSERT_TRUE(MatchOne(*db));
+    EXPECT_EQ(record.exeCount, 1u);
+    EXPECT_EQ(record.exeTagRefs[0], exe);
+    EXPECT_EQ(record.exeFlags[0], 0x20u);
+    EXPECT_EQ(record.layerCount, 1u);
+    EXPECT_EQ(record.layerTagRefs[0], layer); // the database-level layer, not the nested one
+    EXPECT_EQ(record.apphelpTagRef, sdb::find_first_tag(*db, exe, sdb::TAG_APPHELP));
+    EXPECT_EQ(record.customDbMap, 1u);
+    EXPECT_EQ(record.databaseIds[0][0], 1);
+    EXPECT_EQ(record.flags, 0u);
+
+    EXPECT_FALSE(MatchOne(*db, u"other.exe"));
+    folder.files[u"*"].strings[TagCompanyName] = u"Someone Else";
+    EXPECT_FALSE(MatchOne(*db));
+    folder.files[u"*"] = AppAttributes();
+    folder.files[u"*"].numbers.erase(TagSize); // an attribute the file lacks
+    EXPECT_FALSE(MatchOne(*db));
+}
+
+TEST_F(Matcher, BoundsAreInclusiveAndMissingFilesFail) {
+    sdb::DatabasePtr db = BuildDatabase(TestGuid(1), false, [&](sdb::Writer& w) {
+        WriteExe(w, u"cadwriter.exe", [&](sdb::Writer& w) {
+            WriteMatchingFile(w, u"*", [](sdb::Writer& w) {
+                sdb::write_qword(w, sdb::TAG_UPTO_BIN_FILE_VERSION, 0x0002000500000001ull);
+                sdb::write_dword(w, sdb::TAG_FROM_LINK_DATE, 1000);
+            });
+            WriteMatchingFile(w, u"data\\readme.txt", [](sdb::Writer&) {});
+        });
+    });
+    EXPECT_FALSE(MatchOne(*db)); // the sibling file is missing
+    folder.files[u"data\\readme.txt"] = FileAttributes();
+    EXPECT_TRUE(MatchOne(*db));
+    folder.files[u"*"].numbers[TagBinFileVersion] += 1;
+    EXPECT_FALSE(MatchOne(*db));
+    folder.files[u"*"] = AppAttributes();
+    folder.files[u"*"].numbers[TagLinkDate] = 999;
+    EXPECT_FALSE(MatchOne(*db));
+}
+
+// The index finds every entry of a name among many, and wildcard entries too; an
+// unindexed copy of the same database gives the same answer.
+TEST_F(Matcher, FindsAllEntriesOfANameWithOrWithoutIndex) {
+    for (bool indexed : {true, false}) {
+        std::vector<sdb::TAGID> wanted;
+        sdb::DatabasePtr db = BuildDatabase(TestGuid(1), indexed, [&](sdb::Writer& w) {
+            for (int i = 0; i < 500; ++i) {
+                std::u16string name = u"app" + std::u16string(1, char16_t(u'a' + i % 26)) +
+                                      std::u16string(1, char16_t(u'a' + i / 26)) + u".exe";
+                WriteExe(w, name, [](sdb::Writer&) {});
+            }
+            wanted.push_back(WriteExe(w, u"cadwriter.exe", WriteAppConditionsFile));
+            WriteExe(w, u"cadwriter.exe", [](sdb::Writer& w) {
+                WriteMatchingFile(w, u"*",
+                                  [](sdb::Writer& w) { sdb::write_dword(w, sdb::TAG_SIZE, 1); });
+            });
+            wanted.push_back(WriteExe(w, u"cadwriter.exe", [](sdb::Writer&) {}));
+            wanted.push_back(WriteExe(w, u"*", WriteAppConditionsFile));
+        });
+        ASSERT_TRUE(db);
+        ASSERT_TRUE(MatchOne(*db)) << indexed;
+        ASSERT_EQ(record.exeCount, wanted.size()) << indexed;
+        for (std::size_t i = 0; i < wanted.size(); ++i)
+            EXPECT_EQ(record.exeTagRefs[i], wanted[i]) << indexed;
+    }
+}
+
+TEST_F(Matcher, CustomDatabasesCountOnlyWhenConsulted) {
+    sdb::TAGID mainLayer = 0, customExe = 0;
+    sdb::DatabasePtr main = BuildDatabase(TestGuid(0x11), true, [&](sdb::Writer& w) {
+        mainLayer = WriteLayer(w, u"RunAsInvoker");
+        WriteExe(w, u"ledger.exe", [](sdb::Writer&) {});
+    });
+    sdb::DatabasePtr custom = BuildDatabase(TestGuid(0x22), false, [&](sdb::Writer& w) {
+        customExe = WriteExe(w, u"ledger.exe", [](sdb::Writer& w) {
+            WriteNestedLayer(w, u"RunAsInvoker"); // defined in the main database only
+        });
+    });
+    MatchRequest request;
+    request.fileName = u"ledger.exe";
+    ASSERT_TRUE(Match({{main.get(), 0, true}, {custom.get(), 1, false}}, request));
+    EXPECT_EQ(record.exeCount, 1u);
+    EXPECT_EQ(record.customDbMap, 1u);
+
+    ASSERT_TRUE(Match({{main.get(), 0, true}, {custom.get(), 1, true}}, request));
+    ASSERT_EQ(record.exeCount, 2u);
+    EXPECT_EQ(record.exeTagRefs[1], MakeTagRef(1, customExe));
+    ASSERT_EQ(record.layerCount, 1u);
+    EXPECT_EQ(record.layerTagRefs[0], MakeTagRef(0, mainLayer));
+    EXPECT_EQ(record.customDbMap, 3u);
+    EXPECT_EQ(record.databaseIds[0][0], 0x11);
+    EXPECT_EQ(record.databaseIds[1][0], 0x22);
+    EXPECT_EQ(record.databaseIds[2][0], 0);
+}
+
+TEST_F(Matcher, RequestedLayersAreAddedByNameAndMarked) {
+    sdb::TAGID xp = 0, admin = 0;
+    sdb::DatabasePtr db = BuildDatabase(TestGuid(1), true, [&](sdb::Writer& w) {
+        xp = WriteLayer(w, u"WinXPSp3");
+        admin = WriteLayer(w, u"RunAsAdmin");
+        for (int i = 0; i < 10; ++i)
+            WriteLayer(w, u"Layer" + std::u16string(1, char16_t(u'0' + i)));
+    });
+    MatchRequest request;
+    request.fileName = u"nothing.exe";
+    request.storedLayers = {u"winxpsp3", u"NoSuchLayer"};
+    ASSERT_TRUE(Match({{db.get(), 0, true}}, request));
+    EXPECT_EQ(record.layerCount, 1u);
+    EXPECT_EQ(record.layerTagRefs[0], xp);
+    EXPECT_EQ(record.flags, 0u);
+
+    request.environmentLayers = {u"WinXPSp3"}; // already there: contributes nothing
+    ASSERT_TRUE(Match({{db.get(), 0, true}}, request));
+    EXPECT_EQ(record.flags, 0u);
+    request.environmentLayers = {u"RUNASADMIN"};
+    ASSERT_TRUE(Match({{db.get(), 0, true}}, request));
+    EXPECT_EQ(record.layerTagRefs[1], admin);
+    EXPECT_EQ(record.flags, ResultFlagEnvironmentLayers);
+
+    request.storedLayers.clear();
+    for (int i = 0; i < 10; ++i)
+        request.storedLayers.push_back(u"Layer" + std::u16string(1, char16_t(u'0' + i)));
+    ASSERT_TRUE(Match({{db.get(), 0, true}}, request));
+    EXPECT_EQ(record.layerCount, MaxLayers);
+    EXPECT_EQ(record.flags, 0u); // no room left for the environment's layer
+
+    request.storedLayers.clear();
+    request.environmentLayers.clear();
+    EXPECT_FALSE(Match({{db.get(), 0, true}}, request));
+    EXPECT_EQ(record.customDbMap, 0u);
+}
+
+} // namespace
