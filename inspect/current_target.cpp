@@ -1,0 +1,3 @@
+#include "current_target.h"
+
+TargetRecord CurrentTarget = {0, std::wstring()};

@@ -1,0 +1,82 @@
+#include "identify_window.h"
+
+#include <psapi.h>
+
+#include <vector>
+
+#include "../app/report_stream.h"
+#include "current_target.h"
+
+OpenProcessFn OpenProcessEntry = OpenProcess;
+GetModuleFileNameExFn GetModuleFileNameExEntry = GetModuleFileNameExW;
+QueryFullProcessImageNameFn QueryFullProcessImageNameEntry = NULL;
+
+namespace {
+
+const DWORD ImagePathCapacity = 1040;
+
+std::wstring WindowTitleLine(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::vector<wchar_t> buffer(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
+    const int copied = GetWindowTextW(window, &buffer[0], static_cast<int>(buffer.size()));
+    std::wstring title(&buffer[0], static_cast<size_t>(copied > 0 ? copied : 0));
+    const std::wstring::size_type lineBreak = title.find_first_of(L"\r\n");
+    if (lineBreak != std::wstring::npos) {
+        title.erase(lineBreak);
+    }
+    return title + L"\r\n";
+}
+
+QueryFullProcessImageNameFn FindQueryFullProcessImageName() {
+    if (QueryFullProcessImageNameEntry == NULL) {
+        QueryFullProcessImageNameEntry =
+            reinterpret_cast<QueryFullProcessImageNameFn>(reinterpret_cast<void (*)()>(
+                GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "QueryFullProcessImageNameW")));
+    }
+    return QueryFullProcessImageNameEntry;
+}
+
+// Finds the image path of an open process; a failure is described in the label instead.
+std::wstring ImagePathOf(HANDLE process, ReportStream& label) {
+    std::vector<wchar_t> buffer(ImagePathCapacity, L'\0');
+    const DWORD written = GetModuleFileNameExEntry(process, NULL, &buffer[0], ImagePathCapacity);
+    if (written > 0) {
+        return std::wstring(&buffer[0], written < ImagePathCapacity ? written : ImagePathCapacity);
+    }
+    const DWORD moduleError = GetLastError();
+    const QueryFullProcessImageNameFn query = FindQueryFullProcessImageName();
+    if (query == NULL) {
+        label << L"Error reading proc name (pre vista): " << moduleError;
+        return std::wstring();
+    }
+    DWORD size = ImagePathCapacity;
+    if (query(process, 0, &buffer[0], &size) == 0) {
+        label << L"Error reading proc name: " << GetLastError();
+        return std::wstring();
+    }
+    return std::wstring(&buffer[0], size < ImagePathCapacity ? size : ImagePathCapacity);
+}
+
+} // namespace
+
+std::wstring IdentifyWindow(HWND window) {
+    CurrentTarget.imagePath.clear();
+    if (window == NULL) {
+        CurrentTarget.processId = 0;
+        return std::wstring();
+    }
+    ReportStream label;
+    label << WindowTitleLine(window);
+    GetWindowThreadProcessId(window, &CurrentTarget.processId);
+    const HANDLE process = OpenProcessEntry(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE,
+                                            CurrentTarget.processId);
+    if (process == NULL) {
+        label << L"Error opening proc: " << GetLastError();
+        return label.str();
+    }
+    const std::wstring imagePath = ImagePathOf(process, label);
+    CloseHandle(process);
+    CurrentTarget.imagePath = imagePath;
+    label << imagePath;
+    return label.str();
+}

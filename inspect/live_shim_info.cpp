@@ -1,0 +1,115 @@
+#include "live_shim_info.h"
+
+#include <cstring>
+
+#include "../app/wow64.h"
+#include "remote_block.h"
+
+namespace {
+
+const ULONG ProcessBasicInformation = 0;
+
+// Where the PEB and its shim fields lie for one pointer size.
+struct PebLayout {
+    ULONG basicInfoSize;
+    ULONG pebAddressOffset;
+    DWORD pebSize;
+    size_t appCompatFlagsOffset;
+    size_t appCompatFlagsUserOffset;
+    size_t shimDataOffset;
+    size_t appCompatInfoOffset;
+};
+
+const PebLayout Peb32 = {24, 4, 0x20c, 0x1d8, 0x1e0, 0x1e8, 0x1ec};
+const PebLayout Peb64 = {48, 8, 0x320, 0x2c8, 0x2d0, 0x2d8, 0x2e0};
+
+template <typename Value> Value ValueAt(const unsigned char* bytes, size_t offset) {
+    Value value;
+    std::memcpy(&value, bytes + offset, sizeof value);
+    return value;
+}
+
+class ProcessHandleHolder {
+public:
+    explicit ProcessHandleHolder(HANDLE process) : process_(process) {}
+    ~ProcessHandleHolder() { CloseHandle(process_); }
+    ProcessHandleHolder(const ProcessHandleHolder&) = delete;
+    ProcessHandleHolder& operator=(const ProcessHandleHolder&) = delete;
+
+private:
+    HANDLE process_;
+};
+
+// Address is the pointer type of the layout (ULONG or ULONGLONG), matching the read function.
+template <typename Address, typename QueryFn, typename ReadFn>
+bool ReadPeb(HANDLE process, const PebLayout& layout, QueryFn query, ReadFn read,
+             LiveShimInfo& info) {
+    unsigned char basicInfo[48] = {};
+    ULONG returned = 0;
+    const LONG status =
+        query(process, ProcessBasicInformation, basicInfo, layout.basicInfoSize, &returned);
+    ResetLiveShimInfo(info);
+    if (status < 0) {
+        return false;
+    }
+    std::vector<unsigned char> peb(layout.pebSize, 0);
+    const Address pebAddress = ValueAt<Address>(basicInfo, layout.pebAddressOffset);
+    if (!ReadInFull(process, pebAddress, read, &peb[0], layout.pebSize)) {
+        return false;
+    }
+    info.appCompatFlags = ValueAt<ULONGLONG>(&peb[0], layout.appCompatFlagsOffset);
+    info.appCompatFlagsUser = ValueAt<ULONGLONG>(&peb[0], layout.appCompatFlagsUserOffset);
+    info.targetIs64Bit = SelfIsWow64() && !IsWow64(process);
+    DWORD shimDataSize = 0;
+    if (!ReadRemoteBlock(process, ValueAt<Address>(&peb[0], layout.shimDataOffset), read,
+                         info.shimData, shimDataSize)) {
+        return false;
+    }
+    return ReadRemoteBlock(process, ValueAt<Address>(&peb[0], layout.appCompatInfoOffset), read,
+                           info.appCompatInfo, info.appCompatInfoSize);
+}
+
+bool ReadOwnSizePeb(HANDLE process, LiveShimInfo& info) {
+    LookUpNativeReadEntries();
+    if (NtQueryInformationProcessEntry == NULL || NtReadVirtualMemoryEntry == NULL) {
+        ResetLiveShimInfo(info);
+        return false;
+    }
+    return ReadPeb<ULONG>(process, Peb32, NtQueryInformationProcessEntry, NtReadVirtualMemoryEntry,
+                          info);
+}
+
+} // namespace
+
+void ResetLiveShimInfo(LiveShimInfo& info) {
+    info.appCompatFlags = 0;
+    info.appCompatFlagsUser = 0;
+    info.shimData.clear();
+    info.shimData.shrink_to_fit();
+    info.appCompatInfo.clear();
+    info.appCompatInfo.shrink_to_fit();
+    info.appCompatInfoSize = 0;
+    info.targetIs64Bit = false;
+}
+
+bool ReadLiveShimInfo(DWORD processId, LiveShimInfo& info) {
+    const HANDLE process = OpenProcess(
+        PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_VM_OPERATION, FALSE, processId);
+    if (process == NULL) {
+        return false;
+    }
+    ProcessHandleHolder holder(process);
+    if (!SelfIsWow64()) {
+        return ReadOwnSizePeb(process, info);
+    }
+    LookUpWow64ReadEntries();
+    if (NtWow64QueryInformationProcess64Entry != NULL && NtWow64ReadVirtualMemory64Entry != NULL) {
+        return ReadPeb<ULONGLONG>(process, Peb64, NtWow64QueryInformationProcess64Entry,
+                                  NtWow64ReadVirtualMemory64Entry, info);
+    }
+    if (IsWow64(process)) {
+        return ReadOwnSizePeb(process, info);
+    }
+    ResetLiveShimInfo(info);
+    return false;
+}

@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "../../inspect/current_target.h"
+#include "../../inspect/identify_window.h"
+#include "test_support.h"
+
+namespace {
+
+int QueryCalls = 0;
+
+HANDLE WINAPI FailingOpen(DWORD, BOOL, DWORD) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return NULL;
+}
+DWORD WINAPI FailingModuleName(HANDLE, HMODULE, LPWSTR, DWORD) {
+    SetLastError(ERROR_PARTIAL_COPY);
+    return 0;
+}
+DWORD WINAPI OverlongModuleName(HANDLE, HMODULE, LPWSTR name, DWORD size) {
+    for (DWORD i = 0; i < size; ++i) {
+        name[i] = L'x';
+    }
+    return size;
+}
+BOOL WINAPI CountingQuery(HANDLE, DWORD flags, LPWSTR name, PDWORD size) {
+    ++QueryCalls;
+    if (flags != 0 || *size != 1040) {
+        return FALSE;
+    }
+    const std::wstring path = L"C:\\from\\query.exe";
+    path.copy(name, path.size());
+    *size = static_cast<DWORD>(path.size());
+    return TRUE;
+}
+BOOL WINAPI FailingQuery(HANDLE, DWORD, LPWSTR, PDWORD) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+}
+
+class IdentifyWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, NULL, NULL,
+                                 GetModuleHandleW(NULL), NULL);
+        QueryCalls = 0;
+        CurrentTarget.processId = 0;
+        CurrentTarget.imagePath = L"left over";
+    }
+    void TearDown() override {
+        DestroyWindow(window);
+        OpenProcessEntry = OpenProcess;
+        GetModuleFileNameExEntry = SavedModuleName;
+        QueryFullProcessImageNameEntry = NULL;
+    }
+    HWND window = NULL;
+    const GetModuleFileNameExFn SavedModuleName = GetModuleFileNameExEntry;
+};
+
+TEST_F(IdentifyWindowTest, LabelIsTitleLineThenImagePathAndTargetIsRecorded) {
+    SetWindowTextW(window, L"Main window");
+    EXPECT_EQ(L"Main window\r\n" + OwnImagePath(), IdentifyWindow(window));
+    EXPECT_EQ(GetCurrentProcessId(), CurrentTarget.processId);
+    EXPECT_EQ(OwnImagePath(), CurrentTarget.imagePath);
+}
+
+TEST_F(IdentifyWindowTest, TitleIsCutAtItsFirstLineBreakOfEitherKind) {
+    SetWindowTextW(window, L"first\nsecond\r\nthird");
+    EXPECT_EQ(L"first\r\n" + OwnImagePath(), IdentifyWindow(window));
+    SetWindowTextW(window, L"one\rtwo");
+    EXPECT_EQ(L"one\r\n" + OwnImagePath(), IdentifyWindow(window));
+}
+
+TEST_F(IdentifyWindowTest, EmptyTitleLeavesAnEmptyFirstLine) {
+    EXPECT_EQ(L"\r\n" + OwnImagePath(), IdentifyWindow(window));
+}
+
+TEST_F(IdentifyWindowTest, NoWindowClearsTheTargetAndTheLabel) {
+    CurrentTarget.processId = 1234;
+    EXPECT_EQ(L"", IdentifyWindow(NULL));
+    EXPECT_EQ(0u, CurrentTarget.processId);
+    EXPECT_EQ(L"", CurrentTarget.imagePath);
+}
+
+TEST_F(IdentifyWindowTest, ProcessThatCannotBeOpenedKeepsItsIdWithoutPath) {
+    SetWindowTextW(window, L"Locked");
+    OpenProcessEntry = FailingOpen;
+    EXPECT_EQ(L"Locked\r\nError opening proc: 5", IdentifyWindow(window));
+    EXPECT_EQ(GetCurrentProcessId(), CurrentTarget.processId);
+    EXPECT_EQ(L"", CurrentTarget.imagePath);
+}
+
+TEST_F(IdentifyWindowTest, ImageNameQueryIsAskedOnlyAfterTheModuleQueryFailed) {
+    QueryFullProcessImageNameEntry = CountingQuery;
+    IdentifyWindow(window);
+    EXPECT_EQ(0, QueryCalls);
+
+    GetModuleFileNameExEntry = FailingModuleName;
+    EXPECT_EQ(L"\r\nC:\\from\\query.exe", IdentifyWindow(window));
+    EXPECT_EQ(1, QueryCalls);
+    EXPECT_EQ(L"C:\\from\\query.exe", CurrentTarget.imagePath);
+}
+
+TEST_F(IdentifyWindowTest, BothQueriesFailingShowTheSecondError) {
+    GetModuleFileNameExEntry = FailingModuleName;
+    QueryFullProcessImageNameEntry = FailingQuery;
+    EXPECT_EQ(L"\r\nError reading proc name: 87", IdentifyWindow(window));
+    EXPECT_EQ(L"", CurrentTarget.imagePath);
+}
+
+TEST_F(IdentifyWindowTest, ModuleQueryFailingFallsBackToTheSystemsImageNameQuery) {
+    GetModuleFileNameExEntry = FailingModuleName;
+    EXPECT_EQ(L"\r\n" + OwnImagePath(), IdentifyWindow(window));
+    EXPECT_NE(nullptr, QueryFullProcessImageNameEntry);
+}
+
+TEST_F(IdentifyWindowTest, StoredPathNeverExceedsTheBuffer) {
+    GetModuleFileNameExEntry = OverlongModuleName;
+    IdentifyWindow(window);
+    EXPECT_EQ(std::wstring(1040, L'x'), CurrentTarget.imagePath);
+}
+
+} // namespace

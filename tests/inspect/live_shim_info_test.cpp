@@ -1,0 +1,266 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <sstream>
+#include <vector>
+
+#include "../../app/wow64.h"
+#include "../../inspect/current_target.h"
+#include "../../inspect/live_shim_info.h"
+#include "../../inspect/live_shim_report.h"
+#include "../../inspect/native_read_api.h"
+#include "../../shimreport/apphelp_api.h"
+#include "test_support.h"
+
+namespace {
+
+const LONG StatusSuccess = 0;
+const LONG StatusPartialCopy = static_cast<LONG>(0x8000000DUL);
+const LONG StatusInvalidParameter = static_cast<LONG>(0xC000000DUL);
+
+// A fake address space of the target: regions of bytes at fixed addresses.
+std::map<ULONGLONG, std::vector<unsigned char>> Regions;
+std::map<ULONGLONG, std::vector<ULONGLONG>> ReadSizes; // by address, in call order
+ULONGLONG PebAddress = 0;
+bool ShortReadsReportSuccess = false;
+bool QueryFails = false;
+BOOL TargetIsWow64 = TRUE;
+std::vector<unsigned char> UnpackedCopy;
+
+LONG FakeCopy(ULONGLONG address, void* buffer, ULONGLONG size, ULONGLONG& count) {
+    ReadSizes[address].push_back(size);
+    count = 0;
+    for (const auto& region : Regions) {
+        const ULONGLONG start = region.first;
+        const ULONGLONG end = start + region.second.size();
+        if (address < start || address >= end) {
+            continue;
+        }
+        count = address + size <= end ? size : end - address;
+        std::memcpy(buffer, &region.second[static_cast<size_t>(address - start)],
+                    static_cast<size_t>(count));
+        return count == size || ShortReadsReportSuccess ? StatusSuccess : StatusPartialCopy;
+    }
+    return StatusPartialCopy;
+}
+
+LONG NTAPI FakeQuery32(HANDLE, ULONG infoClass, PVOID info, ULONG size, PULONG) {
+    if (QueryFails || infoClass != 0 || size != 24) {
+        return StatusInvalidParameter;
+    }
+    const ULONG address = static_cast<ULONG>(PebAddress);
+    std::memcpy(static_cast<unsigned char*>(info) + 4, &address, 4);
+    return StatusSuccess;
+}
+LONG NTAPI FakeRead32(HANDLE, PVOID address, PVOID buffer, SIZE_T size, PSIZE_T count) {
+    ULONGLONG got = 0;
+    const LONG status = FakeCopy(reinterpret_cast<ULONG_PTR>(address), buffer, size, got);
+    *count = static_cast<SIZE_T>(got);
+    return status;
+}
+LONG NTAPI FakeQuery64(HANDLE, ULONG infoClass, PVOID info, ULONG size, PULONG) {
+    if (QueryFails || infoClass != 0 || size != 48) {
+        return StatusInvalidParameter;
+    }
+    std::memcpy(static_cast<unsigned char*>(info) + 8, &PebAddress, 8);
+    return StatusSuccess;
+}
+LONG NTAPI FakeRead64(HANDLE, ULONGLONG address, PVOID buffer, ULONGLONG size, PULONGLONG count) {
+    return FakeCopy(address, buffer, size, *count);
+}
+BOOL WINAPI FakeIsWow64(HANDLE, PBOOL wow64) {
+    *wow64 = TargetIsWow64;
+    return TRUE;
+}
+BOOL WINAPI RecordingUnpack(HSDB, LPCWSTR, PVOID data, void*) {
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    UnpackedCopy.assign(bytes, bytes + 16384);
+    return FALSE;
+}
+
+template <typename Value> void Put(std::vector<unsigned char>& bytes, size_t offset, Value value) {
+    std::memcpy(&bytes[offset], &value, sizeof value);
+}
+
+std::vector<unsigned char> Pattern(size_t size) {
+    std::vector<unsigned char> bytes(size);
+    for (size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<unsigned char>(i * 7 + 3);
+    }
+    return bytes;
+}
+
+const ULONGLONG ShimAddress = 0x00500000;
+const ULONGLONG InfoAddress = 0x00600000;
+
+class LiveShimInfoTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Regions.clear();
+        ReadSizes.clear();
+        ShortReadsReportSuccess = false;
+        QueryFails = false;
+        TargetIsWow64 = TRUE;
+        UnpackedCopy.clear();
+        ApphelpApi.SdbUnpackAppCompatData = RecordingUnpack;
+        CurrentTarget.processId = GetCurrentProcessId();
+        IsWow64ProcessLookedUp = true;
+        IsWow64ProcessEntry = FakeIsWow64;
+        UseOwnSizeReads();
+    }
+    void TearDown() override { CurrentTarget.processId = 0; }
+
+    void UseOwnSizeReads() {
+        SelfWow64Known = true;
+        SelfWow64 = false;
+        NativeReadEntriesLookedUp = true;
+        NtQueryInformationProcessEntry = FakeQuery32;
+        NtReadVirtualMemoryEntry = FakeRead32;
+    }
+    void UseWow64Reads() {
+        SelfWow64Known = true;
+        SelfWow64 = true;
+        Wow64ReadEntriesLookedUp = true;
+        NtWow64QueryInformationProcess64Entry = FakeQuery64;
+        NtWow64ReadVirtualMemory64Entry = FakeRead64;
+    }
+    void PlantPeb32(ULONGLONG flags, ULONGLONG userFlags, ULONG shimData, ULONG info) {
+        PebAddress = 0x7ffd0000;
+        std::vector<unsigned char> peb(0x20c, 0);
+        Put(peb, 0x1d8, flags);
+        Put(peb, 0x1e0, userFlags);
+        Put(peb, 0x1e8, shimData);
+        Put(peb, 0x1ec, info);
+        Regions[PebAddress] = peb;
+    }
+    void PlantPeb64(ULONGLONG flags, ULONGLONG userFlags, ULONGLONG shimData, ULONGLONG info) {
+        PebAddress = 0x7ff6000000ULL;
+        std::vector<unsigned char> peb(0x320, 0);
+        Put(peb, 0x2c8, flags);
+        Put(peb, 0x2d0, userFlags);
+        Put(peb, 0x2d8, shimData);
+        Put(peb, 0x2e0, info);
+        Regions[PebAddress] = peb;
+    }
+    std::wstring Report() {
+        ReportStream stream;
+        WriteLiveShimInfo(stream);
+        return stream.str();
+    }
+
+    PaneForTest pane;
+    FakeEngineForTest engine;
+    ReadEntriesForTest entries;
+};
+
+TEST_F(LiveShimInfoTest, ProcessWithoutShimStateSaysSo) {
+    PlantPeb32(0, 0, 0, 0);
+    EXPECT_EQ(L"\r\nNo info found in process, not shimmed or running on 2k3!\r\n", Report());
+}
+
+TEST_F(LiveShimInfoTest, FlagWordsShareOneLabelAndLeaveTheStreamHexadecimal) {
+    PlantPeb32(0x400, 0, 0, 0);
+    ReportStream stream;
+    WriteLiveShimInfo(stream);
+    stream << 255;
+    EXPECT_EQ(L"\r\nLive info:\r\nAppCompatFlags: 0x400\r\nff", stream.str());
+
+    PlantPeb32(0x1, 0x123456789abcdef0ULL, 0, 0);
+    EXPECT_EQ(L"\r\nLive info:\r\nAppCompatFlags: 0x1\r\nAppCompatFlags: 0x123456789abcdef0\r\n",
+              Report());
+    PlantPeb32(0, 0x80, 0, 0);
+    EXPECT_EQ(L"\r\nLive info:\r\nAppCompatFlags: 0x80\r\n", Report());
+}
+
+TEST_F(LiveShimInfoTest, BlockThatEndsAfter8KiBIsReadAt8KiBAndDumpedWhole) {
+    PlantPeb32(0, 0, 0, static_cast<ULONG>(InfoAddress));
+    Regions[InfoAddress] = Pattern(8192);
+    const std::wstring report = Report();
+    EXPECT_EQ((std::vector<ULONGLONG>{16384, 8192}), ReadSizes[InfoAddress]);
+    const std::wstring head = L"\r\nLive info:\r\nAppCompatInfo:\r\n"
+                              L"0000 03 0a 11 18 1f 26 2d 34 3b 42 49 50 57 5e 65 6c "
+                              L".....&-4;BIPW^el\r\n";
+    EXPECT_EQ(head, report.substr(0, head.size()));
+    const std::wstring::size_type lastLine = report.rfind(L"\r\n", report.size() - 3) + 2;
+    EXPECT_EQ(L"1ff0 ", report.substr(lastLine, 5));
+    EXPECT_EQ(std::wstring(L"\r\nLive info:\r\nAppCompatInfo:\r\n").size() + 512 * 71,
+              report.size());
+}
+
+TEST_F(LiveShimInfoTest, BlockUnreadableEvenAt4KiBFailsTheWholeRead) {
+    PlantPeb32(0x400, 0, 0, static_cast<ULONG>(InfoAddress));
+    Regions[InfoAddress] = Pattern(4095);
+    EXPECT_EQ(L"Could not read remote shim info\r\n", Report());
+    EXPECT_EQ((std::vector<ULONGLONG>{16384, 8192, 4096}), ReadSizes[InfoAddress]);
+}
+
+TEST_F(LiveShimInfoTest, ReadThatDeliversFewerBytesFailsWhateverItsStatus) {
+    ShortReadsReportSuccess = true;
+    PlantPeb32(0x400, 0, 0, static_cast<ULONG>(InfoAddress));
+    Regions[InfoAddress] = Pattern(4095);
+    EXPECT_EQ(L"Could not read remote shim info\r\n", Report());
+
+    Regions.erase(InfoAddress);
+    Regions[PebAddress].resize(0x20b);
+    EXPECT_EQ(L"Could not read remote shim info\r\n", Report());
+}
+
+TEST_F(LiveShimInfoTest, FailedQueryOrFailedShimDataReadStopsTheRead) {
+    PlantPeb32(0x400, 0, static_cast<ULONG>(ShimAddress), static_cast<ULONG>(InfoAddress));
+    Regions[InfoAddress] = Pattern(16384);
+    EXPECT_EQ(L"Could not read remote shim info\r\n", Report());
+    EXPECT_EQ(0u, ReadSizes.count(InfoAddress));
+
+    QueryFails = true;
+    Regions[ShimAddress] = Pattern(16384);
+    EXPECT_EQ(L"Could not read remote shim info\r\n", Report());
+}
+
+TEST_F(LiveShimInfoTest, ShimDataReadAt4KiBIsHandedOnInA16KiBZeroPaddedCopy) {
+    PlantPeb32(0, 0, static_cast<ULONG>(ShimAddress), 0);
+    Regions[ShimAddress] = Pattern(4096);
+    EXPECT_EQ(L"\r\nLive info:\r\nUnable to unpack AppCompatData\r\n\r\n", Report());
+    ASSERT_EQ(16384u, UnpackedCopy.size());
+    EXPECT_TRUE(std::equal(UnpackedCopy.begin(), UnpackedCopy.begin() + 4096,
+                           Regions[ShimAddress].begin()));
+    EXPECT_EQ(std::vector<unsigned char>(12288, 0),
+              std::vector<unsigned char>(UnpackedCopy.begin() + 4096, UnpackedCopy.end()));
+}
+
+TEST_F(LiveShimInfoTest, Wow64ReadsUseTheTargets64BitPeb) {
+    UseWow64Reads();
+    PlantPeb64(0x20, 0, ShimAddress, InfoAddress);
+    Regions[ShimAddress] = Pattern(16384);
+    Regions[InfoAddress] = Pattern(16384);
+    LiveShimInfo info;
+    ASSERT_TRUE(ReadLiveShimInfo(GetCurrentProcessId(), info));
+    EXPECT_EQ(0x20u, info.appCompatFlags);
+    EXPECT_EQ(16384u, info.appCompatInfoSize);
+    EXPECT_FALSE(info.targetIs64Bit);
+
+    TargetIsWow64 = FALSE;
+    ASSERT_TRUE(ReadLiveShimInfo(GetCurrentProcessId(), info));
+    EXPECT_TRUE(info.targetIs64Bit);
+}
+
+TEST_F(LiveShimInfoTest, MissingWow64ReadsFallBackToThe32BitPebOfA32BitTargetOnly) {
+    SelfWow64 = true;
+    Wow64ReadEntriesLookedUp = true;
+    NtWow64QueryInformationProcess64Entry = NULL;
+    NtWow64ReadVirtualMemory64Entry = FakeRead64;
+    PlantPeb32(0x400, 0, 0, 0);
+    EXPECT_EQ(L"\r\nLive info:\r\nAppCompatFlags: 0x400\r\n", Report());
+
+    TargetIsWow64 = FALSE;
+    EXPECT_EQ(L"Could not read remote shim info\r\n", Report());
+}
+
+TEST_F(LiveShimInfoTest, MissingNtdllEntriesFailTheReadInsteadOfBeingCalled) {
+    PlantPeb32(0x400, 0, 0, 0);
+    NtReadVirtualMemoryEntry = NULL;
+    EXPECT_EQ(L"Could not read remote shim info\r\n", Report());
+    EXPECT_TRUE(ReadSizes.empty());
+}
+
+} // namespace
