@@ -21,9 +21,10 @@ const std::uint32_t NewFormSize = 3976;
 const std::uint32_t Win8FormSize = 4704;
 const std::uint32_t Win10EarlyFormSize = 4712;
 
-std::uint32_t LoadU32(const std::uint8_t* p) {
+// A field of the block, or 0 when it lies past what can be read.
+std::uint32_t LoadU32(ByteView block, std::size_t offset) {
     std::uint32_t value = 0;
-    ReadU32(ByteView{p, 4}, 0, value);
+    ReadU32(block, offset, value);
     return value;
 }
 
@@ -40,21 +41,26 @@ void StoreText(std::uint8_t* p, const std::u16string& text, std::size_t capacity
     }
 }
 
-// Where the record of a block starts; 0 for a block of unknown form.
-std::size_t RecordOffset(const std::uint8_t* block) {
-    if (LoadU32(block + 4) == AppCompatMagic)
-        return LoadU32(block) == NewFormSize ? NewRecordOffset : 0;
-    if (LoadU32(block + OldMagicOffset) != AppCompatMagic)
-        return 0;
-    switch (LoadU32(block + OldSizeOffset)) {
-    case PackedBlockSize:
-        return Win7RecordOffset;
-    case Win8FormSize:
-    case Win10EarlyFormSize:
-        return Win7RecordOffset + 4;
-    default:
-        return 0;
+// Where the record of a block starts; 0 for a block of unknown form or one whose record
+// lies past the readable bytes.
+std::size_t RecordOffset(ByteView block) {
+    std::size_t offset = 0;
+    if (LoadU32(block, 4) == AppCompatMagic) {
+        offset = LoadU32(block, 0) == NewFormSize ? NewRecordOffset : 0;
+    } else if (LoadU32(block, OldMagicOffset) == AppCompatMagic) {
+        switch (LoadU32(block, OldSizeOffset)) {
+        case PackedBlockSize:
+            offset = Win7RecordOffset;
+            break;
+        case Win8FormSize:
+        case Win10EarlyFormSize:
+            offset = Win7RecordOffset + 4;
+            break;
+        default:
+            break;
+        }
     }
+    return offset != 0 && FitsIn(block, offset, QueryRecordSize) ? offset : 0;
 }
 
 } // namespace
@@ -71,14 +77,15 @@ void PackAppCompatBlock(const std::uint8_t* record, const std::u16string& module
     StoreU32(block + ImageTypeOffset, imageType);
 }
 
-std::uint32_t AppCompatBlockSize(const std::uint8_t* block) {
-    if (RecordOffset(block) == 0)
+std::uint32_t AppCompatBlockSize(const std::uint8_t* block, std::size_t available) {
+    ByteView view{block, available};
+    if (RecordOffset(view) == 0)
         return 0;
-    return LoadU32(block + 4) == AppCompatMagic ? LoadU32(block) : LoadU32(block + OldSizeOffset);
+    return LoadU32(view, 4) == AppCompatMagic ? LoadU32(view, 0) : LoadU32(view, OldSizeOffset);
 }
 
-bool UnpackAppCompatBlock(const std::uint8_t* block, std::uint8_t* record) {
-    std::size_t offset = RecordOffset(block);
+bool UnpackAppCompatBlock(const std::uint8_t* block, std::size_t available, std::uint8_t* record) {
+    std::size_t offset = RecordOffset(ByteView{block, available});
     if (offset == 0)
         return false;
     const std::uint8_t* source = block + offset;

@@ -15,10 +15,11 @@ const std::uint32_t PackedBlockSize = 1500; // the form this engine writes
 void PackAppCompatBlock(const std::uint8_t* record, const std::u16string& modulePath,
                         const std::u16string& layers, std::uint32_t imageType, std::uint8_t* block);
 
-// The size a block declares, when its magic and size fit one of the known forms; else 0.
-// Reads at most the first 528 bytes to decide.
-std::uint32_t AppCompatBlockSize(const std::uint8_t* block);
+// The size a block declares, when its magic and size fit one of the known forms and the
+// fields needed lie within the `available` bytes that can be read at `block`; else 0.
+std::uint32_t AppCompatBlockSize(const std::uint8_t* block, std::size_t available);
 
 // Copies the record of a block of a known form into `record` (456 bytes). Refuses a block
-// of unknown form and one whose record counts exceed its slots.
-bool UnpackAppCompatBlock(const std::uint8_t* block, std::uint8_t* record);
+// of unknown form, one whose record lies past the `available` bytes, and one whose record
+// counts exceed its slots.
+bool UnpackAppCompatBlock(const std::uint8_t* block, std::size_t available, std::uint8_t* record);

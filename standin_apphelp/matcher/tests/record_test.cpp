@@ -78,9 +78,9 @@ TEST(AppCompatBlock, PacksAndUnpacksTheRecord) {
     EXPECT_EQ(U32At(block, 1496), 0x14Cu);
     EXPECT_EQ(block[0], 'C');
     EXPECT_EQ(block[984], 'W');
-    EXPECT_EQ(AppCompatBlockSize(block.data()), PackedBlockSize);
+    EXPECT_EQ(AppCompatBlockSize(block.data(), block.size()), PackedBlockSize);
     std::vector<std::uint8_t> out(QueryRecordSize, 0xAB);
-    ASSERT_TRUE(UnpackAppCompatBlock(block.data(), out.data()));
+    ASSERT_TRUE(UnpackAppCompatBlock(block.data(), block.size(), out.data()));
     EXPECT_EQ(out, record);
 }
 
@@ -105,16 +105,16 @@ TEST(AppCompatBlock, ReadsTheNewerForms) {
     std::memcpy(&block[4], &magic, 4);
     std::memcpy(&block[16], record.data(), QueryRecordSize);
     std::vector<std::uint8_t> out(QueryRecordSize);
-    ASSERT_TRUE(UnpackAppCompatBlock(block.data(), out.data()));
+    ASSERT_TRUE(UnpackAppCompatBlock(block.data(), block.size(), out.data()));
     EXPECT_EQ(out, record);
-    EXPECT_EQ(AppCompatBlockSize(block.data()), 3976u);
+    EXPECT_EQ(AppCompatBlockSize(block.data(), block.size()), 3976u);
 
     std::vector<std::uint8_t> early(4712, 0);
     early[520] = 4712 & 0xFF;
     early[521] = 4712 >> 8;
     std::memcpy(&early[524], &magic, 4);
     std::memcpy(&early[532], record.data(), QueryRecordSize);
-    ASSERT_TRUE(UnpackAppCompatBlock(early.data(), out.data()));
+    ASSERT_TRUE(UnpackAppCompatBlock(early.data(), early.size(), out.data()));
     EXPECT_EQ(out, record);
 }
 
@@ -134,11 +134,17 @@ TEST(AppCompatBlock, RefusesWrongMagicSizeOrCounts) {
     counts[528 + 168] = 17; // more exes than slots
     std::vector<std::uint8_t> garbage(PackedBlockSize, 0x5C);
     for (const auto* bad : {&magic, &size, &counts, &garbage}) {
-        EXPECT_FALSE(UnpackAppCompatBlock(bad->data(), out.data()));
+        EXPECT_FALSE(UnpackAppCompatBlock(bad->data(), bad->size(), out.data()));
         EXPECT_EQ(out, untouched);
     }
-    EXPECT_EQ(AppCompatBlockSize(magic.data()), 0u);
-    EXPECT_EQ(AppCompatBlockSize(garbage.data()), 0u);
+    // A block shorter than its form: the record would lie past the readable bytes.
+    EXPECT_FALSE(UnpackAppCompatBlock(good.data(), 900, out.data()));
+    EXPECT_EQ(out, untouched);
+    std::vector<std::uint8_t> tiny(good.begin(), good.begin() + 6);
+    EXPECT_FALSE(UnpackAppCompatBlock(tiny.data(), tiny.size(), out.data()));
+    EXPECT_EQ(AppCompatBlockSize(good.data(), 900), 0u);
+    EXPECT_EQ(AppCompatBlockSize(magic.data(), magic.size()), 0u);
+    EXPECT_EQ(AppCompatBlockSize(garbage.data(), garbage.size()), 0u);
 }
 
 TEST(LayerNames, SplitsOnSpacesAndDropsFlagCharacters) {

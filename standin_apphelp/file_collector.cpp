@@ -1,0 +1,66 @@
+#include "file_collector.h"
+
+#include "file_checksum.h"
+#include "pe_image.h"
+#include "version_attributes.h"
+
+#include <windows.h>
+
+namespace {
+
+struct FileHolder {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    ~FileHolder() {
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+    }
+};
+
+struct MappingHolder {
+    HANDLE mapping = nullptr;
+    const void* view = nullptr;
+    ~MappingHolder() {
+        if (view != nullptr)
+            UnmapViewOfFile(view);
+        if (mapping != nullptr)
+            CloseHandle(mapping);
+    }
+};
+
+// Files are mapped whole for the header walk; larger ones than this keep only their size.
+const LONGLONG MaxMappedSize = 512LL * 1024 * 1024;
+
+} // namespace
+
+bool CollectFileAttributes(const wchar_t* path, FileAttributes& attributes) {
+    FileHolder file;
+    file.handle =
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    LARGE_INTEGER size;
+    if (file.handle == INVALID_HANDLE_VALUE || !GetFileSizeEx(file.handle, &size))
+        return false;
+    if (size.QuadPart <= 0xFFFFFFFFLL)
+        attributes.numbers[TagSize] = static_cast<std::uint64_t>(size.QuadPart);
+    if (size.QuadPart == 0) {
+        attributes.numbers[TagChecksum] = 0;
+        attributes.numbers[TagModuleType] = ModuleUnknown;
+        return true;
+    }
+    if (size.QuadPart > MaxMappedSize)
+        return true;
+    MappingHolder mapping;
+    mapping.mapping = CreateFileMappingW(file.handle, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (mapping.mapping != nullptr)
+        mapping.view = MapViewOfFile(mapping.mapping, FILE_MAP_READ, 0, 0, 0);
+    if (mapping.view == nullptr)
+        return true;
+    ByteView bytes{static_cast<const std::uint8_t*>(mapping.view),
+                   static_cast<std::size_t>(size.QuadPart)};
+    attributes.numbers[TagChecksum] = FileChecksum(bytes);
+    AddImageAttributes(bytes, attributes);
+    std::uint64_t type = attributes.numbers[TagModuleType];
+    if (type == ModulePe || type == ModuleNe)
+        AddVersionAttributes(path, attributes);
+    return true;
+}
