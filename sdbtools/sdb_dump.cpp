@@ -1,0 +1,114 @@
+// Printing a shim database as an indented tree.
+#include "sdb_dump.h"
+
+#include "sdb_text.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <string>
+
+using namespace sdb;
+
+namespace {
+
+// How many bytes of binary data a line shows.
+const uint32_t BINARY_SHOWN = 16;
+
+std::string format(const char* pattern, uint64_t a, uint64_t b = 0) {
+    char text[64];
+    std::snprintf(text, sizeof text, pattern, a, b);
+    return text;
+}
+
+// A string in quotes, with quotes, backslashes and control characters escaped.
+std::string quoted(const char16_t* text) {
+    if (text == nullptr) {
+        return "<no string>";
+    }
+    std::string out = "\"";
+    for (char c : to_utf8(text)) {
+        unsigned char byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            out += format("\\x%02" PRIX64, byte);
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+bool is_version(TAG tag) {
+    return tag == TAG_BIN_FILE_VERSION || tag == TAG_BIN_PRODUCT_VERSION ||
+           tag == TAG_UPTO_BIN_FILE_VERSION || tag == TAG_UPTO_BIN_PRODUCT_VERSION ||
+           tag == TAG_FROM_BIN_FILE_VERSION || tag == TAG_FROM_BIN_PRODUCT_VERSION;
+}
+
+bool is_guid(TAG tag) {
+    return tag == TAG_EXE_ID || tag == TAG_DATABASE_ID || tag == TAG_FIX_ID || tag == TAG_APP_ID;
+}
+
+std::string binary_value(const Database& db, TAGID tagid, TAG tag) {
+    uint32_t size = 0;
+    const uint8_t* data = get_binary_ptr(db, tagid, &size);
+    Guid guid;
+    if (is_guid(tag) && read_guid(db, tagid, &guid)) {
+        return guid_to_text(guid);
+    }
+    std::string out = format("(%" PRIu64 " bytes)", size);
+    for (uint32_t i = 0; i < size && i < BINARY_SHOWN; ++i) {
+        out += format(" %02" PRIX64, data[i]);
+    }
+    return size > BINARY_SHOWN ? out + " ..." : out;
+}
+
+std::string value_text(const Database& db, TAGID tagid) {
+    TAG tag = get_tag(db, tagid);
+    const uint8_t* data = database_image(db) + get_data_offset(db, tagid);
+    switch (tag_type(tag)) {
+    case TAG_TYPE_BYTE:
+        return format("0x%02" PRIX64 " (%" PRIu64 ")", data[0], data[0]);
+    case TAG_TYPE_WORD:
+        return format("0x%04" PRIX64 " (%" PRIu64 ")", read_word(db, tagid), read_word(db, tagid));
+    case TAG_TYPE_DWORD:
+        return format("0x%08" PRIX64 " (%" PRIu64 ")", read_dword(db, tagid),
+                      read_dword(db, tagid));
+    case TAG_TYPE_QWORD: {
+        uint64_t value = read_qword(db, tagid);
+        std::string text = format("0x%016" PRIX64 " (%" PRIu64 ")", value, value);
+        if (is_version(tag)) {
+            text += format(" %" PRIu64 ".%" PRIu64, value >> 48, (value >> 32) & 0xFFFF);
+            text += format(".%" PRIu64 ".%" PRIu64, (value >> 16) & 0xFFFF, value & 0xFFFF);
+        }
+        return text;
+    }
+    case TAG_TYPE_STRINGREF:
+        return quoted(get_string_ptr(db, tagid)) +
+               format(" (ref 0x%" PRIX64 ")", read_stringref(db, tagid));
+    case TAG_TYPE_STRING:
+        return quoted(get_string_ptr(db, tagid));
+    case TAG_TYPE_LIST:
+        return format("(%" PRIu64 " bytes)", get_data_size(db, tagid));
+    case TAG_TYPE_BINARY:
+        return binary_value(db, tagid, tag);
+    default:
+        return std::string();
+    }
+}
+
+} // namespace
+
+WalkResult dump_database(const Database& db, std::ostream& out) {
+    out << "shim database " << database_major(db) << '.' << database_minor(db) << ", "
+        << database_size(db) << " bytes\n";
+    return walk_database(db, [&](TAGID tagid, unsigned depth) {
+        TAG tag = get_tag(db, tagid);
+        const char* name = tag_name(tag);
+        std::string value = value_text(db, tagid);
+        out << format("0x%08" PRIX64 " ", tagid) << std::string(2 * depth, ' ')
+            << (name != nullptr ? std::string(name) : format("0x%04" PRIX64, tag))
+            << (value.empty() ? "" : " ") << value << '\n';
+    });
+}
