@@ -27,10 +27,14 @@ const char* walk_problem_text(WalkProblem problem) {
 
 namespace {
 
-// A list being walked: the next child's offset and the end of the list's data.
+// A list being walked: the next child's offset and the end of the list's data. A list
+// whose size runs past its parent is walked up to the parent's end, and its problem is
+// reported when its children are done.
 struct Frame {
     uint32_t next;
     uint32_t end;
+    TAGID cut;
+    WalkProblem cut_problem;
 };
 
 WalkProblem check_item(const Database& db, TAGID tagid, uint32_t end, Item* item) {
@@ -58,15 +62,33 @@ WalkProblem check_item(const Database& db, TAGID tagid, uint32_t end, Item* item
 
 } // namespace
 
+// A list whose header fits before `end` though its data does not: its children up to
+// `end` can still be shown.
+bool cut_list(const Database& db, TAGID tagid, uint32_t end, Item* item) {
+    if (uint64_t{tagid} + 6 > end || tag_type(load16(db.image + tagid)) != TAG_TYPE_LIST) {
+        return false;
+    }
+    item->tag = load16(db.image + tagid);
+    item->data = tagid + 6;
+    item->size = end - item->data;
+    item->end = end;
+    return true;
+}
+
 WalkResult walk_database(const Database& db,
                          const std::function<void(TAGID tagid, unsigned depth)>& visit) {
     WalkResult result;
     Frame stack[MAX_DEPTH];
     unsigned depth = 0;
-    stack[0] = Frame{HEADER_SIZE, db.size};
+    stack[0] = Frame{HEADER_SIZE, db.size, 0, WalkProblem::None};
     for (;;) {
         Frame& frame = stack[depth];
         if (frame.next >= frame.end) {
+            if (frame.cut != 0) {
+                result.problem = frame.cut_problem;
+                result.where = frame.cut;
+                return result;
+            }
             if (depth == 0) {
                 return result;
             }
@@ -75,8 +97,18 @@ WalkResult walk_database(const Database& db,
         }
         TAGID tagid = frame.next;
         Item item;
-        result.problem = check_item(db, tagid, frame.end, &item);
-        if (result.problem != WalkProblem::None) {
+        WalkProblem problem = check_item(db, tagid, frame.end, &item);
+        bool bad_value =
+            problem == WalkProblem::BadStringRef || problem == WalkProblem::UnterminatedString;
+        if (bad_value && result.value_problem == WalkProblem::None) {
+            result.value_problem = problem;
+            result.value_where = tagid;
+        }
+        bool cut =
+            (problem == WalkProblem::ItemPastParent || problem == WalkProblem::ItemPastFile) &&
+            cut_list(db, tagid, frame.end, &item);
+        if (problem != WalkProblem::None && !cut && !bad_value) {
+            result.problem = problem;
             result.where = tagid;
             return result;
         }
@@ -88,7 +120,11 @@ WalkResult walk_database(const Database& db,
                 result.where = item.data;
                 return result;
             }
-            stack[++depth] = Frame{item.data, item.end};
+            stack[++depth] = Frame{item.data, item.end, cut ? tagid : 0, problem};
+        } else if (cut) {
+            result.problem = problem;
+            result.where = tagid;
+            return result;
         }
     }
 }

@@ -24,12 +24,20 @@ enum class WalkProblem {
 const char* walk_problem_text(WalkProblem problem);
 
 struct WalkResult {
+    // Where and why the walk stopped: an item whose extent cannot be told or trusted.
     WalkProblem problem = WalkProblem::None;
-    TAGID where = 0; // offset of the item (or of the bytes) where the walk stopped
+    TAGID where = 0;
+    // The first item with a bad value (BadStringRef, UnterminatedString); the walk goes on
+    // past such items, since their extent is sound.
+    WalkProblem value_problem = WalkProblem::None;
+    TAGID value_where = 0;
 };
 
 // Visits every item from the root down, parents before children, with its depth (top-level
-// items have depth 0). Stops at the first malformed item without visiting it.
+// items have depth 0). Items with a bad value are visited and noted in value_problem. Stops
+// at the first item of unsound extent without visiting it, except that a
+// list whose data runs past its parent or the file is visited with the children that fit
+// before the walk stops at it.
 WalkResult walk_database(const Database& db,
                          const std::function<void(TAGID tagid, unsigned depth)>& visit);
 

@@ -23,7 +23,7 @@ std::string format(const char* pattern, uint64_t a, uint64_t b = 0) {
 // A string in quotes, with quotes, backslashes and control characters escaped.
 std::string quoted(const char16_t* text) {
     if (text == nullptr) {
-        return "<no string>";
+        return "<bad string>";
     }
     std::string out = "\"";
     for (char c : to_utf8(text)) {
@@ -64,9 +64,10 @@ std::string binary_value(const Database& db, TAGID tagid, TAG tag) {
     return size > BINARY_SHOWN ? out + " ..." : out;
 }
 
-std::string value_text(const Database& db, TAGID tagid) {
-    TAG tag = get_tag(db, tagid);
-    const uint8_t* data = database_image(db) + get_data_offset(db, tagid);
+// The walk has checked the item, except that a list's data may run past its parent: its
+// tag and size are read from the image.
+std::string value_text(const Database& db, TAGID tagid, TAG tag) {
+    const uint8_t* data = database_image(db) + tagid + (tag_has_size(tag) ? 6 : 2);
     switch (tag_type(tag)) {
     case TAG_TYPE_BYTE:
         return format("0x%02" PRIX64 " (%" PRIu64 ")", data[0], data[0]);
@@ -89,8 +90,12 @@ std::string value_text(const Database& db, TAGID tagid) {
                format(" (ref 0x%" PRIX64 ")", read_stringref(db, tagid));
     case TAG_TYPE_STRING:
         return quoted(get_string_ptr(db, tagid));
-    case TAG_TYPE_LIST:
-        return format("(%" PRIu64 " bytes)", get_data_size(db, tagid));
+    case TAG_TYPE_LIST: {
+        const uint8_t* size = database_image(db) + tagid + 2;
+        uint32_t bytes = static_cast<uint32_t>(size[0] | size[1] << 8 | size[2] << 16) |
+                         static_cast<uint32_t>(size[3]) << 24;
+        return format("(%" PRIu64 " bytes)", bytes);
+    }
     case TAG_TYPE_BINARY:
         return binary_value(db, tagid, tag);
     default:
@@ -104,9 +109,10 @@ WalkResult dump_database(const Database& db, std::ostream& out) {
     out << "shim database " << database_major(db) << '.' << database_minor(db) << ", "
         << database_size(db) << " bytes\n";
     return walk_database(db, [&](TAGID tagid, unsigned depth) {
-        TAG tag = get_tag(db, tagid);
+        const uint8_t* at = database_image(db) + tagid;
+        TAG tag = static_cast<TAG>(at[0] | at[1] << 8);
         const char* name = tag_name(tag);
-        std::string value = value_text(db, tagid);
+        std::string value = value_text(db, tagid, tag);
         out << format("0x%08" PRIX64 " ", tagid) << std::string(2 * depth, ' ')
             << (name != nullptr ? std::string(name) : format("0x%04" PRIX64, tag))
             << (value.empty() ? "" : " ") << value << '\n';

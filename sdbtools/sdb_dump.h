@@ -6,6 +6,6 @@
 #include <ostream>
 
 // Prints every item of db, one line each: offset, tag name (the number in hex when the
-// tag is unknown) and value, indented by depth. Stops at the first malformed item and
-// returns why; the caller reports it.
+// tag is unknown) and value, indented by depth; a bad string shows as <bad string>. Stops
+// at the first item of unsound extent. Returns the walk's result; the caller reports it.
 sdb::WalkResult dump_database(const sdb::Database& db, std::ostream& out);

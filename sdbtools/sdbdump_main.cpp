@@ -5,6 +5,16 @@
 #include <cstdio>
 #include <iostream>
 
+namespace {
+
+std::string offset(sdb::TAGID tagid) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08" PRIX32, tagid);
+    return text;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::cerr << "usage: sdbdump FILE.sdb\n";
@@ -18,10 +28,13 @@ int main(int argc, char** argv) {
     }
     sdb::WalkResult result = dump_database(*db, std::cout);
     if (result.problem != sdb::WalkProblem::None) {
-        char where[16];
-        std::snprintf(where, sizeof where, "0x%08" PRIX32, result.where);
-        std::cout << "stopped at " << where << ": " << sdb::walk_problem_text(result.problem)
-                  << '\n';
+        std::cout << "stopped at " << offset(result.where) << ": "
+                  << sdb::walk_problem_text(result.problem) << '\n';
+        return 1;
+    }
+    if (result.value_problem != sdb::WalkProblem::None) {
+        std::cout << "bad value at " << offset(result.value_where) << ": "
+                  << sdb::walk_problem_text(result.value_problem) << '\n';
         return 1;
     }
     return 0;

@@ -49,21 +49,29 @@ WalkResult walk(const Database& db, unsigned* visited = nullptr) {
 }
 
 TEST(Malformed, SizesRunningPastTheFileOrTheParent) {
-    // A list whose size runs past the file, a size field cut off, a fixed-size item cut off.
-    for (ImageBuilder b : {ImageBuilder().header().sized(TAG_DATABASE, 100).dword(0),
-                           ImageBuilder().header().word(TAG_DATABASE).word(0),
-                           ImageBuilder().header().word(TAG_SIZE).word(1),
-                           ImageBuilder().header().sized(TAG_DATABASE, 0xFFFFFFFF)}) {
-        DatabasePtr db = open_database_bytes(b.bytes);
+    // A size field cut off, a fixed-size item cut off, lists whose size runs past the file.
+    struct Case {
+        ImageBuilder image;
+        unsigned visited;
+        TAGID where;
+    };
+    for (const Case& c :
+         {Case{ImageBuilder().header().word(TAG_DATABASE).word(0), 0, 12},
+          Case{ImageBuilder().header().word(TAG_SIZE).word(1), 0, 12},
+          Case{ImageBuilder().header().sized(TAG_DATABASE, 0xFFFFFFFF), 1, 12},
+          Case{ImageBuilder().header().sized(TAG_DATABASE, 100).word(TAG_SIZE).word(1), 1, 18}}) {
+        DatabasePtr db = open_database_bytes(c.image.bytes);
         ASSERT_TRUE(db);
         EXPECT_EQ(get_tag(*db, 12), 0u);
         EXPECT_EQ(get_data_size(*db, 12), 0u);
         EXPECT_EQ(get_first_child(*db, TAGID_ROOT), 0u);
         EXPECT_EQ(get_first_child(*db, 12), 0u);
         EXPECT_EQ(read_dword(*db, 12, 5), 5u);
-        WalkResult result = walk(*db);
+        unsigned visited = 0;
+        WalkResult result = walk(*db, &visited);
         EXPECT_EQ(result.problem, WalkProblem::ItemPastFile);
-        EXPECT_EQ(result.where, 12u);
+        EXPECT_EQ(result.where, c.where);
+        EXPECT_EQ(visited, c.visited);
     }
 
     // A child that fits the file but not its list: DATABASE of 4 bytes holding a DWORD.
@@ -82,6 +90,19 @@ TEST(Malformed, SizesRunningPastTheFileOrTheParent) {
     // Navigation from a sibling outside the parent finds nothing.
     EXPECT_EQ(get_next_child(*db, 12, 24), 0u);
     EXPECT_EQ(get_next_child(*db, 12, 0), 0u);
+
+    // A list that runs past its parent shows the children that fit, then stops there.
+    ImageBuilder nested;
+    nested.header().sized(TAG_DATABASE, 12).sized(TAG_EXE, 20).word(TAG_SIZE).dword(3);
+    nested.word(TAG_FLAGS).dword(4).word(TAG_FLAGS).dword(5).word(TAG_FLAGS).dword(6);
+    db = open_database_bytes(nested.bytes);
+    ASSERT_TRUE(db);
+    EXPECT_EQ(get_first_child(*db, 12), 0u);
+    std::vector<TAGID> seen;
+    result = walk_database(*db, [&](TAGID t, unsigned) { seen.push_back(t); });
+    EXPECT_EQ(seen, (std::vector<TAGID>{12, 18, 24}));
+    EXPECT_EQ(result.problem, WalkProblem::ItemPastParent);
+    EXPECT_EQ(result.where, 18u);
 }
 
 TEST(Malformed, StringsOutsideTheTableOrWithoutNul) {
@@ -108,9 +129,13 @@ TEST(Malformed, StringsOutsideTheTableOrWithoutNul) {
         EXPECT_EQ(get_string_ptr(*db, bad), nullptr) << bad;
     }
     EXPECT_EQ(get_stringtable_ptr(*db, 0xFFFFFFFF), nullptr);
-    WalkResult result = walk(*db);
-    EXPECT_EQ(result.problem, WalkProblem::BadStringRef);
-    EXPECT_EQ(result.where, 24u);
+    // Bad values do not stop the walk; the first is noted.
+    unsigned visited = 0;
+    WalkResult result = walk(*db, &visited);
+    EXPECT_EQ(result.problem, WalkProblem::None);
+    EXPECT_EQ(result.value_problem, WalkProblem::BadStringRef);
+    EXPECT_EQ(result.value_where, 24u);
+    EXPECT_EQ(visited, 8u);
 
     // Inline strings: unterminated, odd-sized with no room for the NUL, and one whose
     // NUL lies past its size.
@@ -128,7 +153,9 @@ TEST(Malformed, StringsOutsideTheTableOrWithoutNul) {
     EXPECT_EQ(get_string_ptr(*db, 22), nullptr);
     EXPECT_EQ(get_string_ptr(*db, 30), nullptr);
     EXPECT_EQ(read_string(*db, 12), u"");
-    EXPECT_EQ(walk(*db).problem, WalkProblem::UnterminatedString);
+    result = walk(*db);
+    EXPECT_EQ(result.value_problem, WalkProblem::UnterminatedString);
+    EXPECT_EQ(result.value_where, 12u);
 
     // No string table at all.
     ImageBuilder none;
@@ -255,7 +282,8 @@ TEST(Malformed, TruncatedAtEveryLength) {
         }
         ASSERT_TRUE(db);
         // Only a cut between top-level lists leaves a well-formed (if incomplete) file.
-        if (walk(*db).problem == WalkProblem::None) {
+        WalkResult result = walk(*db);
+        if (result.problem == WalkProblem::None && result.value_problem == WalkProblem::None) {
             EXPECT_TRUE(length == HEADER_SIZE || length == database || length == table) << length;
         }
         KeySearch search;

@@ -1,0 +1,78 @@
+#!/bin/sh
+# Compiles and dumps databases with sdbc and sdbdump, good input and bad.
+# usage: tools_test.sh SDBC SDBDUMP SAMPLE.xml WORKDIR
+set -u
+SDBC=$1 SDBDUMP=$2 SAMPLE=$3 WORK=$4
+rm -rf "$WORK" && mkdir -p "$WORK" && cd "$WORK" || exit 1
+passed=0 failed=0
+check() { # description, then a command that must succeed
+    what=$1
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAILED: $what"
+    fi
+}
+has() { grep -q -- "$1" "$2"; }
+
+# A good database: EXEs carry their APP, references carry the TAGIDs of their targets.
+"$SDBC" "$SAMPLE" sample.sdb 2>notes.txt
+check "sdbc compiles the sample" test $? -eq 0 -a -s sample.sdb
+check "a reference to another database is a note" has ':16: note: LAYER WinXPSp3' notes.txt
+"$SDBDUMP" sample.sdb >dump.txt
+check "sdbdump prints the sample" test $? -eq 0
+check "header" has '^shim database 2.1, ' dump.txt
+check "indexes come first" sh -c 'sed -n 2p dump.txt | grep -q "^0x0000000C INDEXES"'
+check "APP name carried" has '^0x[0-9A-F]*     APP_NAME "Sample App"' dump.txt
+check "vendor carried" has 'VENDOR "Quillet Tests"' dump.txt
+check "EXE_ID as text" has 'EXE_ID {0a1b2c3d-4e5f-6071-8293-a4b5c6d7e8f9}' dump.txt
+check "version" has 'BIN_FILE_VERSION 0x0001000200030004 (281483566841860) 1.2.3.4' dump.txt
+check "EXE flags" has '     FLAGS 0x00000010 (16)' dump.txt
+shim=$(sed -n 's/^0x\([0-9A-F]*\)     SHIM (.*/\1/p' dump.txt)
+layer=$(sed -n 's/^0x\([0-9A-F]*\)   LAYER (.*/\1/p' dump.txt)
+check "SHIM_TAGID points at the SHIM" has "SHIM_TAGID 0x$shim" dump.txt
+check "LAYER_TAGID points at the LAYER" has "LAYER_TAGID 0x$layer" dump.txt
+check "string table last" sh -c 'grep -v "^ " dump.txt | grep "^0x[0-9A-F]* [A-Z]" | tail -1 | grep -q STRINGTABLE'
+
+"$SDBC" --version3 --no-indexes "$SAMPLE" v3.sdb && "$SDBDUMP" v3.sdb >v3.txt
+check "version 3 without indexes" sh -c 'has() { grep -q -- "$1" v3.txt; }; has "^shim database 3.0" && ! has INDEXES'
+
+# Bad input: file, line and problem; exit status 1; no output file, not even an old one.
+bad() { # description, expected message, XML
+    printf '%s\n' "$3" >bad.xml
+    echo stale >out.sdb
+    "$SDBC" bad.xml out.sdb 2>err.txt
+    status=$?
+    check "$1: status" test $status -eq 1
+    check "$1: message" has "$2" err.txt
+    check "$1: no output" test ! -e out.sdb -a ! -e out.sdb.tmp
+}
+bad "malformed XML" '^bad.xml:2: error: XML:' '<DATABASE>
+<EXE NAME="a.exe"</DATABASE>'
+bad "unknown attribute" '^bad.xml:3: error: unknown attribute COLOUR on EXE' '<DATABASE>
+<APP NAME="x">
+<EXE NAME="a.exe" COLOUR="red"/></APP></DATABASE>'
+bad "unknown element" '^bad.xml:1: error: unexpected element BOX in DATABASE' '<DATABASE><BOX/></DATABASE>'
+bad "bad number" 'SIZE="12k" is not a 32-bit number' '<DATABASE><EXE NAME="a"><MATCHING_FILE NAME="*" SIZE="12k"/></EXE></DATABASE>'
+bad "bad GUID" 'ID="{1234}" is not a GUID' '<DATABASE ID="{1234}"/>'
+bad "bad version" 'is neither a 64-bit number nor a version' '<DATABASE><EXE NAME="a"><MATCHING_FILE BIN_FILE_VERSION="1.2.70000"/></EXE></DATABASE>'
+bad "wrong root" 'the document element must be DATABASE' '<LIBRARY/>'
+bad "shim defined twice" 'SHIM x is defined twice' '<DATABASE><LIBRARY><SHIM NAME="X"/><SHIM NAME="x"/></LIBRARY></DATABASE>'
+"$SDBC" missing.xml out.sdb 2>err.txt
+check "missing input" sh -c "test $? -eq 1 && grep -q 'missing.xml: cannot be read' err.txt"
+
+# sdbdump on malformed files: what can be read, then where and why it stopped; status 1.
+head -c 300 sample.sdb >cut.sdb
+"$SDBDUMP" cut.sdb >cut.txt
+check "truncated: status" test $? -eq 1
+check "truncated: items before the cut" has 'DATABASE_ID {6c4c1f4e' cut.txt
+check "truncated: bad strings shown" has '^0x00000070   NAME <bad string> (ref 0x6)' cut.txt
+check "truncated: reason" sh -c 'tail -1 cut.txt | grep -q "^stopped at 0x00000126: item runs past the end of the file"'
+printf 'not a database' >text.sdb
+"$SDBDUMP" text.sdb >/dev/null 2>err.txt
+check "not a database" sh -c "test $? -eq 1 && grep -q 'no \"sdbf\" magic' err.txt"
+
+echo "$passed passed, $failed failed"
+test "$failed" -eq 0
