@@ -1,0 +1,26 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// A shimtarget.exe child process, killed at the end of the test. Started with the given
+// arguments; ready once it has shown its window.
+class TargetProcess {
+public:
+    explicit TargetProcess(const std::wstring& arguments);
+    ~TargetProcess();
+    TargetProcess(const TargetProcess&) = delete;
+    TargetProcess& operator=(const TargetProcess&) = delete;
+
+    bool Ready() const { return window != NULL; }
+    HWND Window() const { return window; }
+    DWORD ProcessId() const { return process.dwProcessId; }
+
+private:
+    PROCESS_INFORMATION process;
+    HWND window;
+};
+
+// The Windows path of shimtarget.exe.
+std::wstring TargetProgramPath();
