@@ -1,0 +1,70 @@
+// libFuzzer target: opens any bytes as a database, walks and dumps it, and navigates,
+// reads and looks up every item on the way.
+#include "sdb_dump.h"
+#include "sdb_index.h"
+
+#include <sstream>
+
+using namespace sdb;
+
+namespace {
+
+// Reads an item in every way that its type allows, and in the ways it does not.
+void read_item(const Database& db, TAGID tagid) {
+    uint32_t size = 0;
+    Guid guid;
+    std::vector<uint8_t> bytes;
+    read_word(db, tagid);
+    read_dword(db, tagid);
+    read_qword(db, tagid);
+    read_string(db, tagid);
+    read_binary(db, tagid, &bytes);
+    read_guid(db, tagid, &guid);
+    get_binary_ptr(db, tagid, &size);
+    // Every value of a DWORD is also tried as a TAGID and as a string reference, as a
+    // reader of SHIM_TAGID and the like would.
+    uint32_t value = read_dword(db, tagid);
+    get_tag(db, value);
+    get_first_child(db, value);
+    get_stringtable_ptr(db, value);
+}
+
+// Looks up the item's name, when it has one, through the index and by scanning.
+void look_up(const Database& db, TAGID parent, TAGID tagid) {
+    TAG tag = get_tag(db, tagid);
+    const char16_t* name = get_child_string_ptr(db, tagid, TAG_NAME);
+    if (tag_type(tag) != TAG_TYPE_LIST || name == nullptr) {
+        return;
+    }
+    KeySearch search;
+    for (TAGID t = find_first_by_key(db, parent, tag, TAG_NAME, name, &search); t != 0;
+         t = find_next_by_key(db, &search)) {
+    }
+    for (TAGID t = scan_first_by_key(db, parent, tag, TAG_NAME, name, &search); t != 0;
+         t = find_next_by_key(db, &search)) {
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    DatabasePtr db = open_database_buffer(data, size);
+    if (!db) {
+        return 0;
+    }
+    std::ostringstream out;
+    dump_database(*db, out);
+    // Navigation by TAGID, independent of the walk: two levels below the root.
+    for (TAGID top = get_first_child(*db, TAGID_ROOT); top != 0;
+         top = get_next_child(*db, TAGID_ROOT, top)) {
+        for (TAGID t = get_first_child(*db, top); t != 0; t = get_next_child(*db, top, t)) {
+            read_item(*db, t);
+            look_up(*db, top, t);
+            for (TAGID child = get_first_child(*db, t); child != 0;
+                 child = find_next_tag(*db, t, child)) {
+                read_item(*db, child);
+            }
+        }
+    }
+    return 0;
+}
