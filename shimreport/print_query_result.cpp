@@ -1,6 +1,7 @@
 #include "print_query_result.h"
 
 #include <ios>
+#include <iterator>
 
 #include "apphelp_api.h"
 #include "database_handle_holder.h"
@@ -28,15 +29,18 @@ struct RecordView {
     const GUID (*databaseIds)[16];
 };
 
-template <typename Record, size_t ExeSlots, size_t LayerSlots>
-RecordView ViewOf(const Record& record, const TAGREF (&exeTagRefs)[ExeSlots],
-                  const TAGREF (&layerTagRefs)[LayerSlots]) {
+// Counts above an array's capacity stop at the capacity, so nothing past the record is read.
+DWORD Capped(DWORD count, size_t capacity) {
+    return count < capacity ? count : DWORD(capacity);
+}
+
+template <typename Record> RecordView ViewOf(const Record& record) {
     RecordView view;
-    view.exeTagRefs = exeTagRefs;
+    view.exeTagRefs = record.exeTagRefs;
     view.exeFlags = NULL;
-    view.exeCount = record.exeCount < ExeSlots ? record.exeCount : DWORD(ExeSlots);
-    view.layerTagRefs = layerTagRefs;
-    view.layerCount = record.layerCount < LayerSlots ? record.layerCount : DWORD(LayerSlots);
+    view.exeCount = Capped(record.exeCount, std::size(record.exeTagRefs));
+    view.layerTagRefs = record.layerTagRefs;
+    view.layerCount = Capped(record.layerCount, std::size(record.layerTagRefs));
     view.layerFlags = record.layerFlags;
     view.resultFlags = record.resultFlags;
     view.apphelpTagRef = record.apphelpTagRef;
@@ -137,12 +141,12 @@ void PrintRecord(const ContextHandleHolder& context, const RecordView& record,
 
 void PrintQueryResult(const ContextHandleHolder& context, const SdbQueryResult456& record,
                       ReportStream& stream) {
-    RecordView view = ViewOf(record, record.exeTagRefs, record.layerTagRefs);
+    RecordView view = ViewOf(record);
     view.exeFlags = record.exeFlags;
     PrintRecord(context, view, stream);
 }
 
 void PrintQueryResult(const ContextHandleHolder& context, const SdbQueryResult344& record,
                       ReportStream& stream) {
-    PrintRecord(context, ViewOf(record, record.exeTagRefs, record.layerTagRefs), stream);
+    PrintRecord(context, ViewOf(record), stream);
 }
