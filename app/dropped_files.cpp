@@ -1,0 +1,27 @@
+#include "dropped_files.h"
+
+#include <string>
+
+#include "../inspect/report_driver.h"
+#include "platform_banner.h"
+
+void HandleDroppedFiles(HWND, HDROP drop) {
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, NULL, 0);
+    WritePlatformBanner();
+    std::wstring path;
+    for (UINT index = 0; index < count; ++index) {
+        const UINT length = DragQueryFileW(drop, index, NULL, 0);
+        if (length == 0) {
+            continue;
+        }
+        // The fetch writes a terminating NUL, which must not reach the report.
+        path.resize(length + 1);
+        const UINT copied = DragQueryFileW(drop, index, &path[0], length + 1);
+        if (copied == 0) {
+            continue;
+        }
+        path.resize(copied < length ? copied : length);
+        ReportFile(path);
+    }
+    DragFinish(drop);
+}

@@ -1,0 +1,78 @@
+#include "window_picker.h"
+
+#include <string>
+
+#include "../inspect/identify_window.h"
+#include "../inspect/report_driver.h"
+#include "main_dialog.h"
+#include "platform_banner.h"
+
+bool Picking = false;
+HWND PickTarget = NULL;
+
+void StartPick(HWND dialog) {
+    WritePlatformBanner();
+    RECT icon;
+    if (GetWindowRect(CrosshairIcon, &icon)) {
+        SetCursorPos(icon.left + (icon.right - icon.left) / 2,
+                     icon.top + (icon.bottom - icon.top) / 2);
+    }
+    Picking = true;
+    LockWindowUpdate(GetDesktopWindow());
+    SetCapture(dialog);
+    SetCursor(CrosshairCursor);
+    PickTarget = NULL;
+    TrackHover();
+}
+
+void TrackHover() {
+    POINT cursor;
+    if (!GetCursorPos(&cursor)) {
+        return;
+    }
+    HWND window = WindowFromPoint(cursor);
+    if (window == PickTarget) {
+        return;
+    }
+    if (PickTarget != NULL) {
+        ToggleHighlight(PickTarget);
+    }
+    ToggleHighlight(window);
+    PickTarget = window;
+    const std::wstring label = IdentifyWindow(window);
+    SetWindowTextW(TargetLabel, label.c_str());
+}
+
+void FinishPick(HWND dialog, HWND gainsCapture) {
+    const bool wasPicking = Picking;
+    Picking = gainsCapture == dialog;
+    if (!wasPicking || Picking) {
+        return;
+    }
+    if (PickTarget != NULL) {
+        ToggleHighlight(PickTarget);
+    }
+    PickTarget = NULL;
+    LockWindowUpdate(NULL);
+    ReportProcess();
+}
+
+void ToggleHighlight(HWND window) {
+    RECT frame;
+    if (window == NULL || !GetWindowRect(window, &frame)) {
+        return;
+    }
+    HDC screen = GetDCEx(GetDesktopWindow(), NULL, DCX_WINDOW | DCX_CACHE | DCX_LOCKWINDOWUPDATE);
+    if (screen == NULL) {
+        return;
+    }
+    const int oldMode = SetROP2(screen, R2_NOTXORPEN);
+    HGDIOBJ oldPen = SelectObject(screen, HighlightPen);
+    HGDIOBJ oldBrush = SelectObject(screen, GetStockObject(NULL_BRUSH));
+    SetBkColor(screen, RGB(0, 0, 0));
+    Rectangle(screen, frame.left, frame.top, frame.right, frame.bottom);
+    SetROP2(screen, oldMode);
+    SelectObject(screen, oldPen);
+    SelectObject(screen, oldBrush);
+    ReleaseDC(GetDesktopWindow(), screen);
+}
