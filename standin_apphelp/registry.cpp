@@ -11,20 +11,22 @@ struct KeyHolder {
     }
 };
 
-bool OpenKey(HKEY root, const wchar_t* subkey, REGSAM access, KeyHolder& holder) {
-    return RegOpenKeyExW(root, subkey, 0, access | RegistryView(), &holder.key) == ERROR_SUCCESS;
-}
-
-} // namespace
-
-REGSAM RegistryView() {
+// The views to read, in order: the 64-bit one first under WoW64, then the process's own.
+std::vector<REGSAM> RegistryViews() {
     BOOL wow64 = FALSE;
-    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64 ? KEY_WOW64_64KEY : 0;
+    if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64)
+        return {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
+    return {0};
 }
 
-bool ReadRegistryString(HKEY root, const wchar_t* subkey, const wchar_t* value, std::wstring& out) {
+bool OpenKey(HKEY root, const wchar_t* subkey, REGSAM access, KeyHolder& holder) {
+    return RegOpenKeyExW(root, subkey, 0, access, &holder.key) == ERROR_SUCCESS;
+}
+
+bool ReadStringInView(HKEY root, const wchar_t* subkey, const wchar_t* value, REGSAM view,
+                      std::wstring& out) {
     KeyHolder holder;
-    if (!OpenKey(root, subkey, KEY_QUERY_VALUE, holder))
+    if (!OpenKey(root, subkey, KEY_QUERY_VALUE | view, holder))
         return false;
     DWORD type = 0;
     DWORD bytes = 0;
@@ -43,17 +45,19 @@ bool ReadRegistryString(HKEY root, const wchar_t* subkey, const wchar_t* value, 
     return true;
 }
 
-bool RegistryValueExists(HKEY root, const wchar_t* subkey, const wchar_t* value) {
-    KeyHolder holder;
-    return OpenKey(root, subkey, KEY_QUERY_VALUE, holder) &&
-           RegQueryValueExW(holder.key, value, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+bool ContainsNoCase(const std::vector<std::wstring>& names, const wchar_t* name) {
+    for (const std::wstring& known : names) {
+        if (_wcsicmp(known.c_str(), name) == 0)
+            return true;
+    }
+    return false;
 }
 
-std::vector<std::wstring> RegistrySubkeys(HKEY root, const wchar_t* subkey) {
-    std::vector<std::wstring> names;
+void AddSubkeysInView(HKEY root, const wchar_t* subkey, REGSAM view,
+                      std::vector<std::wstring>& names) {
     KeyHolder holder;
-    if (!OpenKey(root, subkey, KEY_ENUMERATE_SUB_KEYS, holder))
-        return names;
+    if (!OpenKey(root, subkey, KEY_ENUMERATE_SUB_KEYS | view, holder))
+        return;
     wchar_t name[256];
     for (DWORD index = 0;; ++index) {
         DWORD length = 256;
@@ -61,8 +65,35 @@ std::vector<std::wstring> RegistrySubkeys(HKEY root, const wchar_t* subkey) {
             RegEnumKeyExW(holder.key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
         if (status == ERROR_NO_MORE_ITEMS)
             break;
-        if (status == ERROR_SUCCESS)
+        if (status == ERROR_SUCCESS && !ContainsNoCase(names, name))
             names.push_back(std::wstring(name, length));
     }
+}
+
+} // namespace
+
+bool ReadRegistryString(HKEY root, const wchar_t* subkey, const wchar_t* value, std::wstring& out) {
+    for (REGSAM view : RegistryViews()) {
+        if (ReadStringInView(root, subkey, value, view, out))
+            return true;
+    }
+    return false;
+}
+
+bool RegistryValueExists(HKEY root, const wchar_t* subkey, const wchar_t* value) {
+    for (REGSAM view : RegistryViews()) {
+        KeyHolder holder;
+        if (OpenKey(root, subkey, KEY_QUERY_VALUE | view, holder) &&
+            RegQueryValueExW(holder.key, value, nullptr, nullptr, nullptr, nullptr) ==
+                ERROR_SUCCESS)
+            return true;
+    }
+    return false;
+}
+
+std::vector<std::wstring> RegistrySubkeys(HKEY root, const wchar_t* subkey) {
+    std::vector<std::wstring> names;
+    for (REGSAM view : RegistryViews())
+        AddSubkeysInView(root, subkey, view, names);
     return names;
 }

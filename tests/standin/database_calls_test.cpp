@@ -1,0 +1,98 @@
+#include "engine.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const TAG DatabaseTag = 0x7001, ExeTag = 0x7007, LayerTag = 0x700B, NameTag = 0x6001;
+const TAG FlagsTag = 0x4017, DatabaseIdTag = 0x9007, StringItemTag = 0x8801;
+
+const GUID TestId = {0x0A1B2C3D, 0x4E5F, 0x6071, {0x82, 0x93, 0xA4, 0xB5, 0xC6, 0xD7, 0xE8, 0xF9}};
+
+// Writes a database through the engine's writing calls: two EXEs, the first with a
+// nested LAYER, and an inline STRING item.
+std::wstring WriteTestDatabase(ScratchFolder& folder) {
+    const Engine& e = TheEngine();
+    std::wstring path = folder.path + L"\\test.sdb";
+    folder.files.push_back(path);
+    PDB pdb = e.SdbCreateDatabase(path.c_str(), DOS_PATH);
+    TAGID database = e.SdbBeginWriteListTag(pdb, DatabaseTag);
+    e.SdbWriteStringTag(pdb, NameTag, L"Written database");
+    e.SdbWriteBinaryTag(pdb, DatabaseIdTag, reinterpret_cast<const BYTE*>(&TestId), 16);
+    e.SdbWriteStringTag(pdb, StringItemTag, L"inline text");
+    TAGID exe = e.SdbBeginWriteListTag(pdb, ExeTag);
+    e.SdbWriteStringTag(pdb, NameTag, L"written.exe");
+    TAGID layer = e.SdbBeginWriteListTag(pdb, LayerTag);
+    e.SdbWriteStringTag(pdb, NameTag, L"NestedOnly");
+    e.SdbEndWriteListTag(pdb, layer);
+    e.SdbEndWriteListTag(pdb, exe);
+    exe = e.SdbBeginWriteListTag(pdb, ExeTag);
+    e.SdbWriteStringTag(pdb, NameTag, L"second.exe");
+    e.SdbWriteDWORDTag(pdb, FlagsTag, 0x40);
+    e.SdbEndWriteListTag(pdb, exe);
+    e.SdbEndWriteListTag(pdb, database);
+    e.SdbCloseDatabaseWrite(pdb);
+    return path;
+}
+
+TEST(DatabaseCalls, WrittenDatabaseReadsBackThroughTheTagCalls) {
+    const Engine& e = TheEngine();
+    ScratchFolder folder;
+    PDB pdb = e.SdbOpenDatabase(WriteTestDatabase(folder).c_str(), DOS_PATH);
+    ASSERT_NE(pdb, nullptr);
+    TAGID database = e.SdbFindFirstTag(pdb, 0, DatabaseTag);
+    ASSERT_NE(database, 0u);
+    TAGID name = e.SdbFindFirstTag(pdb, database, NameTag);
+    EXPECT_STREQ(e.SdbGetStringTagPtr(pdb, name), L"Written database"); // STRINGREF
+    EXPECT_STREQ(e.SdbGetStringTagPtr(pdb, e.SdbFindFirstTag(pdb, database, StringItemTag)),
+                 L"inline text");                            // STRING
+    EXPECT_EQ(e.SdbGetStringTagPtr(pdb, database), nullptr); // a LIST
+    EXPECT_EQ(e.SdbGetStringTagPtr(pdb, 0), nullptr);
+
+    TAGID first = e.SdbFindFirstTag(pdb, database, ExeTag);
+    TAGID second = e.SdbFindNextTag(pdb, database, first);
+    ASSERT_NE(second, 0u);
+    EXPECT_EQ(e.SdbFindNextTag(pdb, database, second), 0u);
+    EXPECT_STREQ(e.SdbGetStringTagPtr(pdb, e.SdbFindFirstTag(pdb, second, NameTag)), L"second.exe");
+    // Only direct children: the LAYER inside the first EXE is not one of DATABASE's.
+    EXPECT_EQ(e.SdbFindFirstTag(pdb, database, LayerTag), 0u);
+    EXPECT_NE(e.SdbFindFirstTag(pdb, first, LayerTag), 0u);
+    // A STRINGREF tag refuses a number.
+    PDB writer = e.SdbCreateDatabase((folder.path + L"\\refused.sdb").c_str(), DOS_PATH);
+    EXPECT_FALSE(e.SdbWriteDWORDTag(writer, NameTag, 1));
+    e.SdbCloseDatabaseWrite(writer);
+    folder.files.push_back(folder.path + L"\\refused.sdb");
+    e.SdbCloseDatabase(pdb);
+}
+
+// A context opened on one database file numbers it 0 and matches by name alone when an
+// entry has no MATCHING_FILE.
+TEST(DatabaseCalls, ContextOnAGivenDatabaseFile) {
+    const Engine& e = TheEngine();
+    ScratchFolder folder;
+    std::wstring database = WriteTestDatabase(folder);
+    ContextHolder context(e.SdbInitDatabaseEx(0x2, database.c_str(), 0x14C));
+    ASSERT_NE(context.hsdb, nullptr);
+    std::wstring program = folder.Write(L"second.exe", std::vector<BYTE>(10, 0));
+    std::vector<BYTE> record = MarkedBuffer();
+    ASSERT_TRUE(
+        e.SdbGetMatchingExe(context.hsdb, program.c_str(), nullptr, nullptr, 1, record.data()));
+    EXPECT_EQ(FieldAt(record, 168), 1u);
+    EXPECT_EQ(NameOf(context.hsdb, FieldAt(record, 0)), L"second.exe");
+    EXPECT_EQ(FieldAt(record, 64), 0x40u);
+    EXPECT_EQ(DatabaseGuidText(record, 0), L"{0a1b2c3d-4e5f-6071-8293-a4b5c6d7e8f9}");
+    // A reference into a database the context does not have.
+    PDB pdb = nullptr;
+    TAGID tagId = 0;
+    EXPECT_FALSE(e.SdbTagRefToTagID(context.hsdb, 0x30000000 | FieldAt(record, 0), &pdb, &tagId));
+    EXPECT_FALSE(e.SdbTagRefToTagID(context.hsdb, 0x0FFFFFF0, &pdb, &tagId));
+}
+
+TEST(DatabaseCalls, GuidTextNeedsRoomForAllOfIt) {
+    wchar_t text[50];
+    EXPECT_TRUE(TheEngine().SdbGUIDToString(&TestId, text, 39));
+    EXPECT_STREQ(text, L"{0a1b2c3d-4e5f-6071-8293-a4b5c6d7e8f9}");
+    EXPECT_FALSE(TheEngine().SdbGUIDToString(&TestId, text, 38));
+}
+
+} // namespace
