@@ -86,9 +86,16 @@ bool ExeMatches(const sdb::Database& db, sdb::TAGID exe, const AttributeSource& 
 struct MatchState {
     const std::vector<MatcherDatabase>& databases;
     QueryRecord& record;
+    std::vector<bool> marked; // by position in databases: its id is in the record
 };
 
+// Reads a database's id only the first time it contributes: a file without one would
+// otherwise be walked to its end at every contribution.
 void MarkDatabase(MatchState& state, const MatcherDatabase& database) {
+    std::size_t position = static_cast<std::size_t>(&database - state.databases.data());
+    if (state.marked[position])
+        return;
+    state.marked[position] = true;
     std::uint8_t id[16];
     ReadDatabaseId(*database.db, id);
     AddDatabaseToRecord(state.record, database.number, id);
@@ -186,7 +193,7 @@ void ReadDatabaseId(const sdb::Database& db, std::uint8_t id[16]) {
 
 bool MatchEntries(const std::vector<MatcherDatabase>& databases, const MatchRequest& request,
                   const AttributeSource& attributes, QueryRecord& record) {
-    MatchState state = {databases, record};
+    MatchState state = {databases, record, std::vector<bool>(databases.size(), false)};
     for (const MatcherDatabase& database : databases) {
         if (!database.consultExes)
             continue;
