@@ -8,7 +8,7 @@ using namespace sdb;
 
 namespace {
 
-TEST(StringKey, UpperCasedBytesFromTheMostSignificantDown) {
+TEST(SdbStringKey, UpperCasedBytesFromTheMostSignificantDown) {
     EXPECT_EQ(string_key(u"iexplore.exe"), 0x494558504C4F5245ull);
     EXPECT_EQ(string_key(u"IExplore.EXE"), 0x494558504C4F5245ull);
     EXPECT_EQ(string_key(u"a.exe"), 0x412E455845000000ull);
@@ -21,7 +21,7 @@ TEST(StringKey, UpperCasedBytesFromTheMostSignificantDown) {
     EXPECT_EQ(string_key(u"iexplore2.exe"), string_key(u"iexplore.exe"));
 }
 
-TEST(StringKey, CaseFolding) {
+TEST(SdbStringKey, CaseFolding) {
     EXPECT_EQ(fold_upper(u'q'), u'Q');
     EXPECT_EQ(fold_upper(u'{'), u'{');
     EXPECT_EQ(fold_upper(u'\u00e4'), u'\u00c4');
@@ -90,7 +90,7 @@ std::vector<TAGID> found(const Database& db, TAGID parent, const char16_t* name,
     return result;
 }
 
-TEST(Index, UniqueRecordsAreSortedOnePerKey) {
+TEST(SdbIndex, UniqueRecordsAreSortedOnePerKey) {
     std::vector<Exe> exes = sample_exes();
     TAGID parent = 0;
     DatabasePtr db = build(exes, 4, true, &parent);
@@ -114,7 +114,7 @@ TEST(Index, UniqueRecordsAreSortedOnePerKey) {
     EXPECT_EQ(find_index(*db, TAG_EXE, TAG_WILDCARD_NAME), 0u);
 }
 
-TEST(Index, LookupWalksOnThroughFollowingSiblings) {
+TEST(SdbIndex, LookupWalksOnThroughFollowingSiblings) {
     std::vector<Exe> exes = sample_exes();
     TAGID parent = 0;
     DatabasePtr db = build(exes, 4, true, &parent);
@@ -132,7 +132,7 @@ TEST(Index, LookupWalksOnThroughFollowingSiblings) {
     }
 }
 
-TEST(Index, NonUniqueIndexListsEveryItem) {
+TEST(SdbIndex, NonUniqueIndexListsEveryItem) {
     std::vector<Exe> exes = sample_exes();
     TAGID parent = 0;
     DatabasePtr db = build(exes, 8, false, &parent);
@@ -156,7 +156,7 @@ TEST(Index, NonUniqueIndexListsEveryItem) {
     EXPECT_EQ(read_string(*db, find_first_tag(*db, shim, TAG_NAME)), u"shim1");
 }
 
-TEST(Index, WithoutIndexesLookupScans) {
+TEST(SdbIndex, WithoutIndexesLookupScans) {
     std::vector<Exe> exes = sample_exes();
     TAGID parent = 0;
     DatabasePtr db = build(exes, 0, false, &parent);
@@ -168,7 +168,7 @@ TEST(Index, WithoutIndexesLookupScans) {
     EXPECT_EQ(found(*db, parent, u"iexplore2.exe", false), std::vector<TAGID>{exes[4].tagid});
 }
 
-TEST(Index, OverflowFailsTheClose) {
+TEST(SdbIndex, OverflowFailsTheClose) {
     WriterPtr w = create_writer();
     ASSERT_TRUE(declare_index(*w, TAG_EXE, TAG_NAME, 1, false));
     EXPECT_FALSE(declare_index(*w, TAG_NAME, TAG_NAME, 1, false));
@@ -185,7 +185,7 @@ TEST(Index, OverflowFailsTheClose) {
     EXPECT_NE(writer_error(*w).find("EXE"), std::string::npos);
 }
 
-TEST(Index, GuidKeysUseTheirFirstEightBytes) {
+TEST(SdbIndex, GuidKeysUseTheirFirstEightBytes) {
     Guid id;
     ASSERT_TRUE(parse_guid("{01020304-0506-0708-090a-0b0c0d0e0f10}", &id));
     WriterPtr w = create_writer();

@@ -16,7 +16,7 @@ OpenError open_error(const std::vector<uint8_t>& bytes) {
     return error;
 }
 
-TEST(Malformed, HeaderProblemsRefuseToOpen) {
+TEST(SdbMalformed, HeaderProblemsRefuseToOpen) {
     EXPECT_EQ(open_error({}), OpenError::TooSmall);
     ImageBuilder truncated;
     truncated.header();
@@ -48,7 +48,7 @@ WalkResult walk(const Database& db, unsigned* visited = nullptr) {
     return result;
 }
 
-TEST(Malformed, SizesRunningPastTheFileOrTheParent) {
+TEST(SdbMalformed, SizesRunningPastTheFileOrTheParent) {
     // A size field cut off, a fixed-size item cut off, lists whose size runs past the file.
     struct Case {
         ImageBuilder image;
@@ -105,7 +105,7 @@ TEST(Malformed, SizesRunningPastTheFileOrTheParent) {
     EXPECT_EQ(result.where, 18u);
 }
 
-TEST(Malformed, StringsOutsideTheTableOrWithoutNul) {
+TEST(SdbMalformed, StringsOutsideTheTableOrWithoutNul) {
     ImageBuilder b;
     b.header()
         .sized(TAG_DATABASE, 30)
@@ -164,7 +164,7 @@ TEST(Malformed, StringsOutsideTheTableOrWithoutNul) {
     EXPECT_EQ(get_string_ptr(*db, 18), nullptr);
 }
 
-TEST(Malformed, OddAndMisplacedTagids) {
+TEST(SdbMalformed, OddAndMisplacedTagids) {
     WriterPtr w = create_writer();
     TAGID list = begin_list(*w, TAG_DATABASE);
     write_string(*w, TAG_NAME, u"x");
@@ -182,7 +182,7 @@ TEST(Malformed, OddAndMisplacedTagids) {
     EXPECT_EQ(get_first_child(*db, 18), 0u);
 }
 
-TEST(Malformed, UnknownTypeStopsTheWalk) {
+TEST(SdbMalformed, UnknownTypeStopsTheWalk) {
     ImageBuilder b;
     b.header().sized(TAG_DATABASE, 4).word(0xA001).word(0);
     DatabasePtr db = open_database_bytes(b.bytes);
@@ -192,7 +192,7 @@ TEST(Malformed, UnknownTypeStopsTheWalk) {
     EXPECT_EQ(result.where, 18u);
 }
 
-TEST(Malformed, NestingDeeperThanAnyRealFile) {
+TEST(SdbMalformed, NestingDeeperThanAnyRealFile) {
     // Lists nested 1000 deep, each holding the next.
     const unsigned levels = 1000;
     ImageBuilder b;
@@ -233,7 +233,7 @@ std::vector<uint8_t> indexed_image(TAGID* database) {
     return image;
 }
 
-TEST(Malformed, IndexRecordsPointingAnywhere) {
+TEST(SdbMalformed, IndexRecordsPointingAnywhere) {
     TAGID database = 0;
     std::vector<uint8_t> image = indexed_image(&database);
     // The record is the last 12 bytes of INDEXES, which ends where DATABASE starts.
@@ -269,7 +269,7 @@ TEST(Malformed, IndexRecordsPointingAnywhere) {
     EXPECT_EQ(find_first_by_key(*db, database, TAG_EXE, TAG_NAME, u"app.exe", &search), 0u);
 }
 
-TEST(Malformed, TruncatedAtEveryLength) {
+TEST(SdbMalformed, TruncatedAtEveryLength) {
     TAGID database = 0;
     std::vector<uint8_t> image = indexed_image(&database);
     TAGID table = database_stringtable(*open_database_bytes(image));

@@ -23,9 +23,9 @@ DatabasePtr close_and_open(Writer& w) {
     return db;
 }
 
-class RoundTrip : public ::testing::TestWithParam<uint32_t> {};
+class SdbRoundTrip : public ::testing::TestWithParam<uint32_t> {};
 
-TEST_P(RoundTrip, EveryTypeReadsBackAsWritten) {
+TEST_P(SdbRoundTrip, EveryTypeReadsBackAsWritten) {
     const uint8_t odd[5] = {1, 2, 3, 4, 5};
     WriterPtr w = create_writer(GetParam());
     ASSERT_TRUE(w);
@@ -89,9 +89,9 @@ TEST_P(RoundTrip, EveryTypeReadsBackAsWritten) {
     EXPECT_EQ(items, 11u); // DATABASE and its 8 children, STRINGTABLE and its one entry
 }
 
-INSTANTIATE_TEST_SUITE_P(HeaderVersions, RoundTrip, ::testing::Values(2u, 3u));
+INSTANTIATE_TEST_SUITE_P(SdbHeaderVersions, SdbRoundTrip, ::testing::Values(2u, 3u));
 
-TEST(Writer, StringTableHoldsEachStringOnce) {
+TEST(SdbWriter, StringTableHoldsEachStringOnce) {
     WriterPtr w = create_writer();
     TAGID list = begin_list(*w, TAG_DATABASE);
     for (const char16_t* text : {u"a.exe", u"b.exe", u"a.exe", u"", u"b.exe", u""}) {
@@ -115,7 +115,7 @@ TEST(Writer, StringTableHoldsEachStringOnce) {
     EXPECT_EQ(read_string(*db, find_next_tag(*db, list, get_first_child(*db, list))), u"b.exe");
 }
 
-TEST(Writer, RefusesMisuse) {
+TEST(SdbWriter, RefusesMisuse) {
     WriterPtr w = create_writer();
     EXPECT_FALSE(create_writer(1));
     EXPECT_FALSE(create_writer(4));
@@ -142,7 +142,7 @@ TEST(Writer, RefusesMisuse) {
     EXPECT_FALSE(close_to_buffer(*w, &image));
 }
 
-TEST(Writer, FileIsWrittenWholeOrNotAtAll) {
+TEST(SdbWriter, FileIsWrittenWholeOrNotAtAll) {
     std::string path = ::testing::TempDir() + "roundtrip_test.sdb";
     std::remove(path.c_str());
     WriterPtr open_list = create_writer();
@@ -167,7 +167,7 @@ TEST(Writer, FileIsWrittenWholeOrNotAtAll) {
     EXPECT_EQ(error, OpenError::Unreadable);
 }
 
-TEST(Reader, BufferAtOddAddressIsCopiedSoStringsStayAligned) {
+TEST(SdbReader, BufferAtOddAddressIsCopiedSoStringsStayAligned) {
     WriterPtr w = create_writer();
     TAGID list = begin_list(*w, TAG_DATABASE);
     write_string(*w, TAG_NAME, u"aligned");

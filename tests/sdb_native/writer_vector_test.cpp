@@ -22,7 +22,7 @@ const uint8_t SMALLEST[72] = {
 
 const char* const ICS_ID = "{79dd75eb-c098-4757-9965-9e83c4ca9da4}";
 
-TEST(WriterVector, SmallestDatabaseByteForByte) {
+TEST(SdbWriterVector, SmallestDatabaseByteForByte) {
     Guid id;
     ASSERT_TRUE(parse_guid("{79DD75EB-C098-4757-9965-9E83C4CA9DA4}", &id));
     WriterPtr w = create_writer();
@@ -39,7 +39,7 @@ TEST(WriterVector, SmallestDatabaseByteForByte) {
     EXPECT_EQ(image, std::vector<uint8_t>(SMALLEST, SMALLEST + sizeof SMALLEST));
 }
 
-TEST(WriterVector, SmallestDatabaseReadBack) {
+TEST(SdbWriterVector, SmallestDatabaseReadBack) {
     OpenError error = OpenError::Unreadable;
     DatabasePtr db = open_database_buffer(SMALLEST, sizeof SMALLEST, &error);
     ASSERT_TRUE(db);
@@ -73,7 +73,7 @@ TEST(WriterVector, SmallestDatabaseReadBack) {
     EXPECT_EQ(get_next_child(*db, TAGID_ROOT, 52), 0u);
 }
 
-TEST(GuidText, LowerCaseInBracesAndBufferLength) {
+TEST(SdbGuidText, LowerCaseInBracesAndBufferLength) {
     Guid id;
     ASSERT_TRUE(parse_guid("79dd75eb-c098-4757-9965-9E83C4CA9DA4", &id));
     char16_t text[GUID_TEXT_CHARS];
