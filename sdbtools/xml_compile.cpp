@@ -164,6 +164,12 @@ bool write_element(Compile& c, pugi::xml_node node, TAG parent, pugi::xml_node a
         return fail(c, node,
                     std::string("unexpected element ") + node.name() + " in " + tag_name(parent));
     }
+    // The indexes are sized for EXEs under DATABASE and SHIMs in the LIBRARY.
+    if ((tag == TAG_EXE && parent != TAG_DATABASE) || (tag == TAG_SHIM && parent != TAG_LIBRARY)) {
+        return fail(c, node,
+                    std::string(node.name()) + " belongs " +
+                        (tag == TAG_EXE ? "under DATABASE or in an APP" : "in the LIBRARY"));
+    }
     if (depth >= MAX_DEPTH) {
         return fail(c, node, "elements nested too deeply");
     }

@@ -60,6 +60,8 @@ bad "bad GUID" 'ID="{1234}" is not a GUID' '<DATABASE ID="{1234}"/>'
 bad "bad version" 'is neither a 64-bit number nor a version' '<DATABASE><EXE NAME="a"><MATCHING_FILE BIN_FILE_VERSION="1.2.70000"/></EXE></DATABASE>'
 bad "wrong root" 'the document element must be DATABASE' '<LIBRARY/>'
 bad "shim defined twice" 'SHIM x is defined twice' '<DATABASE><LIBRARY><SHIM NAME="X"/><SHIM NAME="x"/></LIBRARY></DATABASE>'
+bad "EXE out of place" '^bad.xml:2: error: EXE belongs under DATABASE or in an APP' '<DATABASE><LAYER NAME="L">
+<EXE NAME="a.exe"/></LAYER></DATABASE>'
 "$SDBC" missing.xml out.sdb 2>err.txt
 check "missing input" sh -c "test $? -eq 1 && grep -q 'missing.xml: cannot be read' err.txt"
 
