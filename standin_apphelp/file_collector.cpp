@@ -37,8 +37,10 @@ bool CollectFileAttributes(const wchar_t* path, FileAttributes& attributes) {
     file.handle =
         CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Only files on disk: a device or pipe has no contents to look at.
     LARGE_INTEGER size;
-    if (file.handle == INVALID_HANDLE_VALUE || !GetFileSizeEx(file.handle, &size))
+    if (file.handle == INVALID_HANDLE_VALUE || GetFileType(file.handle) != FILE_TYPE_DISK ||
+        !GetFileSizeEx(file.handle, &size))
         return false;
     if (size.QuadPart <= 0xFFFFFFFFLL)
         attributes.numbers[TagSize] = static_cast<std::uint64_t>(size.QuadPart);
