@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace sdb {
 
@@ -186,19 +187,31 @@ DatabasePtr open_database_buffer(const void* data, size_t size, OpenError* error
 // Reads the whole file with one read.
 static DatabasePtr open_stream(std::FILE* file, OpenError* error) {
     std::vector<uint8_t> bytes;
-    bool ok = file != nullptr && std::fseek(file, 0, SEEK_END) == 0;
+    OpenError result = OpenError::None;
+    // A directory opens on some systems, but its first read fails.
+    bool ok = file != nullptr && (std::fgetc(file) != EOF || !std::ferror(file)) &&
+              std::fseek(file, 0, SEEK_END) == 0;
     long length = ok ? std::ftell(file) : -1;
     ok = ok && length >= 0 && std::fseek(file, 0, SEEK_SET) == 0;
-    if (ok) {
-        bytes.resize(static_cast<size_t>(length));
-        ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (ok && static_cast<unsigned long>(length) > 0xFFFFFFFFul) {
+        result = OpenError::TooLarge;
+    } else if (ok) {
+        try {
+            bytes.resize(static_cast<size_t>(length));
+            ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        } catch (const std::bad_alloc&) {
+            result = OpenError::TooLarge;
+        }
     }
     if (file != nullptr) {
         std::fclose(file);
     }
-    if (!ok) {
+    if (result == OpenError::None && !ok) {
+        result = OpenError::Unreadable;
+    }
+    if (result != OpenError::None) {
         if (error != nullptr) {
-            *error = OpenError::Unreadable;
+            *error = result;
         }
         return nullptr;
     }

@@ -165,6 +165,9 @@ TEST(SdbWriter, FileIsWrittenWholeOrNotAtAll) {
 
     EXPECT_FALSE(open_database_file(path.c_str(), &error));
     EXPECT_EQ(error, OpenError::Unreadable);
+    // A directory is no database either.
+    EXPECT_FALSE(open_database_file(::testing::TempDir().c_str(), &error));
+    EXPECT_EQ(error, OpenError::Unreadable);
 }
 
 TEST(SdbReader, BufferAtOddAddressIsCopiedSoStringsStayAligned) {
