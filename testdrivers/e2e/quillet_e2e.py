@@ -175,6 +175,8 @@ class Session:
             if process is not None and process.poll() is None:
                 process.kill()
                 process.wait()
+        for process in self.helpers:
+            process.stdout.close()
         if self.app is not None and self.exit_code is None:
             self.exit_code = self.app.returncode
         if self.driver is not None:
@@ -253,6 +255,42 @@ class Session:
         self.press()
         self.release()
 
+    def drag_from_crosshair(self, *points, steps=8):
+        """Presses on the crosshair's centre and moves through the screen points with the button
+        held, in small steps as a hand would. The button stays down."""
+        x, y = self.centre(ID_FINDER)
+        self.mouse_to(x, y)
+        self.press()
+        # The pick puts the cursor on the crosshair's centre when it starts; moves made before
+        # that would be undone.
+        wait_for(lambda: self.pane().startswith("Running on "), timeout=10)
+        for to_x, to_y in points:
+            for step in range(1, steps + 1):
+                self.mouse_to(x + (to_x - x) * step // steps, y + (to_y - y) * step // steps)
+            x, y = to_x, to_y
+        return self
+
+    def wait_for_report(self, header="Process: ", count=1, timeout=60):
+        """Waits until the pane holds count reports with that header and has stopped changing."""
+        return self.wait_for_pane(
+            lambda text: text.count("\r\n" + header) >= count and text.endswith("\r\n\r\n"),
+            timeout)
+
+    def windows_path(self, path):
+        """The path as Windows programs in the prefix see it."""
+        result = subprocess.run(["winepath", "-w", path], env=self.env(), capture_output=True,
+                                text=True, check=True)
+        return result.stdout.strip()
+
+    def start_target(self, *args):
+        """Starts the project's target program (SHIMTARGET_EXE) with the arguments; returns the
+        process and its window's handle once the window is up."""
+        process = self.start_helper(os.environ["SHIMTARGET_EXE"], *args)
+        line = process.stdout.readline().decode("ascii", "replace").split()
+        if len(line) != 2 or line[0] != "ready":
+            raise RuntimeError(f"target program did not start: {line}")
+        return process, line[1]
+
     def x_window(self, title):
         """The X window id of a top-level window, by its title."""
         result = subprocess.run(["xdotool", "search", "--name", "^" + title + "$"],
@@ -303,7 +341,9 @@ class Session:
     def screen_pixels(self):
         """The whole screen as (width, height, RGB bytes)."""
         with tempfile.TemporaryDirectory() as folder:
-            path = self.screenshot(os.path.join(folder, "screen.ppm"))
+            path = os.path.join(folder, "screen.ppm")
+            subprocess.run(["import", "-window", "root", "-depth", "8", path], env=self.env(),
+                           check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             with open(path, "rb") as ppm:
                 data = ppm.read()
         return parse_ppm(data)

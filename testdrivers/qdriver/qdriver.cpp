@@ -16,6 +16,8 @@
 //   resize HWND W H              sets the window size so that the client area is W x H
 //   syscommand HWND SC           posts WM_SYSCOMMAND with SC (decimal or 0x...)
 //   command HWND ID              posts WM_COMMAND with ID
+//   send HWND ID MSG W L         SendMessageW to the control with numeric arguments; answers
+//                                the result
 //   window-at X Y                the window at the screen point, as WindowFromPoint finds it
 //   show-window TITLE X Y W H    opens a window of its own (answers its handle) that lives until
 //                                this driver ends
@@ -217,6 +219,9 @@ std::string Run(const std::vector<std::string>& args) {
     } else if (name == "command" && args.size() == 3) {
         PostMessageW(Handle(args[1]), WM_COMMAND, Number(args[2]), 0);
         out << "ok";
+    } else if (name == "send" && args.size() == 6) {
+        out << SendMessageW(Control(args[1], args[2]), static_cast<UINT>(Number(args[3])),
+                            Number(args[4]), static_cast<LPARAM>(Number(args[5])));
     } else if (name == "window-at" && args.size() == 3) {
         POINT point = {static_cast<LONG>(Number(args[1])), static_cast<LONG>(Number(args[2]))};
         out << Hex(WindowFromPoint(point));
