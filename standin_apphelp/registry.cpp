@@ -11,10 +11,12 @@ struct KeyHolder {
     }
 };
 
-// The views to read, in order: the 64-bit one first under WoW64, then the process's own.
+// The views to read, in order: on a 64-bit system the 64-bit one first, then the 32-bit one;
+// a 32-bit system has only the one.
 std::vector<REGSAM> RegistryViews() {
     BOOL wow64 = FALSE;
-    if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64)
+    bool system64 = sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
+    if (system64)
         return {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
     return {0};
 }
