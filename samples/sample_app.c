@@ -1,3 +1,5 @@
 /* A sample program for the shim-database samples: it only exits. What tells the samples
    apart is their file name and version resource. */
-int main(void) { return 0; }
+int main(void) {
+    return 0;
+}
