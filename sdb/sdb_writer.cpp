@@ -277,8 +277,10 @@ bool write_string(Writer& writer, TAG tag, const std::u16string& text) {
         return false;
     }
     if (tag_type(tag) == TAG_TYPE_STRINGREF) {
+        // The entry first, so that a failure leaves no tag without its value.
         uint32_t ref = 0;
-        if (!start_fixed(writer, tag, TAG_TYPE_STRINGREF, 4) || !string_ref(writer, text, &ref)) {
+        if (writer.closed || !string_ref(writer, text, &ref) ||
+            !start_fixed(writer, tag, TAG_TYPE_STRINGREF, 4)) {
             return false;
         }
         put32(writer.image, ref);
