@@ -55,8 +55,10 @@ struct AttributeCache {
         if (found != files.end())
             return found->second.get();
         std::wstring path = exePath;
-        if (name != u"*")
-            path = folder + L"\\" + std::wstring(AsWide(name.c_str()), name.size());
+        if (name != u"*") {
+            std::wstring relative(AsWide(name.c_str()), name.size());
+            path = folder.empty() ? relative : folder + L"\\" + relative;
+        }
         std::unique_ptr<FileAttributes> attributes(new FileAttributes());
         if (!CollectFileAttributes(path.c_str(), *attributes))
             attributes.reset();

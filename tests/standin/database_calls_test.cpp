@@ -88,6 +88,44 @@ TEST(DatabaseCalls, ContextOnAGivenDatabaseFile) {
     EXPECT_FALSE(e.SdbTagRefToTagID(context.hsdb, 0x0FFFFFF0, &pdb, &tagId));
 }
 
+// A MATCHING_FILE names a file beside the executable, by a path relative to its folder.
+TEST(DatabaseCalls, MatchingFileBesideTheExecutable) {
+    const Engine& e = TheEngine();
+    ScratchFolder folder;
+    std::wstring database = folder.path + L"\\sibling.sdb";
+    folder.files.push_back(database);
+    PDB pdb = e.SdbCreateDatabase(database.c_str(), DOS_PATH);
+    TAGID list = e.SdbBeginWriteListTag(pdb, DatabaseTag);
+    TAGID exe = e.SdbBeginWriteListTag(pdb, ExeTag);
+    e.SdbWriteStringTag(pdb, NameTag, L"sibling.exe");
+    TAGID file = e.SdbBeginWriteListTag(pdb, 0x7008);
+    e.SdbWriteStringTag(pdb, NameTag, L"data\\marker.txt");
+    e.SdbWriteDWORDTag(pdb, 0x4001, 5);
+    e.SdbEndWriteListTag(pdb, file);
+    e.SdbEndWriteListTag(pdb, exe);
+    e.SdbEndWriteListTag(pdb, list);
+    e.SdbCloseDatabaseWrite(pdb);
+
+    std::wstring program = folder.Write(L"sibling.exe", std::vector<BYTE>(10, 0));
+    std::wstring data = program.substr(0, program.rfind(L'\\')) + L"\\data";
+    CreateDirectoryW(data.c_str(), nullptr);
+    folder.folders.insert(folder.folders.begin(), data);
+    std::wstring marker = data + L"\\marker.txt";
+    folder.files.push_back(marker);
+    ContextHolder context(e.SdbInitDatabaseEx(0x2, database.c_str(), 0x14C));
+    std::vector<BYTE> record = MarkedBuffer();
+    EXPECT_FALSE(e.SdbGetMatchingExe(context.hsdb, program.c_str(), nullptr, nullptr, 1,
+                                     record.data())); // no such file yet
+
+    HANDLE handle = CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(handle, "12345", 5, &written, nullptr);
+    CloseHandle(handle);
+    EXPECT_TRUE(
+        e.SdbGetMatchingExe(context.hsdb, program.c_str(), nullptr, nullptr, 1, record.data()));
+}
+
 TEST(DatabaseCalls, GuidTextNeedsRoomForAllOfIt) {
     wchar_t text[50];
     EXPECT_TRUE(TheEngine().SdbGUIDToString(&TestId, text, 39));
