@@ -4,6 +4,7 @@
 
 #include "../inspect/identify_window.h"
 #include "../inspect/report_driver.h"
+#include "highlight_frame.h"
 #include "main_dialog.h"
 #include "platform_banner.h"
 
@@ -34,10 +35,7 @@ void TrackHover() {
     if (window == PickTarget) {
         return;
     }
-    if (PickTarget != NULL) {
-        ToggleHighlight(PickTarget);
-    }
-    ToggleHighlight(window);
+    DrawHighlight(window);
     PickTarget = window;
     const std::wstring label = IdentifyWindow(window);
     SetWindowTextW(TargetLabel, label.c_str());
@@ -49,30 +47,8 @@ void FinishPick(HWND dialog, HWND gainsCapture) {
     if (!wasPicking || Picking) {
         return;
     }
-    if (PickTarget != NULL) {
-        ToggleHighlight(PickTarget);
-    }
+    EraseHighlight();
     PickTarget = NULL;
     LockWindowUpdate(NULL);
     ReportProcess();
-}
-
-void ToggleHighlight(HWND window) {
-    RECT frame;
-    if (window == NULL || !GetWindowRect(window, &frame)) {
-        return;
-    }
-    HDC screen = GetDCEx(GetDesktopWindow(), NULL, DCX_WINDOW | DCX_CACHE | DCX_LOCKWINDOWUPDATE);
-    if (screen == NULL) {
-        return;
-    }
-    const int oldMode = SetROP2(screen, R2_NOTXORPEN);
-    HGDIOBJ oldPen = SelectObject(screen, HighlightPen);
-    HGDIOBJ oldBrush = SelectObject(screen, GetStockObject(NULL_BRUSH));
-    SetBkColor(screen, RGB(0, 0, 0));
-    Rectangle(screen, frame.left, frame.top, frame.right, frame.bottom);
-    SetROP2(screen, oldMode);
-    SelectObject(screen, oldPen);
-    SelectObject(screen, oldBrush);
-    ReleaseDC(GetDesktopWindow(), screen);
 }

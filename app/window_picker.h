@@ -15,6 +15,3 @@ void TrackHover();
 
 // Ends the pick when the capture has gone to a window other than the dialog, or to none.
 void FinishPick(HWND dialog, HWND gainsCapture);
-
-// Draws the inverted frame around the window, or erases it when it is drawn.
-void ToggleHighlight(HWND window);

@@ -225,9 +225,9 @@ class Session:
     def visible(self, control, window=None):
         return self.ask("visible", window or self.hwnd, control) == "1"
 
-    def resize_client(self, width, height):
-        self.ask("resize", self.hwnd, width, height)
-        return wait_for(lambda: self.client_size() == (width, height), timeout=5)
+    def resize_client(self, width, height, window=None):
+        self.ask("resize", window or self.hwnd, width, height)
+        return wait_for(lambda: self.client_size(window) == (width, height), timeout=5)
 
     def centre(self, control, window=None):
         left, top, right, bottom = self.screen_rect(control, window)

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "../../app/highlight_frame.h"
 #include "../../app/main_dialog.h"
 #include "../../app/output_pane.h"
 #include "../../app/window_picker.h"
@@ -19,6 +20,7 @@ protected:
             ReleaseCapture();
         }
         LockWindowUpdate(NULL);
+        EraseHighlight();
         Picking = false;
         PickTarget = NULL;
     }
@@ -99,6 +101,39 @@ TEST_F(Picker, HoverOverTheSameWindowChangesNothing) {
     TrackHover();
     EXPECT_EQ(PickTarget, OutputPane);
     EXPECT_NE(WindowText(TargetLabel), L"kept");
+}
+
+bool SameRect(const RECT& a, const RECT& b) {
+    return EqualRect(&a, &b) != FALSE;
+}
+
+TEST_F(Picker, FrameIsErasedWhereItWasDrawn) {
+    RECT dialogRect;
+    GetWindowRect(fixture_.dialog(), &dialogRect);
+    DrawHighlight(fixture_.dialog());
+    ASSERT_TRUE(FrameDrawn);
+    EXPECT_TRUE(SameRect(DrawnFrame, dialogRect));
+    // A second window: the first frame goes, the new one is recorded.
+    RECT paneRect;
+    GetWindowRect(OutputPane, &paneRect);
+    DrawHighlight(OutputPane);
+    EXPECT_TRUE(FrameDrawn);
+    EXPECT_TRUE(SameRect(DrawnFrame, paneRect));
+    EraseHighlight();
+    EXPECT_FALSE(FrameDrawn);
+    // Erasing again draws nothing new.
+    EraseHighlight();
+    EXPECT_FALSE(FrameDrawn);
+}
+
+TEST_F(Picker, NoFrameForNoWindowOrAWindowThatHasGone) {
+    DrawHighlight(NULL);
+    EXPECT_FALSE(FrameDrawn);
+    HWND gone = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, NULL, NULL,
+                                GetModuleHandleW(NULL), NULL);
+    DestroyWindow(gone);
+    DrawHighlight(gone);
+    EXPECT_FALSE(FrameDrawn);
 }
 
 } // namespace

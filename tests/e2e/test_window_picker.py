@@ -127,6 +127,8 @@ class Picker(unittest.TestCase):
 
     def test_target_that_exits_during_the_pick(self):
         session = self.session
+        own = outside_frame(session.screen_rect())
+        before = session.screen_pixels()
         process, _ = session.start_target("--title", "Short lived", "--rect", "800,100,300,200")
         session.drag_from_crosshair((950, 200))
         time.sleep(0.3)
@@ -138,6 +140,27 @@ class Picker(unittest.TestCase):
         body = self.assert_one_process_report(session.wait_for_report(), self.target_path)
         self.assertEqual(body[-1], "Could not read remote shim info")
         self.assertNotIn("Live info:", body)
+        # The frame around the window that has gone is erased as well.
+        self.assertEqual(e2e.differing_pixels(before, session.screen_pixels(), [own]), [])
+
+    def test_target_resized_during_the_pick_leaves_no_frame(self):
+        session = self.session
+        _, window = session.start_target("--title", "Growing", "--rect", "800,100,300,200")
+        time.sleep(0.3)
+        own = outside_frame(session.screen_rect())
+        before = session.screen_pixels()
+        session.drag_from_crosshair((900, 200))
+        time.sleep(0.3)
+        session.resize_client(200, 100, window)
+        time.sleep(0.3)
+        session.mouse_to(1200, 950)
+        time.sleep(0.3)
+        session.release()
+        session.wait_for_report()
+        changed = e2e.differing_pixels(before, session.screen_pixels(), [own])
+        # Only the window's own change of size shows: nothing outside its old rectangle.
+        self.assertTrue(all(800 <= x < 1100 and 100 <= y < 300 for x, y in changed),
+                        changed[:10])
 
     def test_title_with_a_line_break_shows_only_its_first_line(self):
         session = self.session
