@@ -10,14 +10,6 @@
 
 namespace {
 
-// A database path may come in the NT form "\??\C:\...".
-std::wstring DosPath(LPCWSTR path) {
-    std::wstring text(path);
-    if (text.compare(0, 4, L"\\??\\") == 0)
-        text.erase(0, 4);
-    return text;
-}
-
 const sdb::Database* ResolveTagRef(Context* context, TAGREF tagRef, DatabaseHandle** handle) {
     if (context == nullptr || TagRefDatabase(tagRef) >= context->databases.size())
         return nullptr;
@@ -36,7 +28,7 @@ HSDB WINAPI SdbInitDatabaseEx(DWORD flags, LPCWSTR path, USHORT imageType) {
         if (flags & HID_NO_DATABASE)
             return context.release();
         if (path != nullptr) {
-            AddDatabaseFile(*context, DosPath(path), std::wstring());
+            AddDatabaseFile(*context, DosPathOf(path), std::wstring());
             return context.release();
         }
         bool predefined = (flags & SDB_DATABASE_PREDEFINED) != 0;

@@ -1,5 +1,7 @@
 #include "file_collector.h"
 
+#include "file_holder.h"
+
 #include "file_checksum.h"
 #include "pe_image.h"
 #include "version_attributes.h"
@@ -7,14 +9,6 @@
 #include <windows.h>
 
 namespace {
-
-struct FileHolder {
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    ~FileHolder() {
-        if (handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
-    }
-};
 
 struct MappingHolder {
     HANDLE mapping = nullptr;

@@ -14,6 +14,13 @@ std::wstring LongPathOf(const wchar_t* path) {
     return longPath;
 }
 
+std::wstring DosPathOf(const wchar_t* path) {
+    std::wstring text(path);
+    if (text.compare(0, 4, L"\\??\\") == 0)
+        text.erase(0, 4);
+    return text;
+}
+
 std::wstring FileNameOf(const std::wstring& path) {
     std::size_t separator = path.find_last_of(L"\\/");
     return separator == std::wstring::npos ? path : path.substr(separator + 1);

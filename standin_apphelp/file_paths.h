@@ -6,6 +6,9 @@
 // as given: stored layers are keyed by the long path.
 std::wstring LongPathOf(const wchar_t* path);
 
+// A path given in the NT form "\??\C:\..." as a DOS path; others as they are.
+std::wstring DosPathOf(const wchar_t* path);
+
 // The last component of a path (after the last '\' or '/').
 std::wstring FileNameOf(const std::wstring& path);
 

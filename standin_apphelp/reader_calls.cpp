@@ -1,5 +1,6 @@
 #include "apphelp_exports.h"
 
+#include "file_paths.h"
 #include "handles.h"
 
 #include "sdb_reader.h"
@@ -27,10 +28,7 @@ PDB WINAPI SdbOpenDatabase(LPCWSTR path, PATH_TYPE) {
     if (path == nullptr)
         return nullptr;
     return GuardedCall<PDB>(nullptr, [&]() -> PDB {
-        std::wstring dosPath(path);
-        if (dosPath.compare(0, 4, L"\\??\\") == 0)
-            dosPath.erase(0, 4);
-        sdb::DatabasePtr reader = sdb::open_database_file(dosPath.c_str());
+        sdb::DatabasePtr reader = sdb::open_database_file(DosPathOf(path).c_str());
         if (!reader)
             return nullptr;
         return NewReaderHandle(std::move(reader), false).release();

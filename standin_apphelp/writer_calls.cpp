@@ -1,28 +1,21 @@
 #include "apphelp_exports.h"
 
+#include "file_holder.h"
+#include "file_paths.h"
 #include "handles.h"
 
 #include <vector>
 
 namespace {
 
-// Closes a file handle on every way out.
-struct FileHolder {
-    HANDLE file = INVALID_HANDLE_VALUE;
-    ~FileHolder() {
-        if (file != INVALID_HANDLE_VALUE)
-            CloseHandle(file);
-    }
-};
-
 bool WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& image) {
     FileHolder holder;
-    holder.file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (holder.file == INVALID_HANDLE_VALUE)
+    holder.handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (holder.handle == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
-    return WriteFile(holder.file, image.data(), static_cast<DWORD>(image.size()), &written,
+    return WriteFile(holder.handle, image.data(), static_cast<DWORD>(image.size()), &written,
                      nullptr) &&
            written == image.size();
 }
@@ -47,9 +40,7 @@ PDB WINAPI SdbCreateDatabase(LPCWSTR path, PATH_TYPE) {
         std::unique_ptr<DatabaseHandle> handle(new DatabaseHandle());
         handle->magic = DatabaseHandleMagic;
         handle->writer = std::move(writer);
-        handle->writePath = path;
-        if (handle->writePath.compare(0, 4, L"\\??\\") == 0)
-            handle->writePath.erase(0, 4);
+        handle->writePath = DosPathOf(path);
         handle->ownedByContext = false;
         return handle.release();
     });
