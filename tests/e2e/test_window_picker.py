@@ -47,6 +47,11 @@ class Picker(unittest.TestCase):
         self.addCleanup(self.session.stop)
         self.target_path = self.session.windows_path(os.environ["SHIMTARGET_EXE"])
 
+    def wait_for_label(self, text):
+        """Waits until the label shows text (the dialog follows the mouse on its own time)."""
+        e2e.wait_for(lambda: self.session.label() == text, timeout=10)
+        self.assertEqual(self.session.label(), text)
+
     def assert_one_process_report(self, text, path):
         """The pane holds the banner and exactly one process report on path; returns the lines
         of the report's body after "SdbGetMatchingExe:"."""
@@ -71,9 +76,8 @@ class Picker(unittest.TestCase):
         session = self.session
         _, window = session.start_target("--title", "Target one", "--rect", "800,100,300,200")
         session.drag_from_crosshair((950, 200))
-        time.sleep(0.3)
         label = "Target one\r\n" + self.target_path
-        self.assertEqual(session.label(), label)
+        self.wait_for_label(label)
         # While the button is held, the pane shows only the banner.
         self.assertRegex(session.pane(), r"^Running on [^\r\n]*\r\n$")
         session.release()
@@ -101,7 +105,7 @@ class Picker(unittest.TestCase):
         a = centre_of(session.screen_rect(0, first))
         b = centre_of(session.screen_rect(0, second))
         session.drag_from_crosshair(a, b, a, b, a)
-        time.sleep(0.3)
+        self.wait_for_label("First\r\n" + self.target_path)
         # A frame is drawn around the window under the cursor while the button is held.
         framed = e2e.differing_pixels(before, session.screen_pixels(), [own])
         left, top, right, bottom = session.screen_rect(0, first)
@@ -131,8 +135,7 @@ class Picker(unittest.TestCase):
         before = session.screen_pixels()
         process, _ = session.start_target("--title", "Short lived", "--rect", "800,100,300,200")
         session.drag_from_crosshair((950, 200))
-        time.sleep(0.3)
-        self.assertEqual(session.label(), "Short lived\r\n" + self.target_path)
+        self.wait_for_label("Short lived\r\n" + self.target_path)
         process.kill()
         process.wait()
         time.sleep(0.5)
@@ -150,7 +153,7 @@ class Picker(unittest.TestCase):
         own = outside_frame(session.screen_rect())
         before = session.screen_pixels()
         session.drag_from_crosshair((900, 200))
-        time.sleep(0.3)
+        self.wait_for_label("Growing\r\n" + self.target_path)
         session.resize_client(200, 100, window)
         time.sleep(0.3)
         session.mouse_to(1200, 950)
@@ -166,7 +169,7 @@ class Picker(unittest.TestCase):
         session = self.session
         session.start_target("--title", "First line\\nSecond line", "--rect", "800,100,300,200")
         session.drag_from_crosshair((950, 200))
-        time.sleep(0.3)
+        self.wait_for_label("First line\r\n" + self.target_path)
         session.release()
         session.wait_for_report()
         self.assertEqual(session.label(), "First line\r\n" + self.target_path)
@@ -177,7 +180,7 @@ class Picker(unittest.TestCase):
         own = outside_frame(session.screen_rect())
         before = session.screen_pixels()
         session.drag_from_crosshair((950, 200))
-        time.sleep(0.3)
+        self.wait_for_label("Target one\r\n" + self.target_path)
         # The driver joins the dialog's input and takes the capture for a window of its own,
         # with the button still held.
         previous, now = session.ask("steal-capture", session.hwnd).split()
