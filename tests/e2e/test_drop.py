@@ -71,24 +71,12 @@ class DropOntoTheDialog(unittest.TestCase):
         cls.session.stop()
         shutil.rmtree(cls.scratch, ignore_errors=True)
 
-    def drop(self, *paths):
-        window = self.session.x_window("Quillet")
-        self.assertIsNotNone(window)
-        result = subprocess.run([os.environ["XDROP"], window, *paths], env=self.session.env(),
-                                capture_output=True, text=True, timeout=60)
-        self.assertEqual(result.returncode, 0, result.stderr)
-
-    def assert_pane(self, reports):
-        """The pane becomes exactly one banner line followed by the reports."""
-        def complete():
-            text = self.session.pane()
-            banner = BANNER.match(text)
-            return banner and text[banner.end():] == reports
-        if not e2e.wait_for(complete, timeout=60):
-            text = self.session.pane()
-            banner = BANNER.match(text)
-            self.assertIsNotNone(banner, text)
-            self.assertEqual(text[banner.end():], reports)
+    def assert_drop(self, paths, reports):
+        """Dropping the paths makes the pane exactly one banner line followed by the reports."""
+        text = self.session.drop(paths)
+        banner = BANNER.match(text)
+        self.assertIsNotNone(banner, text)
+        self.assertEqual(text[banner.end():], reports)
 
     def reg(self, *args):
         subprocess.run(["wine", "reg", *args], env=self.session.env(), check=True,
@@ -103,9 +91,9 @@ class DropOntoTheDialog(unittest.TestCase):
                      "  - RedirectProgramFolderWrites, with flags: APPHELP_NOUI | APPHELP_CANCEL\r\n"
                      f"LAYER: (0x{xp:x}) WinXPSp3\r\nLAYER: (0x{themes:x}) DisableThemes\r\n"
                      f"Apphelp: {c.child(exe, 'APPHELP'):x}\r\nSDB: {MAIN_DB}\r\n")
-        self.drop(os.path.join(self.samples, "cadwriter.exe"),
-                  os.path.join(self.samples, "plainapp.exe"), self.samples)
-        self.assert_pane(file_report(r"C:\quillet-samples\cadwriter.exe", cadwriter)
+        self.assert_drop([os.path.join(self.samples, "cadwriter.exe"),
+                          os.path.join(self.samples, "plainapp.exe"), self.samples],
+                         file_report(r"C:\quillet-samples\cadwriter.exe", cadwriter)
                          + file_report(r"C:\quillet-samples\plainapp.exe", "No match\r\n")
                          + file_report(r"C:\quillet-samples", "No match\r\n"))
 
@@ -114,8 +102,7 @@ class DropOntoTheDialog(unittest.TestCase):
         os.makedirs(folder, exist_ok=True)
         target = os.path.join(folder, "plain app ẞ 日本.exe")
         shutil.copy(os.path.join(self.samples, "plainapp.exe"), target)
-        self.drop(target)
-        self.assert_pane(file_report(
+        self.assert_drop([target], file_report(
             "C:\\quillet-drop-tests\\Ünïcødé folder\\plain app ẞ 日本.exe", "No match\r\n"))
 
     def test_layers_stored_per_user_and_per_machine_show_both_blocks(self):
@@ -125,10 +112,9 @@ class DropOntoTheDialog(unittest.TestCase):
         self.reg("add", "HKCU\\" + LAYERS_KEY, "/v", windows_path, "/d", "~ Win7RTM", "/f")
         self.reg("add", "HKLM\\" + LAYERS_KEY, "/v", windows_path, "/d", "RunAsAdmin", "/f")
         try:
-            self.drop(target)
             c = self.catalogue
             admin, win7 = c.entry("LAYER", "RunAsAdmin"), c.entry("LAYER", "Win7RTM")
-            self.assert_pane(file_report(
+            self.assert_drop([target], file_report(
                 windows_path,
                 f"LAYER: (0x{admin:x}) RunAsAdmin\r\nLAYER: (0x{win7:x}) Win7RTM\r\n"
                 f"SDB: {MAIN_DB}\r\n"
