@@ -6,6 +6,7 @@
 #include "../../inspect/current_target.h"
 #include "../../inspect/identify_window.h"
 #include "../../inspect/report_driver.h"
+#include "../../shimreport/match_executable.h"
 #include "target_process.h"
 #include "test_support.h"
 
