@@ -1,11 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "../../app/main_dialog.h"
 #include "../../app/output_pane.h"
 #include "../../resources/resource.h"
 #include "dialog_fixture.h"
 
 namespace {
+
+std::vector<std::pair<UINT, DWORD>> Admitted;
+
+BOOL WINAPI RecordAdmission(UINT message, DWORD flag) {
+    Admitted.push_back(std::make_pair(message, flag));
+    return TRUE;
+}
 
 void ExpectRect(const RECT& rect, int x, int y, int width, int height) {
     EXPECT_EQ(rect.left, x);
@@ -80,6 +90,23 @@ TEST(MainDialog, DestroyWithdrawsTheDropRegistration) {
     // Only the tool's own handler runs here; the window itself goes at the end of the test.
     MainDialogProc(fixture.dialog(), WM_DESTROY, 0, 0);
     EXPECT_EQ(GetWindowLongW(fixture.dialog(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
+}
+
+TEST(MainDialog, SetUpAdmitsDropMessagesWhetherElevatedOrNot) {
+    const std::vector<std::pair<UINT, DWORD>> expected = {{0x0233, 1}, {0x004A, 1}, {0x0049, 1}};
+    for (bool admin : {false, true}) {
+        MessageFilterLookedUp = true;
+        MessageFilterEntry = RecordAdmission;
+        Admitted.clear();
+        MainDialogFixture fixture(admin);
+        EXPECT_EQ(Admitted, expected) << admin;
+    }
+    // Without the entry nothing is called and set-up still completes.
+    MessageFilterEntry = NULL;
+    Admitted.clear();
+    MainDialogFixture fixture(true);
+    EXPECT_TRUE(Admitted.empty());
+    EXPECT_EQ(WindowText(OutputPane), L"Or drop files to test them.");
 }
 
 } // namespace
