@@ -37,7 +37,11 @@ def main():
         print(f"Screenshot: {screenshot}")
         return 0
     finally:
-        if not display:
+        if display:
+            # The user closes Quillet; only the driver is left to stop.
+            if session.driver is not None:
+                session.driver.stop()
+        else:
             session.stop()
 
 
