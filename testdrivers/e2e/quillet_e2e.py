@@ -187,8 +187,12 @@ class Session:
         return self.exit_code
 
     def _wait_for_wineserver(self):
-        subprocess.run(["wineserver", "-w"], env={**os.environ, "WINEPREFIX": self.prefix},
-                       timeout=120, check=False)
+        """Waits, for a while, until no program of an earlier session runs in the prefix."""
+        try:
+            subprocess.run(["wineserver", "-w"], env={**os.environ, "WINEPREFIX": self.prefix},
+                           timeout=60, check=False)
+        except subprocess.TimeoutExpired:
+            pass
 
     def __enter__(self):
         return self.start()
