@@ -3,6 +3,7 @@
 #include "main_dialog.h"
 
 bool FrameDrawn = false;
+HWND FramedWindow = NULL;
 RECT DrawnFrame = {0, 0, 0, 0};
 
 namespace {
@@ -27,21 +28,21 @@ bool InvertFrame(const RECT& frame) {
 
 } // namespace
 
-void DrawHighlight(HWND window) {
-    EraseHighlight();
+void ToggleHighlight(HWND window) {
+    if (FrameDrawn) {
+        FrameDrawn = false;
+        InvertFrame(DrawnFrame);
+        if (window == FramedWindow) {
+            return;
+        }
+    }
     RECT frame;
     if (window == NULL || !GetWindowRect(window, &frame)) {
         return;
     }
     if (InvertFrame(frame)) {
         FrameDrawn = true;
+        FramedWindow = window;
         DrawnFrame = frame;
-    }
-}
-
-void EraseHighlight() {
-    if (FrameDrawn) {
-        FrameDrawn = false;
-        InvertFrame(DrawnFrame);
     }
 }

@@ -2,15 +2,14 @@
 
 #include <windows.h>
 
-// Whether an inverted frame is on the screen, and its rectangle as it was drawn.
+// The inverted frame on the screen: whether one is drawn, the window it was drawn for and its
+// rectangle as drawn. Erasing inverts exactly that rectangle again, so no frame is left behind
+// when the window moves, changes size or goes away during a pick.
 extern bool FrameDrawn;
+extern HWND FramedWindow;
 extern RECT DrawnFrame;
 
-// Draws the inverted frame around the window, frame and caption included; nothing when its
-// rectangle or the desktop's device context cannot be had. A frame already drawn is erased
-// first.
-void DrawHighlight(HWND window);
-
-// Erases the frame on the screen, if any: exactly the rectangle that was drawn, wherever its
-// window is now and whether it still exists.
-void EraseHighlight();
+// Draws the frame around the window (frame and caption included), or erases it when that
+// window is the one framed. Only one frame is ever on the screen: drawing another erases the
+// first. Nothing is drawn when the rectangle or the desktop's device context cannot be had.
+void ToggleHighlight(HWND window);

@@ -35,7 +35,10 @@ void TrackHover() {
     if (window == PickTarget) {
         return;
     }
-    DrawHighlight(window);
+    if (PickTarget != NULL) {
+        ToggleHighlight(PickTarget);
+    }
+    ToggleHighlight(window);
     PickTarget = window;
     const std::wstring label = IdentifyWindow(window);
     SetWindowTextW(TargetLabel, label.c_str());
@@ -47,7 +50,9 @@ void FinishPick(HWND dialog, HWND gainsCapture) {
     if (!wasPicking || Picking) {
         return;
     }
-    EraseHighlight();
+    if (PickTarget != NULL) {
+        ToggleHighlight(PickTarget);
+    }
     PickTarget = NULL;
     LockWindowUpdate(NULL);
     ReportProcess();

@@ -20,7 +20,9 @@ protected:
             ReleaseCapture();
         }
         LockWindowUpdate(NULL);
-        EraseHighlight();
+        if (FrameDrawn) {
+            ToggleHighlight(FramedWindow);
+        }
         Picking = false;
         PickTarget = NULL;
     }
@@ -110,29 +112,35 @@ bool SameRect(const RECT& a, const RECT& b) {
 TEST_F(Picker, FrameIsErasedWhereItWasDrawn) {
     RECT dialogRect;
     GetWindowRect(fixture_.dialog(), &dialogRect);
-    DrawHighlight(fixture_.dialog());
+    ToggleHighlight(fixture_.dialog());
     ASSERT_TRUE(FrameDrawn);
+    EXPECT_EQ(FramedWindow, fixture_.dialog());
     EXPECT_TRUE(SameRect(DrawnFrame, dialogRect));
     // A second window: the first frame goes, the new one is recorded.
     RECT paneRect;
     GetWindowRect(OutputPane, &paneRect);
-    DrawHighlight(OutputPane);
+    ToggleHighlight(OutputPane);
     EXPECT_TRUE(FrameDrawn);
+    EXPECT_EQ(FramedWindow, OutputPane);
     EXPECT_TRUE(SameRect(DrawnFrame, paneRect));
-    EraseHighlight();
+    // The window moves; toggling it again erases the rectangle as drawn, not the new one.
+    SetWindowPos(OutputPane, NULL, 3, 3, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    ToggleHighlight(OutputPane);
     EXPECT_FALSE(FrameDrawn);
-    // Erasing again draws nothing new.
-    EraseHighlight();
+    // The next toggle draws again.
+    ToggleHighlight(OutputPane);
+    EXPECT_TRUE(FrameDrawn);
+    ToggleHighlight(OutputPane);
     EXPECT_FALSE(FrameDrawn);
 }
 
 TEST_F(Picker, NoFrameForNoWindowOrAWindowThatHasGone) {
-    DrawHighlight(NULL);
+    ToggleHighlight(NULL);
     EXPECT_FALSE(FrameDrawn);
     HWND gone = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, NULL, NULL,
                                 GetModuleHandleW(NULL), NULL);
     DestroyWindow(gone);
-    DrawHighlight(gone);
+    ToggleHighlight(gone);
     EXPECT_FALSE(FrameDrawn);
 }
 
