@@ -2,7 +2,7 @@
 # Runs a Windows program under Wine in the given prefix: wine-run.sh PREFIX PROGRAM [ARGS...]
 # Starts a private Xvfb for the run when no display is set.
 set -u
-export WINEPREFIX="$1"
+case "$1" in /*) export WINEPREFIX="$1" ;; *) export WINEPREFIX="$PWD/$1" ;; esac
 shift
 export WINEDEBUG="${WINEDEBUG:--all}"
 xvfb_pid=
