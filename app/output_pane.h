@@ -9,3 +9,17 @@ extern HWND OutputPane;
 
 // Appends the text at the very end of the pane, followed by a line break of its own.
 void AppendToOutputPane(const std::wstring& text);
+
+// While a batch lives, appends are collected and reach the pane in one step when it ends, on
+// every way out. The pane then holds exactly the text that the single appends would have left.
+// The edit control copies its whole text on every replacement, so a drop of many files stays
+// linear only when its reports go in at once.
+class OutputPaneBatch {
+public:
+    OutputPaneBatch();
+    ~OutputPaneBatch();
+
+private:
+    OutputPaneBatch(const OutputPaneBatch&);
+    OutputPaneBatch& operator=(const OutputPaneBatch&);
+};

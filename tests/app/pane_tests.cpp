@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "../../app/output_pane.h"
 #include "../../app/platform_banner.h"
 #include "../../app/report_stream.h"
@@ -32,6 +34,31 @@ TEST_F(Pane, AppendAddsItsOwnLineBreakAfterTheText) {
     AppendToOutputPane(L"");
     AppendToOutputPane(L"last");
     EXPECT_EQ(WindowText(pane_), L"typed by the userone\r\ntwo42\r\n\r\n\r\nlast\r\n");
+}
+
+TEST_F(Pane, BatchedAppendsLeaveTheSameTextWhenTheBatchEnds) {
+    SetWindowTextW(pane_, L"typed");
+    {
+        OutputPaneBatch batch;
+        AppendToOutputPane(L"File: a");
+        AppendToOutputPane(L"");
+        EXPECT_EQ(WindowText(pane_), L"typed");
+        SendMessageW(pane_, EM_SETSEL, 0, 2);
+    }
+    EXPECT_EQ(WindowText(pane_), L"typedFile: a\r\n\r\n");
+    // After the batch, appends go straight in again.
+    AppendToOutputPane(L"b");
+    EXPECT_EQ(WindowText(pane_), L"typedFile: a\r\n\r\nb\r\n");
+}
+
+TEST_F(Pane, BatchLeftByAnExceptionStillWritesWhatItCollected) {
+    try {
+        OutputPaneBatch batch;
+        AppendToOutputPane(L"before");
+        throw std::bad_alloc();
+    } catch (const std::bad_alloc&) {
+    }
+    EXPECT_EQ(WindowText(pane_), L"before\r\n");
 }
 
 TEST_F(Pane, AppendGoesAtTheEndWhateverTheSelection) {
