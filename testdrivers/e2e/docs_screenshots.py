@@ -31,6 +31,8 @@ def main():
     os.makedirs(demo, exist_ok=True)
     os.environ["SHIMTARGET_EXE"] = shutil.copy(os.environ["SHIMTARGET_EXE"], demo)
     with e2e.Session() as session:
+        # The dialog is found before it has painted; give it a moment.
+        time.sleep(0.5)
         session.screenshot_dialog(os.path.join(folder, "quillet.png"))
         left, top, right, bottom = session.screen_rect()
         _, window = session.start_target("--title", "Target program",
