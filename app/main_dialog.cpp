@@ -6,6 +6,7 @@
 #include "../resources/resource.h"
 #include "dialog_layout.h"
 #include "admin_check.h"
+#include "entry_point.h"
 #include "dropped_files.h"
 #include "output_pane.h"
 #include "relaunch.h"
@@ -26,9 +27,8 @@ namespace {
 void AdmitDropMessages() {
     if (!MessageFilterLookedUp) {
         MessageFilterLookedUp = true;
-        MessageFilterEntry =
-            reinterpret_cast<ChangeWindowMessageFilterFn>(reinterpret_cast<void (*)()>(
-                GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilter")));
+        MessageFilterEntry = EntryPoint<ChangeWindowMessageFilterFn>(
+            GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilter"));
     }
     if (MessageFilterEntry == NULL) {
         return;

@@ -1,5 +1,6 @@
 #include "platform_banner.h"
 
+#include "entry_point.h"
 #include "output_pane.h"
 #include "report_stream.h"
 #include "wow64.h"
@@ -12,8 +13,8 @@ void WritePlatformBanner() {
     SetWindowTextW(OutputPane, L"");
     if (!VersionLookedUp) {
         VersionLookedUp = true;
-        RtlGetVersionEntry = reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void (*)()>(
-            GetProcAddress(GetModuleHandleA("ntdll"), "RtlGetVersion")));
+        RtlGetVersionEntry =
+            EntryPoint<RtlGetVersionFn>(GetProcAddress(GetModuleHandleA("ntdll"), "RtlGetVersion"));
         ZeroMemory(&VersionRecord, sizeof VersionRecord);
         VersionRecord.dwOSVersionInfoSize = sizeof VersionRecord;
         // Without RtlGetVersion the record stays zero and the banner reads 0.0.0.

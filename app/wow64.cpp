@@ -1,5 +1,7 @@
 #include "wow64.h"
 
+#include "entry_point.h"
+
 bool IsWow64ProcessLookedUp = false;
 IsWow64ProcessFn IsWow64ProcessEntry = NULL;
 bool SelfWow64Known = false;
@@ -8,8 +10,8 @@ bool SelfWow64 = false;
 bool IsWow64(HANDLE process) {
     if (!IsWow64ProcessLookedUp) {
         IsWow64ProcessLookedUp = true;
-        IsWow64ProcessEntry = reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void (*)()>(
-            GetProcAddress(GetModuleHandleW(L"kernel32"), "IsWow64Process")));
+        IsWow64ProcessEntry = EntryPoint<IsWow64ProcessFn>(
+            GetProcAddress(GetModuleHandleW(L"kernel32"), "IsWow64Process"));
     }
     if (IsWow64ProcessEntry == NULL) {
         return false;

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "../app/entry_point.h"
 #include "../app/report_stream.h"
 #include "current_target.h"
 
@@ -29,9 +30,8 @@ std::wstring WindowTitleLine(HWND window) {
 
 QueryFullProcessImageNameFn FindQueryFullProcessImageName() {
     if (QueryFullProcessImageNameEntry == NULL) {
-        QueryFullProcessImageNameEntry =
-            reinterpret_cast<QueryFullProcessImageNameFn>(reinterpret_cast<void (*)()>(
-                GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "QueryFullProcessImageNameW")));
+        QueryFullProcessImageNameEntry = EntryPoint<QueryFullProcessImageNameFn>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "QueryFullProcessImageNameW"));
     }
     return QueryFullProcessImageNameEntry;
 }

@@ -1,5 +1,7 @@
 #include "native_read_api.h"
 
+#include "../app/entry_point.h"
+
 bool NativeReadEntriesLookedUp = false;
 NtQueryInformationProcessFn NtQueryInformationProcessEntry = NULL;
 NtReadVirtualMemoryFn NtReadVirtualMemoryEntry = NULL;
@@ -11,8 +13,7 @@ NtWow64ReadVirtualMemory64Fn NtWow64ReadVirtualMemory64Entry = NULL;
 namespace {
 
 template <typename Entry> Entry NtdllEntry(const char* name) {
-    return reinterpret_cast<Entry>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
+    return EntryPoint<Entry>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name));
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "redirection_revert.h"
 
+#include "../app/entry_point.h"
+
 Wow64DisableWow64FsRedirectionFn Wow64DisableWow64FsRedirectionEntry = NULL;
 Wow64RevertWow64FsRedirectionFn Wow64RevertWow64FsRedirectionEntry = NULL;
 
@@ -7,8 +9,7 @@ namespace {
 
 template <typename Entry> void LookUpWhileMissing(Entry& entry, const char* name) {
     if (entry == NULL) {
-        entry = reinterpret_cast<Entry>(
-            reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name)));
+        entry = EntryPoint<Entry>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "apphelp_api.h"
 
+#include "../app/entry_point.h"
 #include "system_library.h"
 
 ApphelpApiTable ApphelpApi = ApphelpApiTable();
@@ -13,9 +14,7 @@ HMODULE LoadApphelpFromSystemDirectory() {
 namespace {
 
 template <typename Entry> void LookUp(Entry& entry, const char* name) {
-    // The detour through the generic function pointer type keeps the cast free of warnings.
-    entry = reinterpret_cast<Entry>(
-        reinterpret_cast<void (*)()>(LookUpApphelpEntry(ApphelpApi.module, name)));
+    entry = EntryPoint<Entry>(LookUpApphelpEntry(ApphelpApi.module, name));
 }
 
 } // namespace
