@@ -27,3 +27,7 @@ bool SelfIsWow64() {
     }
     return SelfWow64;
 }
+
+bool SystemIs64Bit() {
+    return sizeof(void*) == 8 || SelfIsWow64();
+}

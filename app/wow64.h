@@ -17,3 +17,6 @@ bool IsWow64(HANDLE process);
 
 // IsWow64 of the tool's own process, asked once.
 bool SelfIsWow64();
+
+// Whether Windows itself is 64-bit: a 64-bit build runs only there, a 32-bit one under WoW64.
+bool SystemIs64Bit();

@@ -3,25 +3,12 @@
 #include <cstring>
 
 #include "../app/wow64.h"
+#include "peb_layout.h"
 #include "remote_block.h"
 
 namespace {
 
 const ULONG ProcessBasicInformation = 0;
-
-// Where the PEB and its shim fields lie for one pointer size.
-struct PebLayout {
-    ULONG basicInfoSize;
-    ULONG pebAddressOffset;
-    DWORD pebSize;
-    size_t appCompatFlagsOffset;
-    size_t appCompatFlagsUserOffset;
-    size_t shimDataOffset;
-    size_t appCompatInfoOffset;
-};
-
-const PebLayout Peb32 = {24, 4, 0x20c, 0x1d8, 0x1e0, 0x1e8, 0x1ec};
-const PebLayout Peb64 = {48, 8, 0x320, 0x2c8, 0x2d0, 0x2d8, 0x2e0};
 
 template <typename Value> Value ValueAt(const unsigned char* bytes, size_t offset) {
     Value value;
@@ -40,7 +27,8 @@ private:
     HANDLE process_;
 };
 
-// Address is the pointer type of the layout (ULONG or ULONGLONG), matching the read function.
+// Address is the pointer type of the layout (ULONG_PTR or ULONGLONG), matching the read
+// function.
 template <typename Address, typename QueryFn, typename ReadFn>
 bool ReadPeb(HANDLE process, const PebLayout& layout, QueryFn query, ReadFn read,
              LiveShimInfo& info) {
@@ -59,7 +47,7 @@ bool ReadPeb(HANDLE process, const PebLayout& layout, QueryFn query, ReadFn read
     }
     info.appCompatFlags = ValueAt<ULONGLONG>(&peb[0], layout.appCompatFlagsOffset);
     info.appCompatFlagsUser = ValueAt<ULONGLONG>(&peb[0], layout.appCompatFlagsUserOffset);
-    info.targetIs64Bit = SelfIsWow64() && !IsWow64(process);
+    info.targetIs64Bit = SystemIs64Bit() && !IsWow64(process);
     DWORD shimDataSize = 0;
     if (!ReadRemoteBlock(process, ValueAt<Address>(&peb[0], layout.shimDataOffset), read,
                          info.shimData, shimDataSize)) {
@@ -75,8 +63,8 @@ bool ReadOwnSizePeb(HANDLE process, LiveShimInfo& info) {
         ResetLiveShimInfo(info);
         return false;
     }
-    return ReadPeb<ULONG>(process, Peb32, NtQueryInformationProcessEntry, NtReadVirtualMemoryEntry,
-                          info);
+    return ReadPeb<ULONG_PTR>(process, OwnPebLayout(), NtQueryInformationProcessEntry,
+                              NtReadVirtualMemoryEntry, info);
 }
 
 } // namespace
@@ -104,7 +92,7 @@ bool ReadLiveShimInfo(DWORD processId, LiveShimInfo& info) {
     }
     LookUpWow64ReadEntries();
     if (NtWow64QueryInformationProcess64Entry != NULL && NtWow64ReadVirtualMemory64Entry != NULL) {
-        return ReadPeb<ULONGLONG>(process, Peb64, NtWow64QueryInformationProcess64Entry,
+        return ReadPeb<ULONGLONG>(process, Peb64Layout, NtWow64QueryInformationProcess64Entry,
                                   NtWow64ReadVirtualMemory64Entry, info);
     }
     if (IsWow64(process)) {

@@ -23,11 +23,10 @@ bool ReadHalvingSizes(HANDLE process, Address address, ReadFn read,
 
 } // namespace
 
-bool ReadInFull(HANDLE process, ULONG address, NtReadVirtualMemoryFn read, void* buffer,
+bool ReadInFull(HANDLE process, ULONG_PTR address, NtReadVirtualMemoryFn read, void* buffer,
                 DWORD size) {
     SIZE_T count = 0;
-    const LONG status = read(process, reinterpret_cast<PVOID>(static_cast<ULONG_PTR>(address)),
-                             buffer, size, &count);
+    const LONG status = read(process, reinterpret_cast<PVOID>(address), buffer, size, &count);
     return status >= 0 && count == size;
 }
 
@@ -38,7 +37,7 @@ bool ReadInFull(HANDLE process, ULONGLONG address, NtWow64ReadVirtualMemory64Fn 
     return status >= 0 && count == size;
 }
 
-bool ReadRemoteBlock(HANDLE process, ULONG address, NtReadVirtualMemoryFn read,
+bool ReadRemoteBlock(HANDLE process, ULONG_PTR address, NtReadVirtualMemoryFn read,
                      std::vector<unsigned char>& block, DWORD& size) {
     return ReadHalvingSizes(process, address, read, block, size);
 }

@@ -12,7 +12,7 @@ const DWORD SmallestRemoteBlock = 4096;
 
 // Reads size bytes at a remote address; true only when the status is a success and every
 // byte arrived.
-bool ReadInFull(HANDLE process, ULONG address, NtReadVirtualMemoryFn read, void* buffer,
+bool ReadInFull(HANDLE process, ULONG_PTR address, NtReadVirtualMemoryFn read, void* buffer,
                 DWORD size);
 bool ReadInFull(HANDLE process, ULONGLONG address, NtWow64ReadVirtualMemory64Fn read, void* buffer,
                 DWORD size);
@@ -22,7 +22,7 @@ bool ReadInFull(HANDLE process, ULONGLONG address, NtWow64ReadVirtualMemory64Fn 
 // read, so that a reader trusting a size field inside the block stays within the copy.
 // Address 0 is no block: true, with the copy empty and the size 0. When even 4096 bytes cannot
 // be read: false, the copy empty and the size 0.
-bool ReadRemoteBlock(HANDLE process, ULONG address, NtReadVirtualMemoryFn read,
+bool ReadRemoteBlock(HANDLE process, ULONG_PTR address, NtReadVirtualMemoryFn read,
                      std::vector<unsigned char>& block, DWORD& size);
 bool ReadRemoteBlock(HANDLE process, ULONGLONG address, NtWow64ReadVirtualMemory64Fn read,
                      std::vector<unsigned char>& block, DWORD& size);

@@ -10,6 +10,7 @@
 #include "../../inspect/live_shim_info.h"
 #include "../../inspect/live_shim_report.h"
 #include "../../inspect/native_read_api.h"
+#include "../../inspect/peb_layout.h"
 #include "../../shimreport/apphelp_api.h"
 #include "test_support.h"
 
@@ -45,15 +46,17 @@ LONG FakeCopy(ULONGLONG address, void* buffer, ULONGLONG size, ULONGLONG& count)
     return StatusPartialCopy;
 }
 
-LONG NTAPI FakeQuery32(HANDLE, ULONG infoClass, PVOID info, ULONG size, PULONG) {
-    if (QueryFails || infoClass != 0 || size != 24) {
+// The query of a process of the tool's own pointer size.
+LONG NTAPI FakeQueryOwn(HANDLE, ULONG infoClass, PVOID info, ULONG size, PULONG) {
+    const PebLayout& layout = OwnPebLayout();
+    if (QueryFails || infoClass != 0 || size != layout.basicInfoSize) {
         return StatusInvalidParameter;
     }
-    const ULONG address = static_cast<ULONG>(PebAddress);
-    std::memcpy(static_cast<unsigned char*>(info) + 4, &address, 4);
+    std::memcpy(static_cast<unsigned char*>(info) + layout.pebAddressOffset, &PebAddress,
+                layout.pointerSize);
     return StatusSuccess;
 }
-LONG NTAPI FakeRead32(HANDLE, PVOID address, PVOID buffer, SIZE_T size, PSIZE_T count) {
+LONG NTAPI FakeReadOwn(HANDLE, PVOID address, PVOID buffer, SIZE_T size, PSIZE_T count) {
     ULONGLONG got = 0;
     const LONG status = FakeCopy(reinterpret_cast<ULONG_PTR>(address), buffer, size, got);
     *count = static_cast<SIZE_T>(got);
@@ -115,8 +118,8 @@ protected:
         SelfWow64Known = true;
         SelfWow64 = false;
         NativeReadEntriesLookedUp = true;
-        NtQueryInformationProcessEntry = FakeQuery32;
-        NtReadVirtualMemoryEntry = FakeRead32;
+        NtQueryInformationProcessEntry = FakeQueryOwn;
+        NtReadVirtualMemoryEntry = FakeReadOwn;
     }
     void UseWow64Reads() {
         SelfWow64Known = true;
@@ -125,23 +128,19 @@ protected:
         NtWow64QueryInformationProcess64Entry = FakeQuery64;
         NtWow64ReadVirtualMemory64Entry = FakeRead64;
     }
-    void PlantPeb32(ULONGLONG flags, ULONGLONG userFlags, ULONG shimData, ULONG info) {
+    // A PEB of the given layout at an address below 4 GiB, which either layout can point at.
+    void PlantPeb(const PebLayout& layout, ULONGLONG flags, ULONGLONG userFlags, ULONGLONG shimData,
+                  ULONGLONG info) {
         PebAddress = 0x7ffd0000;
-        std::vector<unsigned char> peb(0x20c, 0);
-        Put(peb, 0x1d8, flags);
-        Put(peb, 0x1e0, userFlags);
-        Put(peb, 0x1e8, shimData);
-        Put(peb, 0x1ec, info);
+        std::vector<unsigned char> peb(layout.pebSize, 0);
+        Put(peb, layout.appCompatFlagsOffset, flags);
+        Put(peb, layout.appCompatFlagsUserOffset, userFlags);
+        std::memcpy(&peb[layout.shimDataOffset], &shimData, layout.pointerSize);
+        std::memcpy(&peb[layout.appCompatInfoOffset], &info, layout.pointerSize);
         Regions[PebAddress] = peb;
     }
-    void PlantPeb64(ULONGLONG flags, ULONGLONG userFlags, ULONGLONG shimData, ULONGLONG info) {
-        PebAddress = 0x7ff6000000ULL;
-        std::vector<unsigned char> peb(0x320, 0);
-        Put(peb, 0x2c8, flags);
-        Put(peb, 0x2d0, userFlags);
-        Put(peb, 0x2d8, shimData);
-        Put(peb, 0x2e0, info);
-        Regions[PebAddress] = peb;
+    void PlantOwnPeb(ULONGLONG flags, ULONGLONG userFlags, ULONGLONG shimData, ULONGLONG info) {
+        PlantPeb(OwnPebLayout(), flags, userFlags, shimData, info);
     }
     std::wstring Report() {
         ReportStream stream;
@@ -155,26 +154,26 @@ protected:
 };
 
 TEST_F(LiveShimInfoTest, ProcessWithoutShimStateSaysSo) {
-    PlantPeb32(0, 0, 0, 0);
+    PlantOwnPeb(0, 0, 0, 0);
     EXPECT_EQ(L"\r\nNo info found in process, not shimmed or running on 2k3!\r\n", Report());
 }
 
 TEST_F(LiveShimInfoTest, FlagWordsShareOneLabelAndLeaveTheStreamHexadecimal) {
-    PlantPeb32(0x400, 0, 0, 0);
+    PlantOwnPeb(0x400, 0, 0, 0);
     ReportStream stream;
     WriteLiveShimInfo(stream);
     stream << 255;
     EXPECT_EQ(L"\r\nLive info:\r\nAppCompatFlags: 0x400\r\nff", stream.str());
 
-    PlantPeb32(0x1, 0x123456789abcdef0ULL, 0, 0);
+    PlantOwnPeb(0x1, 0x123456789abcdef0ULL, 0, 0);
     EXPECT_EQ(L"\r\nLive info:\r\nAppCompatFlags: 0x1\r\nAppCompatFlags: 0x123456789abcdef0\r\n",
               Report());
-    PlantPeb32(0, 0x80, 0, 0);
+    PlantOwnPeb(0, 0x80, 0, 0);
     EXPECT_EQ(L"\r\nLive info:\r\nAppCompatFlags: 0x80\r\n", Report());
 }
 
 TEST_F(LiveShimInfoTest, BlockThatEndsAfter8KiBIsReadAt8KiBAndDumpedWhole) {
-    PlantPeb32(0, 0, 0, static_cast<ULONG>(InfoAddress));
+    PlantOwnPeb(0, 0, 0, InfoAddress);
     Regions[InfoAddress] = Pattern(8192);
     const std::wstring report = Report();
     EXPECT_EQ((std::vector<ULONGLONG>{16384, 8192}), ReadSizes[InfoAddress]);
@@ -189,7 +188,7 @@ TEST_F(LiveShimInfoTest, BlockThatEndsAfter8KiBIsReadAt8KiBAndDumpedWhole) {
 }
 
 TEST_F(LiveShimInfoTest, BlockUnreadableEvenAt4KiBFailsTheWholeRead) {
-    PlantPeb32(0x400, 0, 0, static_cast<ULONG>(InfoAddress));
+    PlantOwnPeb(0x400, 0, 0, InfoAddress);
     Regions[InfoAddress] = Pattern(4095);
     EXPECT_EQ(L"Could not read remote shim info\r\n", Report());
     EXPECT_EQ((std::vector<ULONGLONG>{16384, 8192, 4096}), ReadSizes[InfoAddress]);
@@ -197,17 +196,17 @@ TEST_F(LiveShimInfoTest, BlockUnreadableEvenAt4KiBFailsTheWholeRead) {
 
 TEST_F(LiveShimInfoTest, ReadThatDeliversFewerBytesFailsWhateverItsStatus) {
     ShortReadsReportSuccess = true;
-    PlantPeb32(0x400, 0, 0, static_cast<ULONG>(InfoAddress));
+    PlantOwnPeb(0x400, 0, 0, InfoAddress);
     Regions[InfoAddress] = Pattern(4095);
     EXPECT_EQ(L"Could not read remote shim info\r\n", Report());
 
     Regions.erase(InfoAddress);
-    Regions[PebAddress].resize(0x20b);
+    Regions[PebAddress].resize(OwnPebLayout().pebSize - 1);
     EXPECT_EQ(L"Could not read remote shim info\r\n", Report());
 }
 
 TEST_F(LiveShimInfoTest, FailedQueryOrFailedShimDataReadStopsTheRead) {
-    PlantPeb32(0x400, 0, static_cast<ULONG>(ShimAddress), static_cast<ULONG>(InfoAddress));
+    PlantOwnPeb(0x400, 0, ShimAddress, InfoAddress);
     Regions[InfoAddress] = Pattern(16384);
     EXPECT_EQ(L"Could not read remote shim info\r\n", Report());
     EXPECT_EQ(0u, ReadSizes.count(InfoAddress));
@@ -218,7 +217,7 @@ TEST_F(LiveShimInfoTest, FailedQueryOrFailedShimDataReadStopsTheRead) {
 }
 
 TEST_F(LiveShimInfoTest, ShimDataReadAt4KiBIsHandedOnInA16KiBZeroPaddedCopy) {
-    PlantPeb32(0, 0, static_cast<ULONG>(ShimAddress), 0);
+    PlantOwnPeb(0, 0, ShimAddress, 0);
     Regions[ShimAddress] = Pattern(4096);
     EXPECT_EQ(L"\r\nLive info:\r\nUnable to unpack AppCompatData\r\n\r\n", Report());
     ASSERT_EQ(16384u, UnpackedCopy.size());
@@ -230,7 +229,7 @@ TEST_F(LiveShimInfoTest, ShimDataReadAt4KiBIsHandedOnInA16KiBZeroPaddedCopy) {
 
 TEST_F(LiveShimInfoTest, Wow64ReadsUseTheTargets64BitPeb) {
     UseWow64Reads();
-    PlantPeb64(0x20, 0, ShimAddress, InfoAddress);
+    PlantPeb(Peb64Layout, 0x20, 0, ShimAddress, InfoAddress);
     Regions[ShimAddress] = Pattern(16384);
     Regions[InfoAddress] = Pattern(16384);
     LiveShimInfo info;
@@ -249,7 +248,7 @@ TEST_F(LiveShimInfoTest, MissingWow64ReadsFallBackToThe32BitPebOfA32BitTargetOnl
     Wow64ReadEntriesLookedUp = true;
     NtWow64QueryInformationProcess64Entry = NULL;
     NtWow64ReadVirtualMemory64Entry = FakeRead64;
-    PlantPeb32(0x400, 0, 0, 0);
+    PlantOwnPeb(0x400, 0, 0, 0);
     EXPECT_EQ(L"\r\nLive info:\r\nAppCompatFlags: 0x400\r\n", Report());
 
     TargetIsWow64 = FALSE;
@@ -257,7 +256,7 @@ TEST_F(LiveShimInfoTest, MissingWow64ReadsFallBackToThe32BitPebOfA32BitTargetOnl
 }
 
 TEST_F(LiveShimInfoTest, MissingNtdllEntriesFailTheReadInsteadOfBeingCalled) {
-    PlantPeb32(0x400, 0, 0, 0);
+    PlantOwnPeb(0x400, 0, 0, 0);
     NtReadVirtualMemoryEntry = NULL;
     EXPECT_EQ(L"Could not read remote shim info\r\n", Report());
     EXPECT_TRUE(ReadSizes.empty());
