@@ -1,5 +1,6 @@
-// Loads the 64-bit engine from the system directory, as a 64-bit caller would, and checks
-// that the sample programs match what the sample catalogue says. Exit code 0 when they do.
+// Loads the engine of this program's architecture from the system directory, as a caller of
+// that architecture would, and checks that the sample programs match what the sample
+// catalogue says. Exit code 0 when they do.
 #include "apphelp_exports.h"
 
 #include <cstdio>
@@ -46,7 +47,7 @@ int main() {
     if (failures != 0)
         return 1;
 
-    HSDB hsdb = init(0, nullptr, IMAGE_TYPE_X64);
+    HSDB hsdb = init(0, nullptr, sizeof(void*) == 8 ? IMAGE_TYPE_X64 : IMAGE_TYPE_X86);
     Check(hsdb != nullptr, "a context opens");
     BYTE record[912];
     std::memset(record, 0xAB, sizeof record);
@@ -63,6 +64,6 @@ int main() {
     Check(!match(hsdb, L"C:\\quillet-samples\\plainapp.exe", nullptr, nullptr, 0, record),
           "plainapp.exe matches nothing");
     release(hsdb);
-    std::printf("standin_smoke64: %d checks, %d failed\n", checks, failures);
+    std::printf("standin_smoke: %d checks, %d failed\n", checks, failures);
     return failures == 0 ? 0 : 1;
 }

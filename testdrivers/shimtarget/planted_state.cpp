@@ -1,6 +1,9 @@
+// Plants shim state into the own PEB: flag words, a packed match and an AppCompatInfo block.
 #include "planted_state.h"
 
 #include <cstring>
+
+#include "../../inspect/peb_layout.h"
 
 namespace {
 
@@ -12,11 +15,13 @@ typedef BOOL(WINAPI* SdbGetMatchingExeFn)(HSDB context, LPCWSTR path, LPCWSTR mo
 typedef BOOL(WINAPI* SdbPackAppCompatDataFn)(HSDB context, void* result, PVOID* packed,
                                              DWORD* size);
 
-// Offsets of the shim fields in the 32-bit PEB.
-const size_t AppCompatFlagsOffset = 0x1d8;
-const size_t AppCompatFlagsUserOffset = 0x1e0;
-const size_t ShimDataOffset = 0x1e8;
-const size_t AppCompatInfoOffset = 0x1ec;
+// This program's image type, as the engine takes it.
+const USHORT OwnImageType = sizeof(void*) == 8 ? 0x8664 : 0x14C;
+
+// Under WoW64 the 32-bit TEB's GdiBatchCount holds the address of the thread's 64-bit TEB,
+// whose ProcessEnvironmentBlock is the 64-bit PEB that 64-bit readers see.
+const size_t Teb32GdiBatchCountOffset = 0xf70;
+const size_t Teb64PebOffset = 0x60;
 
 template <typename Entry> Entry EntryOf(HMODULE module, const char* name) {
     return reinterpret_cast<Entry>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
@@ -24,19 +29,67 @@ template <typename Entry> Entry EntryOf(HMODULE module, const char* name) {
 
 typedef LONG(NTAPI* NtQueryInformationProcessFn)(HANDLE process, ULONG infoClass, PVOID info,
                                                  ULONG infoSize, PULONG returnedSize);
+typedef LONG(NTAPI* NtQueryInformationThreadFn)(HANDLE thread, ULONG infoClass, PVOID info,
+                                                ULONG infoSize, PULONG returnedSize);
 
-// The PEB address of this 32-bit process, from its basic information.
+// The PEB address of this process, from its basic information.
 unsigned char* OwnPeb() {
     const NtQueryInformationProcessFn query = EntryOf<NtQueryInformationProcessFn>(
         GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess");
-    unsigned char basicInfo[24] = {};
+    const PebLayout& layout = OwnPebLayout();
+    unsigned char basicInfo[48] = {};
     ULONG returned = 0;
-    if (query == NULL || query(GetCurrentProcess(), 0, basicInfo, 24, &returned) < 0) {
+    if (query == NULL ||
+        query(GetCurrentProcess(), 0, basicInfo, layout.basicInfoSize, &returned) < 0) {
         return NULL;
     }
     unsigned char* peb = NULL;
-    std::memcpy(&peb, basicInfo + 4, sizeof peb);
+    std::memcpy(&peb, basicInfo + layout.pebAddressOffset, sizeof peb);
     return peb;
+}
+
+// The 64-bit PEB of this 32-bit process under WoW64; null elsewhere.
+unsigned char* Wow64Peb() {
+    BOOL wow64 = FALSE;
+    if (sizeof(void*) == 8 || !IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) {
+        return NULL;
+    }
+    // The TEB's address from the thread's basic information (ThreadBasicInformation, 0):
+    // exit status, then TebBaseAddress.
+    const NtQueryInformationThreadFn query = EntryOf<NtQueryInformationThreadFn>(
+        GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread");
+    unsigned char basicInfo[28] = {};
+    if (query == NULL || query(GetCurrentThread(), 0, basicInfo, sizeof basicInfo, NULL) < 0) {
+        return NULL;
+    }
+    const unsigned char* teb = NULL;
+    std::memcpy(&teb, basicInfo + 4, sizeof teb);
+    ULONG teb64 = 0;
+    std::memcpy(&teb64, teb + Teb32GdiBatchCountOffset, sizeof teb64);
+    if (teb64 == 0) {
+        return NULL;
+    }
+    ULONGLONG peb64 = 0;
+    std::memcpy(&peb64,
+                reinterpret_cast<const unsigned char*>(static_cast<ULONG_PTR>(teb64)) +
+                    Teb64PebOffset,
+                sizeof peb64);
+    // A 32-bit process can only write what lies below 4 GiB.
+    return peb64 != 0 && peb64 <= 0xffffffffULL
+               ? reinterpret_cast<unsigned char*>(static_cast<ULONG_PTR>(peb64))
+               : NULL;
+}
+
+// Writes the flag words and the two block addresses into a PEB of the given layout.
+void PlantInto(unsigned char* peb, const PebLayout& layout, const unsigned char* shimData,
+               const unsigned char* appCompatInfo) {
+    const ULONGLONG shimAddress = reinterpret_cast<ULONG_PTR>(shimData);
+    const ULONGLONG infoAddress = reinterpret_cast<ULONG_PTR>(appCompatInfo);
+    std::memcpy(peb + layout.appCompatFlagsOffset, &PlantedAppCompatFlags, 8);
+    std::memcpy(peb + layout.appCompatFlagsUserOffset, &PlantedAppCompatFlagsUser, 8);
+    // Both fields are little-endian pointers of the layout's size: the low bytes come first.
+    std::memcpy(peb + layout.shimDataOffset, &shimAddress, layout.pointerSize);
+    std::memcpy(peb + layout.appCompatInfoOffset, &infoAddress, layout.pointerSize);
 }
 
 unsigned char* CommittedRegion() {
@@ -59,7 +112,7 @@ bool PlantShimState(const std::wstring& matchPath, std::wstring& error) {
         return false;
     }
     unsigned char result[456] = {};
-    const HSDB context = init(0, NULL, 0x14C);
+    const HSDB context = init(0, NULL, OwnImageType);
     match(context, matchPath.c_str(), NULL, NULL, 0, result);
     PVOID packed = NULL;
     DWORD packedSize = 0;
@@ -85,9 +138,10 @@ bool PlantShimState(const std::wstring& matchPath, std::wstring& error) {
         error = L"the PEB address could not be queried";
         return false;
     }
-    std::memcpy(peb + AppCompatFlagsOffset, &PlantedAppCompatFlags, 8);
-    std::memcpy(peb + AppCompatFlagsUserOffset, &PlantedAppCompatFlagsUser, 8);
-    std::memcpy(peb + ShimDataOffset, &shimData, 4);
-    std::memcpy(peb + AppCompatInfoOffset, &appCompatInfo, 4);
+    PlantInto(peb, OwnPebLayout(), shimData, appCompatInfo);
+    unsigned char* peb64 = Wow64Peb();
+    if (peb64 != NULL) {
+        PlantInto(peb64, Peb64Layout, shimData, appCompatInfo);
+    }
     return true;
 }

@@ -12,6 +12,7 @@ const ULONGLONG PlantedAppCompatFlagsUser = 0x1000000002ULL;
 const DWORD PlantedRegionSize = 16384;
 
 // Packs the result of matching matchPath with the stand-in engine of the prefix and plants it,
-// the two flag words and the AppCompatInfo block into this process's 32-bit PEB. On failure
+// the two flag words and the AppCompatInfo block into this process's PEB, and under WoW64 into
+// its 64-bit PEB as well. The match is made for this program's own image type. On failure
 // returns false with the reason in error.
 bool PlantShimState(const std::wstring& matchPath, std::wstring& error);

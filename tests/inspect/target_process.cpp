@@ -2,13 +2,14 @@
 
 #include <cstdlib>
 
-#ifndef SHIMTARGET_EXE
-#error SHIMTARGET_EXE names the built shimtarget.exe
+#if !defined(SHIMTARGET_EXE) || !defined(OTHER_SHIMTARGET_EXE)
+#error SHIMTARGET_EXE and OTHER_SHIMTARGET_EXE name the built shimtarget.exe programs
 #endif
 
-std::wstring TargetProgramPath() {
-    // The build names the program by its path on the build host; under Wine that is drive Z:.
-    const std::string built = SHIMTARGET_EXE;
+namespace {
+
+// The build names a program by its path on the build host; under Wine that is drive Z:.
+std::wstring WindowsPathOfBuilt(const std::string& built) {
     std::wstring path(built.begin(), built.end());
     if (!path.empty() && path[0] == L'/') {
         path = L"Z:" + path;
@@ -21,7 +22,18 @@ std::wstring TargetProgramPath() {
     return path;
 }
 
-TargetProcess::TargetProcess(const std::wstring& arguments) : process(), window(NULL) {
+} // namespace
+
+std::wstring TargetProgramPath() {
+    return WindowsPathOfBuilt(SHIMTARGET_EXE);
+}
+
+std::wstring OtherTargetProgramPath() {
+    return WindowsPathOfBuilt(OTHER_SHIMTARGET_EXE);
+}
+
+TargetProcess::TargetProcess(const std::wstring& arguments, const std::wstring& program)
+    : process(), window(NULL) {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
     HANDLE readEnd = NULL;
     HANDLE writeEnd = NULL;
@@ -35,7 +47,7 @@ TargetProcess::TargetProcess(const std::wstring& arguments) : process(), window(
     startup.hStdOutput = writeEnd;
     startup.hStdError = writeEnd;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    std::wstring commandLine = L"\"" + TargetProgramPath() + L"\" " + arguments;
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     const BOOL started = CreateProcessW(NULL, &commandLine[0], NULL, NULL, TRUE, CREATE_NO_WINDOW,
                                         NULL, NULL, &startup, &process);
     CloseHandle(writeEnd);
