@@ -1,4 +1,5 @@
-"""Reads the built Quillet.exe (path in QUILLET_EXE) and checks its import table and resources."""
+"""Reads the built Quillet.exe or Quillet64.exe (path in QUILLET_EXE, architecture x86 or x64 in
+QUILLET_ARCH) and checks its import table and resources."""
 import os
 import struct
 import unittest
@@ -10,6 +11,15 @@ RT_ICON, RT_MENU, RT_ACCELERATOR, RT_GROUP_ICON = 3, 4, 9, 14
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "advapi32.dll",
                "comctl32.dll", "psapi.dll", "ntdll.dll", "ole32.dll", "shlwapi.dll",
                "msvcrt.dll", "version.dll"}
+
+
+# What differs between the two builds: machine, optional header magic, file name, manifest
+# architecture.
+ARCHITECTURES = {
+    "x86": (0x14C, 0x10B, "Quillet.exe", "x86"),
+    "x64": (0x8664, 0x20B, "Quillet64.exe", "amd64"),
+}
+MACHINE, MAGIC, FILE_NAME, MANIFEST_ARCH = ARCHITECTURES[os.environ.get("QUILLET_ARCH", "x86")]
 
 
 class PeImage:
@@ -173,7 +183,7 @@ def version_strings(data):
 class Imports(unittest.TestCase):
     def test_only_system_dlls_are_imported(self):
         image = load()
-        self.assertEqual(image.machine, 0x14C)  # i386
+        self.assertEqual((image.machine, image.magic), (MACHINE, MAGIC))
         self.assertEqual(image.subsystem, 2)    # Windows GUI
         dlls = {name.lower() for name in image.imported_dlls()}
         self.assertTrue({"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll",
@@ -247,6 +257,8 @@ class Resources(unittest.TestCase):
 
     def test_manifest(self):
         root = ElementTree.fromstring(self.single(RT_MANIFEST, 1))
+        own = root.find("{urn:schemas-microsoft-com:asm.v1}assemblyIdentity")
+        self.assertEqual(own.get("processorArchitecture"), MANIFEST_ARCH)
         level = root.find(".//{urn:schemas-microsoft-com:asm.v3}requestedExecutionLevel")
         self.assertEqual((level.get("level"), level.get("uiAccess")), ("asInvoker", "false"))
         supported = {os_id.get("Id") for os_id in root.iter(
@@ -259,7 +271,7 @@ class Resources(unittest.TestCase):
                                "{urn:schemas-microsoft-com:asm.v1}assemblyIdentity")
         self.assertEqual((dependency.get("name"), dependency.get("version"),
                           dependency.get("processorArchitecture")),
-                         ("Microsoft.Windows.Common-Controls", "6.0.0.0", "x86"))
+                         ("Microsoft.Windows.Common-Controls", "6.0.0.0", MANIFEST_ARCH))
         self.assertFalse([e for e in root.iter() if "dpi" in e.tag.lower()])
 
     def test_version_record(self):
@@ -273,8 +285,8 @@ class Resources(unittest.TestCase):
         self.assertEqual(list(tables), ["040004b0"] if "040004b0" in tables else ["040004B0"])
         strings = next(iter(tables.values()))
         self.assertEqual(strings["ProductName"], "Quillet")
-        self.assertEqual(strings["InternalName"], "Quillet.exe")
-        self.assertEqual(strings["OriginalFilename"], "Quillet.exe")
+        self.assertEqual(strings["InternalName"], FILE_NAME)
+        self.assertEqual(strings["OriginalFilename"], FILE_NAME)
         self.assertTrue(strings["FileDescription"])
         self.assertEqual(translation, (0x0400, 1200))
 

@@ -73,7 +73,8 @@ TEST_F(Relaunch, AcceptedLaunchEndsTheDialogWithOne) {
     LaunchResult = TRUE;
     EXPECT_EQ(RunDialogPressingElevate(), 1);
     ASSERT_EQ(LaunchCalls, 1);
-    EXPECT_EQ(Launched.cbSize, 60u);
+    // The launch record of the build under test: 60 bytes for 32-bit, 112 for 64-bit Windows.
+    EXPECT_EQ(Launched.cbSize, sizeof(void*) == 8 ? 112u : 60u);
     EXPECT_EQ(Launched.fMask, 0u);
     EXPECT_EQ(Launched.hwnd, RunningDialog);
     EXPECT_EQ(LaunchedVerb, L"runas");
