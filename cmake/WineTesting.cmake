@@ -1,12 +1,15 @@
 # Testing of the Windows build under Wine.
 #
-# Every target executable runs through testdrivers/wine-run.sh, which points Wine at the
-# project's own prefix (never the user's ~/.wine) and starts a private Xvfb when no display
-# is set. The prefix is made by the target `wineprefix`, which also installs what other
+# Every target executable runs through testdrivers/wine-run.sh with this build's loader
+# (HostKind.cmake), which points Wine at the project's own prefix (never the user's ~/.wine)
+# and starts a private Xvfb when no display is set. Where the build's programs cannot run
+# on this host, its Wine tests are reported as skipped. The prefix is made by the target `wineprefix`, which also installs what other
 # components register with quillet_prefix_install() and quillet_prefix_registry().
 
 set(QUILLET_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/testdrivers/wine-run.sh ${QUILLET_WINEPREFIX})
+set(QUILLET_WINE_RUN /usr/bin/env QUILLET_WINE=${QUILLET_WINE}
+    ${CMAKE_SOURCE_DIR}/testdrivers/wine-run.sh ${QUILLET_WINEPREFIX})
+set(CMAKE_CROSSCOMPILING_EMULATOR ${QUILLET_WINE_RUN})
 
 # Everything built for Windows carries its C and C++ runtime inside, so that it needs no
 # MinGW DLL next to it.
@@ -21,7 +24,12 @@ include(GoogleTest)
 function(quillet_add_wine_gtest target)
     target_link_libraries(${target} PRIVATE GTest::gtest_main GTest::gmock)
     add_dependencies(${target} wineprefix)
+    if(NOT QUILLET_RUNS_HERE)
+        quillet_skip_test(${target})
+        return()
+    endif()
     gtest_discover_tests(${target}
+        TEST_PREFIX "${QUILLET_TEST_PREFIX}"
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 120
         PROPERTIES TIMEOUT 300)
@@ -56,7 +64,8 @@ function(quillet_define_wineprefix_target)
     endforeach()
     set(stamp ${CMAKE_BINARY_DIR}/wineprefix.stamp)
     add_custom_command(OUTPUT ${stamp}
-        COMMAND ${CMAKE_SOURCE_DIR}/scripts/setup-wineprefix.sh ${QUILLET_WINEPREFIX} ${args}
+        COMMAND /usr/bin/env QUILLET_WINE=${QUILLET_WINE}
+                ${CMAKE_SOURCE_DIR}/scripts/setup-wineprefix.sh ${QUILLET_WINEPREFIX} ${args}
         COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
         DEPENDS ${CMAKE_SOURCE_DIR}/scripts/setup-wineprefix.sh ${file_deps} ${deps}
         COMMENT "Preparing the Wine prefix"

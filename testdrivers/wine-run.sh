@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs a Windows program under Wine in the given prefix: wine-run.sh PREFIX PROGRAM [ARGS...]
-# Starts a private Xvfb for the run when no display is set.
+# Starts a private Xvfb for the run when no display is set. QUILLET_WINE names the loader
+# (default wine; Wine's 64-bit loader where 32-bit programs cannot run).
 set -u
 case "$1" in /*) export WINEPREFIX="$1" ;; *) export WINEPREFIX="$PWD/$1" ;; esac
 shift
@@ -15,7 +16,7 @@ if [ -z "${DISPLAY:-}" ]; then
     export DISPLAY=":$(cat "$fd_file")"
     rm -f "$fd_file"
 fi
-wine "$@"
+"${QUILLET_WINE:-wine}" "$@"
 rc=$?
 [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
 exit $rc

@@ -6,6 +6,8 @@ keyboard go through xdotool, so they arrive as real X input. Screenshots come fr
 
 Paths come from the environment, as the test registration and scripts/open.sh set them:
 QUILLET_EXE, QDRIVER_EXE, WINEPREFIX, and optionally SHIMTARGET_EXE, XDROP, SAMPLES_DIR.
+QUILLET_WINE names the Wine loader of the build (default wine) and QUILLET_ARCH its
+architecture (x86, the default, or x64).
 """
 import os
 import shutil
@@ -17,6 +19,11 @@ ID_OUTPUT = 1001
 ID_FINDER = 1002
 ID_TARGET = 1003
 ID_ELEVATE = 1004
+
+WINE = os.environ.get("QUILLET_WINE", "wine")
+# The 32-bit build runs under WoW64 in Wine's 64-bit prefix; the 64-bit build does not.
+BANNER_PATTERN = r"Running on \d+\.\d+\.\d+" + (
+    "" if os.environ.get("QUILLET_ARCH") == "x64" else r" \(WoW64\)")
 
 START_TEXT = "Or drop files to test them."
 START_LABEL = "Drag the crosshair over a window to select it"
@@ -84,7 +91,7 @@ class Driver:
 
     def __init__(self, qdriver, env):
         self.process = subprocess.Popen(
-            ["wine", qdriver], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+            [WINE, qdriver], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
             stderr=subprocess.DEVNULL, env=env)
 
     def ask(self, *words):
@@ -142,7 +149,7 @@ class Session:
             self._wait_for_wineserver()
             self.xvfb = Xvfb(self.width, self.height)
         self.driver = Driver(self.qdriver_exe, self.env())
-        self.app = subprocess.Popen(["wine", self.quillet, *args], env=self.env(),
+        self.app = subprocess.Popen([WINE, self.quillet, *args], env=self.env(),
                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.hwnd = wait_for(self._find_dialog, timeout=60)
         if not self.hwnd:
@@ -165,7 +172,7 @@ class Session:
 
     def start_helper(self, *command):
         """Starts another Windows program in the same prefix and display."""
-        process = subprocess.Popen(["wine", *command], env=self.env(), stdin=subprocess.DEVNULL,
+        process = subprocess.Popen([WINE, *command], env=self.env(), stdin=subprocess.DEVNULL,
                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         self.helpers.append(process)
         return process
@@ -282,7 +289,7 @@ class Session:
 
     def windows_path(self, path):
         """The path as Windows programs in the prefix see it."""
-        result = subprocess.run(["winepath", "-w", path], env=self.env(), capture_output=True,
+        result = subprocess.run([WINE, "winepath", "-w", path], env=self.env(), capture_output=True,
                                 text=True, check=True)
         return result.stdout.strip()
 

@@ -11,7 +11,7 @@ import quillet_e2e as e2e
 # File names in drops are UTF-8, whatever locale the run inherited.
 os.environ["LANG"] = "C.UTF-8"
 
-BANNER = re.compile(r"Running on \d+\.\d+\.\d+( \(WoW64\))?\r\n")
+BANNER = re.compile(e2e.BANNER_PATTERN + "\r\n")
 LAYERS_KEY = r"Software\Microsoft\Windows NT\CurrentVersion\AppCompatFlags\Layers"
 MAIN_DB = "{11111111-1111-1111-1111-111111111111}"
 
@@ -21,8 +21,7 @@ class Catalogue:
     text follows the compiled file."""
 
     def __init__(self, sdb):
-        build = os.path.dirname(os.environ["SAMPLES_DIR"])
-        dump = subprocess.run([os.path.join(build, "native", "sdbtools", "sdbdump"), sdb],
+        dump = subprocess.run([os.environ["SDBDUMP"], sdb],
                               capture_output=True, text=True, check=True).stdout
         self.items = []  # (offset, depth, tag, name or None)
         for line in dump.splitlines():
@@ -79,7 +78,7 @@ class DropOntoTheDialog(unittest.TestCase):
         self.assertEqual(text[banner.end():], reports)
 
     def reg(self, *args):
-        subprocess.run(["wine", "reg", *args], env=self.session.env(), check=True,
+        subprocess.run([e2e.WINE, "reg", *args], env=self.session.env(), check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
 
     def test_three_files_give_one_banner_and_three_reports_in_the_drops_order(self):

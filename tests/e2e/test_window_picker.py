@@ -7,7 +7,7 @@ import unittest
 
 import quillet_e2e as e2e
 
-BANNER = re.compile(r"Running on \d+\.\d+\.\d+( \(WoW64\))?$")
+BANNER = re.compile(e2e.BANNER_PATTERN + "$")
 
 # What the target program plants in its own process.
 PLANTED_FLAGS = ["AppCompatFlags: 0x400", "AppCompatFlags: 0x1000000002"]
