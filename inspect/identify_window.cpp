@@ -8,6 +8,7 @@
 #include "../app/report_stream.h"
 #include "current_target.h"
 
+GetWindowThreadProcessIdFn GetWindowThreadProcessIdEntry = GetWindowThreadProcessId;
 OpenProcessFn OpenProcessEntry = OpenProcess;
 GetModuleFileNameExFn GetModuleFileNameExEntry = GetModuleFileNameExW;
 QueryFullProcessImageNameFn QueryFullProcessImageNameEntry = NULL;
@@ -67,9 +68,12 @@ std::wstring IdentifyWindow(HWND window) {
     }
     ReportStream label;
     label << WindowTitleLine(window);
-    GetWindowThreadProcessId(window, &CurrentTarget.processId);
-    const HANDLE process = OpenProcessEntry(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE,
-                                            CurrentTarget.processId);
+    // A window destroyed since the hit test gives no id, and the call need not write one then.
+    DWORD processId = 0;
+    GetWindowThreadProcessIdEntry(window, &processId);
+    CurrentTarget.processId = processId;
+    const HANDLE process =
+        OpenProcessEntry(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
     if (process == NULL) {
         label << L"Error opening proc: " << GetLastError();
         return label.str();

@@ -10,6 +10,16 @@
 namespace {
 
 int QueryCalls = 0;
+DWORD OpenedId = 0;
+
+DWORD WINAPI VanishedWindowThreadProcessId(HWND, LPDWORD) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+}
+HANDLE WINAPI RecordingOpen(DWORD access, BOOL inherit, DWORD processId) {
+    OpenedId = processId;
+    return OpenProcess(access, inherit, processId);
+}
 
 HANDLE WINAPI FailingOpen(DWORD, BOOL, DWORD) {
     SetLastError(ERROR_ACCESS_DENIED);
@@ -51,6 +61,7 @@ protected:
     }
     void TearDown() override {
         DestroyWindow(window);
+        GetWindowThreadProcessIdEntry = GetWindowThreadProcessId;
         OpenProcessEntry = OpenProcess;
         GetModuleFileNameExEntry = SavedModuleName;
         QueryFullProcessImageNameEntry = NULL;
@@ -120,6 +131,21 @@ TEST_F(IdentifyWindowTest, StoredPathNeverExceedsTheBuffer) {
     GetModuleFileNameExEntry = OverlongModuleName;
     IdentifyWindow(window);
     EXPECT_EQ(std::wstring(1040, L'x'), CurrentTarget.imagePath);
+}
+
+TEST_F(IdentifyWindowTest, WindowGoneBeforeItsProcessIsAskedLeavesNoEarlierTarget) {
+    SetWindowTextW(window, L"Closing");
+    IdentifyWindow(window);
+    ASSERT_EQ(GetCurrentProcessId(), CurrentTarget.processId);
+
+    GetWindowThreadProcessIdEntry = VanishedWindowThreadProcessId;
+    OpenProcessEntry = RecordingOpen;
+    OpenedId = 1234;
+    const std::wstring label = IdentifyWindow(window);
+    EXPECT_EQ(0u, OpenedId);
+    EXPECT_EQ(0u, CurrentTarget.processId);
+    EXPECT_EQ(L"", CurrentTarget.imagePath);
+    EXPECT_EQ(0u, label.rfind(L"Closing\r\nError opening proc: ", 0)) << label;
 }
 
 } // namespace
