@@ -52,7 +52,8 @@ std::wstring ImagePathOf(HANDLE process, ReportStream& label) {
     }
     DWORD size = ImagePathCapacity;
     if (query(process, 0, &buffer[0], &size) == 0) {
-        label << L"Error reading proc name: " << GetLastError();
+        const DWORD queryError = GetLastError();
+        label << L"Error reading proc name: " << queryError;
         return std::wstring();
     }
     return std::wstring(&buffer[0], size < ImagePathCapacity ? size : ImagePathCapacity);
@@ -75,7 +76,8 @@ std::wstring IdentifyWindow(HWND window) {
     const HANDLE process =
         OpenProcessEntry(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
     if (process == NULL) {
-        label << L"Error opening proc: " << GetLastError();
+        const DWORD openError = GetLastError();
+        label << L"Error opening proc: " << openError;
         return label.str();
     }
     const std::wstring imagePath = ImagePathOf(process, label);

@@ -1,11 +1,34 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "../../inspect/current_target.h"
 #include "../../inspect/identify_window.h"
 #include "test_support.h"
+
+// The program's allocations, made to behave as a heap under pressure may: while armed, each
+// allocation changes the thread's last error.
+bool AllocationsSetLastError = false;
+
+void* operator new(std::size_t size) {
+    if (AllocationsSetLastError) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    void* memory = std::malloc(size != 0 ? size : 1);
+    if (memory == nullptr) {
+        throw std::bad_alloc();
+    }
+    return memory;
+}
+void operator delete(void* memory) noexcept {
+    std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+    std::free(memory);
+}
 
 namespace {
 
@@ -60,6 +83,7 @@ protected:
         CurrentTarget.imagePath = L"left over";
     }
     void TearDown() override {
+        AllocationsSetLastError = false;
         DestroyWindow(window);
         GetWindowThreadProcessIdEntry = GetWindowThreadProcessId;
         OpenProcessEntry = OpenProcess;
@@ -146,6 +170,23 @@ TEST_F(IdentifyWindowTest, WindowGoneBeforeItsProcessIsAskedLeavesNoEarlierTarge
     EXPECT_EQ(0u, CurrentTarget.processId);
     EXPECT_EQ(L"", CurrentTarget.imagePath);
     EXPECT_EQ(0u, label.rfind(L"Closing\r\nError opening proc: ", 0)) << label;
+}
+
+// Whatever the title's length, and so whatever the label's text has to allocate, the code shown
+// is the failed call's.
+TEST_F(IdentifyWindowTest, ErrorCodesAreThoseOfTheFailedCallsWhateverTheTitle) {
+    AllocationsSetLastError = true;
+    for (size_t length = 0; length <= 1100; ++length) {
+        SetWindowTextW(window, std::wstring(length, L't').c_str());
+        const std::wstring title = std::wstring(length, L't') + L"\r\n";
+        OpenProcessEntry = FailingOpen;
+        ASSERT_EQ(title + L"Error opening proc: 5", IdentifyWindow(window)) << length;
+        OpenProcessEntry = OpenProcess;
+        GetModuleFileNameExEntry = FailingModuleName;
+        QueryFullProcessImageNameEntry = FailingQuery;
+        ASSERT_EQ(title + L"Error reading proc name: 87", IdentifyWindow(window)) << length;
+        GetModuleFileNameExEntry = SavedModuleName;
+    }
 }
 
 } // namespace
