@@ -7,6 +7,7 @@
 #include "../app/entry_point.h"
 #include "../app/report_stream.h"
 #include "current_target.h"
+#include "process_handle_holder.h"
 
 GetWindowThreadProcessIdFn GetWindowThreadProcessIdEntry = GetWindowThreadProcessId;
 OpenProcessFn OpenProcessEntry = OpenProcess;
@@ -73,15 +74,14 @@ std::wstring IdentifyWindow(HWND window) {
     DWORD processId = 0;
     GetWindowThreadProcessIdEntry(window, &processId);
     CurrentTarget.processId = processId;
-    const HANDLE process =
-        OpenProcessEntry(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
-    if (process == NULL) {
+    const ProcessHandleHolder process(
+        OpenProcessEntry(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+    if (process.Handle() == NULL) {
         const DWORD openError = GetLastError();
         label << L"Error opening proc: " << openError;
         return label.str();
     }
-    const std::wstring imagePath = ImagePathOf(process, label);
-    CloseHandle(process);
+    const std::wstring imagePath = ImagePathOf(process.Handle(), label);
     CurrentTarget.imagePath = imagePath;
     label << imagePath;
     return label.str();

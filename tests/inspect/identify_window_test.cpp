@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <psapi.h>
+
 #include <cstdlib>
 #include <new>
 #include <string>
@@ -10,10 +13,15 @@
 #include "test_support.h"
 
 // The program's allocations, made to behave as a heap under pressure may: while armed, each
-// allocation changes the thread's last error.
+// allocation changes the thread's last error, and the next one can be made to fail.
 bool AllocationsSetLastError = false;
+bool FailNextAllocation = false;
 
 void* operator new(std::size_t size) {
+    if (FailNextAllocation) {
+        FailNextAllocation = false;
+        throw std::bad_alloc();
+    }
     if (AllocationsSetLastError) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     }
@@ -34,6 +42,7 @@ namespace {
 
 int QueryCalls = 0;
 DWORD OpenedId = 0;
+HANDLE OpenedProcess = NULL;
 
 DWORD WINAPI VanishedWindowThreadProcessId(HWND, LPDWORD) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -41,7 +50,14 @@ DWORD WINAPI VanishedWindowThreadProcessId(HWND, LPDWORD) {
 }
 HANDLE WINAPI RecordingOpen(DWORD access, BOOL inherit, DWORD processId) {
     OpenedId = processId;
-    return OpenProcess(access, inherit, processId);
+    OpenedProcess = OpenProcess(access, inherit, processId);
+    return OpenedProcess;
+}
+// Finds the path, then the allocation that keeps it fails.
+DWORD WINAPI ModuleNameOutOfMemory(HANDLE process, HMODULE module, LPWSTR name, DWORD size) {
+    const DWORD written = GetModuleFileNameExW(process, module, name, size);
+    FailNextAllocation = true;
+    return written;
 }
 
 HANDLE WINAPI FailingOpen(DWORD, BOOL, DWORD) {
@@ -84,6 +100,7 @@ protected:
     }
     void TearDown() override {
         AllocationsSetLastError = false;
+        FailNextAllocation = false;
         DestroyWindow(window);
         GetWindowThreadProcessIdEntry = GetWindowThreadProcessId;
         OpenProcessEntry = OpenProcess;
@@ -187,6 +204,15 @@ TEST_F(IdentifyWindowTest, ErrorCodesAreThoseOfTheFailedCallsWhateverTheTitle) {
         ASSERT_EQ(title + L"Error reading proc name: 87", IdentifyWindow(window)) << length;
         GetModuleFileNameExEntry = SavedModuleName;
     }
+}
+
+TEST_F(IdentifyWindowTest, ProcessIsClosedWhenThePathCannotBeKept) {
+    OpenProcessEntry = RecordingOpen;
+    GetModuleFileNameExEntry = ModuleNameOutOfMemory;
+    EXPECT_THROW(IdentifyWindow(window), std::bad_alloc);
+    ASSERT_NE(static_cast<HANDLE>(NULL), OpenedProcess);
+    DWORD flags = 0;
+    EXPECT_FALSE(GetHandleInformation(OpenedProcess, &flags));
 }
 
 } // namespace
