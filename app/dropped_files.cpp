@@ -6,7 +6,24 @@
 #include "output_pane.h"
 #include "platform_banner.h"
 
+namespace {
+
+// Finishes the drop on every way out, also when a report is left by an exception.
+class DropHolder {
+public:
+    explicit DropHolder(HDROP drop) : drop_(drop) {}
+    ~DropHolder() { DragFinish(drop_); }
+    DropHolder(const DropHolder&) = delete;
+    DropHolder& operator=(const DropHolder&) = delete;
+
+private:
+    HDROP drop_;
+};
+
+} // namespace
+
 void HandleDroppedFiles(HWND, HDROP drop) {
+    const DropHolder finish(drop);
     const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, NULL, 0);
     WritePlatformBanner();
     OutputPaneBatch reports;
@@ -25,5 +42,4 @@ void HandleDroppedFiles(HWND, HDROP drop) {
         path.resize(copied < length ? copied : length);
         ReportFile(path);
     }
-    DragFinish(drop);
 }

@@ -98,6 +98,11 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         }
         break;
     case WM_LBUTTONDOWN: {
+        // A press during a pick (its release lost, or synthesized input) belongs to that pick;
+        // starting over would forget the frame that is on the screen.
+        if (Picking) {
+            break;
+        }
         POINT at = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
         if (CrosshairIcon != NULL && ChildWindowFromPoint(dialog, at) == CrosshairIcon) {
             StartPick(dialog);

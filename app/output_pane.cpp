@@ -4,7 +4,8 @@ HWND OutputPane = NULL;
 
 namespace {
 
-bool Batching = false;
+// The number of batches alive; only the outermost one collects and writes.
+int BatchDepth = 0;
 std::wstring BatchText;
 
 void ReplaceAtEnd(const wchar_t* text) {
@@ -19,7 +20,7 @@ void SelectEnd() {
 } // namespace
 
 void AppendToOutputPane(const std::wstring& text) {
-    if (Batching) {
+    if (BatchDepth > 0) {
         BatchText += text;
         BatchText += L"\r\n";
         return;
@@ -30,12 +31,15 @@ void AppendToOutputPane(const std::wstring& text) {
 }
 
 OutputPaneBatch::OutputPaneBatch() {
-    Batching = true;
-    BatchText.clear();
+    if (BatchDepth++ == 0) {
+        BatchText.clear();
+    }
 }
 
 OutputPaneBatch::~OutputPaneBatch() {
-    Batching = false;
+    if (--BatchDepth > 0) {
+        return;
+    }
     if (!BatchText.empty()) {
         SelectEnd();
         ReplaceAtEnd(BatchText.c_str());

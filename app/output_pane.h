@@ -12,6 +12,7 @@ void AppendToOutputPane(const std::wstring& text);
 
 // While a batch lives, appends are collected and reach the pane in one step when it ends, on
 // every way out. The pane then holds exactly the text that the single appends would have left.
+// A batch begun while another lives joins it: its appends reach the pane with the outer ones.
 // The edit control copies its whole text on every replacement, so a drop of many files stays
 // linear only when its reports go in at once.
 class OutputPaneBatch {

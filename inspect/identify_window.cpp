@@ -7,7 +7,9 @@
 #include "../app/entry_point.h"
 #include "../app/report_stream.h"
 #include "current_target.h"
+#include "process_handle_holder.h"
 
+GetWindowThreadProcessIdFn GetWindowThreadProcessIdEntry = GetWindowThreadProcessId;
 OpenProcessFn OpenProcessEntry = OpenProcess;
 GetModuleFileNameExFn GetModuleFileNameExEntry = GetModuleFileNameExW;
 QueryFullProcessImageNameFn QueryFullProcessImageNameEntry = NULL;
@@ -51,7 +53,8 @@ std::wstring ImagePathOf(HANDLE process, ReportStream& label) {
     }
     DWORD size = ImagePathCapacity;
     if (query(process, 0, &buffer[0], &size) == 0) {
-        label << L"Error reading proc name: " << GetLastError();
+        const DWORD queryError = GetLastError();
+        label << L"Error reading proc name: " << queryError;
         return std::wstring();
     }
     return std::wstring(&buffer[0], size < ImagePathCapacity ? size : ImagePathCapacity);
@@ -67,15 +70,18 @@ std::wstring IdentifyWindow(HWND window) {
     }
     ReportStream label;
     label << WindowTitleLine(window);
-    GetWindowThreadProcessId(window, &CurrentTarget.processId);
-    const HANDLE process = OpenProcessEntry(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE,
-                                            CurrentTarget.processId);
-    if (process == NULL) {
-        label << L"Error opening proc: " << GetLastError();
+    // A window destroyed since the hit test gives no id, and the call need not write one then.
+    DWORD processId = 0;
+    GetWindowThreadProcessIdEntry(window, &processId);
+    CurrentTarget.processId = processId;
+    const ProcessHandleHolder process(
+        OpenProcessEntry(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+    if (process.Handle() == NULL) {
+        const DWORD openError = GetLastError();
+        label << L"Error opening proc: " << openError;
         return label.str();
     }
-    const std::wstring imagePath = ImagePathOf(process, label);
-    CloseHandle(process);
+    const std::wstring imagePath = ImagePathOf(process.Handle(), label);
     CurrentTarget.imagePath = imagePath;
     label << imagePath;
     return label.str();

@@ -49,13 +49,22 @@ template <typename Record> RecordView ViewOf(const Record& record) {
     return view;
 }
 
-bool LookupEntriesAvailable(ReportStream& stream) {
-    // Every missing entry gets its line, so all four are asked.
-    bool available = EntryAvailable(stream, ApphelpApi.SdbTagRefToTagID, L"SdbTagRefToTagID");
-    available = EntryAvailable(stream, ApphelpApi.SdbFindFirstTag, L"SdbFindFirstTag") && available;
-    available = EntryAvailable(stream, ApphelpApi.SdbFindNextTag, L"SdbFindNextTag") && available;
-    return EntryAvailable(stream, ApphelpApi.SdbGetStringTagPtr, L"SdbGetStringTagPtr") &&
-           available;
+// Which kinds of entry the lookups can print. A LAYER entry is resolved and named; an EXE entry
+// also walks its nested lists, which takes SdbFindNextTag besides.
+struct PrintableEntries {
+    bool exe;
+    bool layer;
+};
+
+PrintableEntries LookupEntriesAvailable(const RecordView& record, ReportStream& stream) {
+    // Every missing entry that the record's entries need gets its line, so all are asked.
+    bool named = EntryAvailable(stream, ApphelpApi.SdbTagRefToTagID, L"SdbTagRefToTagID");
+    named = EntryAvailable(stream, ApphelpApi.SdbFindFirstTag, L"SdbFindFirstTag") && named;
+    const bool walked = record.exeCount == 0 ||
+                        EntryAvailable(stream, ApphelpApi.SdbFindNextTag, L"SdbFindNextTag");
+    named = EntryAvailable(stream, ApphelpApi.SdbGetStringTagPtr, L"SdbGetStringTagPtr") && named;
+    const PrintableEntries printable = {named && walked, named};
+    return printable;
 }
 
 void WriteName(ReportStream& stream, PDB database, TAGID parent) {
@@ -114,11 +123,14 @@ void WriteLayerEntry(const ContextHandleHolder& context, TAGREF tagRef, ReportSt
 
 void PrintRecord(const ContextHandleHolder& context, const RecordView& record,
                  ReportStream& stream) {
-    if (record.exeCount + record.layerCount != 0 && LookupEntriesAvailable(stream)) {
-        for (DWORD i = 0; i < record.exeCount; ++i) {
+    if (record.exeCount + record.layerCount != 0) {
+        const PrintableEntries printable = LookupEntriesAvailable(record, stream);
+        const DWORD exeCount = printable.exe ? record.exeCount : 0;
+        for (DWORD i = 0; i < exeCount; ++i) {
             WriteExeEntry(context, record, i, stream);
         }
-        for (DWORD i = 0; i < record.layerCount; ++i) {
+        const DWORD layerCount = printable.layer ? record.layerCount : 0;
+        for (DWORD i = 0; i < layerCount; ++i) {
             WriteLayerEntry(context, record.layerTagRefs[i], stream);
         }
     }

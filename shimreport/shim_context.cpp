@@ -10,6 +10,9 @@ HSDB OpenShimContext(ReportStream& stream, USHORT imageType) {
     HSDB context = ApphelpApi.SdbInitDatabaseEx(0, NULL, imageType);
     if (context == NULL) {
         stream << L"SdbInitDatabaseEx failed" << crlf;
+    } else {
+        // The context still serves the report; only its release cannot be made.
+        EntryAvailable(stream, ApphelpApi.SdbReleaseDatabase, L"SdbReleaseDatabase");
     }
     return context;
 }

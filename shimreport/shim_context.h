@@ -4,5 +4,6 @@
 #include "shim_types.h"
 
 // Opens a shim-engine context on the main databases for the image type. When none can be had,
-// writes why (the missing entry, or "SdbInitDatabaseEx failed") and returns null.
+// writes why (the missing entry, or "SdbInitDatabaseEx failed") and returns null. A context
+// that can be had but not released is returned with the line for the missing release entry.
 HSDB OpenShimContext(ReportStream& stream, USHORT imageType);

@@ -2,11 +2,13 @@
 
 #include <shlobj.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
 #include "../../app/dropped_files.h"
 #include "../../app/output_pane.h"
+#include "../../shimreport/apphelp_api.h"
 #include "dialog_fixture.h"
 
 namespace {
@@ -43,6 +45,30 @@ std::vector<std::wstring> Lines(const std::wstring& text) {
     return lines;
 }
 
+HSDB WINAPI OutOfMemoryInit(DWORD, LPCWSTR, USHORT) {
+    throw std::bad_alloc();
+}
+BOOL WINAPI NeverMatches(HSDB, LPCWSTR, LPCWSTR, LPCWSTR, DWORD, void*) {
+    return FALSE;
+}
+
+// Puts an engine in place whose every context runs out of memory; the real one comes back after.
+class EngineOutOfMemory {
+public:
+    EngineOutOfMemory() : saved_(ApphelpApi) {
+        ApphelpApi = ApphelpApiTable();
+        ApphelpApi.module = GetModuleHandleW(NULL);
+        ApphelpApi.SdbGetMatchingExe = NeverMatches;
+        ApphelpApi.SdbInitDatabaseEx = OutOfMemoryInit;
+    }
+    ~EngineOutOfMemory() { ApphelpApi = saved_; }
+    EngineOutOfMemory(const EngineOutOfMemory&) = delete;
+    EngineOutOfMemory& operator=(const EngineOutOfMemory&) = delete;
+
+private:
+    const ApphelpApiTable saved_;
+};
+
 class Drop : public ::testing::Test {
 protected:
     MainDialogFixture fixture_{true};
@@ -71,6 +97,20 @@ TEST_F(Drop, EveryPathGetsAFileReportInTheDropsOrderAfterOneBanner) {
         }
     }
     EXPECT_EQ(headers, paths);
+}
+
+TEST_F(Drop, DropIsReleasedWhenAReportIsLeftByAnException) {
+    HDROP drop = MakeDrop({L"C:\\windows\\notepad.exe", L"C:\\windows\\regedit.exe"});
+    {
+        EngineOutOfMemory engine;
+        EXPECT_THROW(HandleDroppedFiles(fixture_.dialog(), drop), std::bad_alloc);
+    }
+    EXPECT_EQ(GlobalSize(drop), 0u);
+    // What was reported before the exception still reaches the pane.
+    const std::vector<std::wstring> lines = Lines(WindowText(OutputPane));
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0].rfind(L"Running on ", 0), 0u);
+    EXPECT_EQ(lines[1], L"File: C:\\windows\\notepad.exe");
 }
 
 } // namespace

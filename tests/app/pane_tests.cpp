@@ -61,6 +61,21 @@ TEST_F(Pane, BatchLeftByAnExceptionStillWritesWhatItCollected) {
     EXPECT_EQ(WindowText(pane_), L"before\r\n");
 }
 
+TEST_F(Pane, NestedBatchJoinsTheOuterOne) {
+    {
+        OutputPaneBatch outer;
+        AppendToOutputPane(L"outer");
+        {
+            OutputPaneBatch inner;
+            AppendToOutputPane(L"inner");
+        }
+        EXPECT_EQ(WindowText(pane_), L"");
+        AppendToOutputPane(L"after");
+        EXPECT_EQ(WindowText(pane_), L"");
+    }
+    EXPECT_EQ(WindowText(pane_), L"outer\r\ninner\r\nafter\r\n");
+}
+
 TEST_F(Pane, AppendGoesAtTheEndWhateverTheSelection) {
     SetWindowTextW(pane_, L"abcdef");
     SendMessageW(pane_, EM_SETSEL, 1, 3);

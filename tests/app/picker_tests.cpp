@@ -59,6 +59,23 @@ TEST_F(Picker, PressOnTheCrosshairStartsAPickAtItsCentre) {
     EXPECT_EQ(GetCapture(), static_cast<HWND>(NULL));
 }
 
+TEST_F(Picker, PressDuringAPickLeavesNoFrameBehind) {
+    POINT press = CentreOf(CrosshairIcon);
+    ScreenToClient(fixture_.dialog(), &press);
+    SendMessageW(fixture_.dialog(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(press.x, press.y));
+    ASSERT_TRUE(FrameDrawn);
+    AppendToOutputPane(L"during the pick");
+    // The release was lost: the next press arrives while the pick is still under way.
+    SendMessageW(fixture_.dialog(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(press.x, press.y));
+    EXPECT_TRUE(Picking);
+    EXPECT_TRUE(FrameDrawn);
+    EXPECT_NE(WindowText(OutputPane).find(L"during the pick"), std::wstring::npos);
+
+    SendMessageW(fixture_.dialog(), WM_LBUTTONUP, 0, MAKELPARAM(press.x, press.y));
+    EXPECT_FALSE(Picking);
+    EXPECT_FALSE(FrameDrawn);
+}
+
 TEST_F(Picker, PressesElsewhereStartNoPick) {
     const int others[] = {IDC_TARGET, IDC_OUTPUT};
     for (int id : others) {

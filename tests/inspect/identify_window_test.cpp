@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -7,9 +12,53 @@
 #include "../../inspect/identify_window.h"
 #include "test_support.h"
 
+// The program's allocations, made to behave as a heap under pressure may: while armed, each
+// allocation changes the thread's last error, and the next one can be made to fail.
+bool AllocationsSetLastError = false;
+bool FailNextAllocation = false;
+
+void* operator new(std::size_t size) {
+    if (FailNextAllocation) {
+        FailNextAllocation = false;
+        throw std::bad_alloc();
+    }
+    if (AllocationsSetLastError) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    void* memory = std::malloc(size != 0 ? size : 1);
+    if (memory == nullptr) {
+        throw std::bad_alloc();
+    }
+    return memory;
+}
+void operator delete(void* memory) noexcept {
+    std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+    std::free(memory);
+}
+
 namespace {
 
 int QueryCalls = 0;
+DWORD OpenedId = 0;
+HANDLE OpenedProcess = NULL;
+
+DWORD WINAPI VanishedWindowThreadProcessId(HWND, LPDWORD) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+}
+HANDLE WINAPI RecordingOpen(DWORD access, BOOL inherit, DWORD processId) {
+    OpenedId = processId;
+    OpenedProcess = OpenProcess(access, inherit, processId);
+    return OpenedProcess;
+}
+// Finds the path, then the allocation that keeps it fails.
+DWORD WINAPI ModuleNameOutOfMemory(HANDLE process, HMODULE module, LPWSTR name, DWORD size) {
+    const DWORD written = GetModuleFileNameExW(process, module, name, size);
+    FailNextAllocation = true;
+    return written;
+}
 
 HANDLE WINAPI FailingOpen(DWORD, BOOL, DWORD) {
     SetLastError(ERROR_ACCESS_DENIED);
@@ -50,7 +99,10 @@ protected:
         CurrentTarget.imagePath = L"left over";
     }
     void TearDown() override {
+        AllocationsSetLastError = false;
+        FailNextAllocation = false;
         DestroyWindow(window);
+        GetWindowThreadProcessIdEntry = GetWindowThreadProcessId;
         OpenProcessEntry = OpenProcess;
         GetModuleFileNameExEntry = SavedModuleName;
         QueryFullProcessImageNameEntry = NULL;
@@ -120,6 +172,47 @@ TEST_F(IdentifyWindowTest, StoredPathNeverExceedsTheBuffer) {
     GetModuleFileNameExEntry = OverlongModuleName;
     IdentifyWindow(window);
     EXPECT_EQ(std::wstring(1040, L'x'), CurrentTarget.imagePath);
+}
+
+TEST_F(IdentifyWindowTest, WindowGoneBeforeItsProcessIsAskedLeavesNoEarlierTarget) {
+    SetWindowTextW(window, L"Closing");
+    IdentifyWindow(window);
+    ASSERT_EQ(GetCurrentProcessId(), CurrentTarget.processId);
+
+    GetWindowThreadProcessIdEntry = VanishedWindowThreadProcessId;
+    OpenProcessEntry = RecordingOpen;
+    OpenedId = 1234;
+    const std::wstring label = IdentifyWindow(window);
+    EXPECT_EQ(0u, OpenedId);
+    EXPECT_EQ(0u, CurrentTarget.processId);
+    EXPECT_EQ(L"", CurrentTarget.imagePath);
+    EXPECT_EQ(0u, label.rfind(L"Closing\r\nError opening proc: ", 0)) << label;
+}
+
+// Whatever the title's length, and so whatever the label's text has to allocate, the code shown
+// is the failed call's.
+TEST_F(IdentifyWindowTest, ErrorCodesAreThoseOfTheFailedCallsWhateverTheTitle) {
+    AllocationsSetLastError = true;
+    for (size_t length = 0; length <= 1100; ++length) {
+        SetWindowTextW(window, std::wstring(length, L't').c_str());
+        const std::wstring title = std::wstring(length, L't') + L"\r\n";
+        OpenProcessEntry = FailingOpen;
+        ASSERT_EQ(title + L"Error opening proc: 5", IdentifyWindow(window)) << length;
+        OpenProcessEntry = OpenProcess;
+        GetModuleFileNameExEntry = FailingModuleName;
+        QueryFullProcessImageNameEntry = FailingQuery;
+        ASSERT_EQ(title + L"Error reading proc name: 87", IdentifyWindow(window)) << length;
+        GetModuleFileNameExEntry = SavedModuleName;
+    }
+}
+
+TEST_F(IdentifyWindowTest, ProcessIsClosedWhenThePathCannotBeKept) {
+    OpenProcessEntry = RecordingOpen;
+    GetModuleFileNameExEntry = ModuleNameOutOfMemory;
+    EXPECT_THROW(IdentifyWindow(window), std::bad_alloc);
+    ASSERT_NE(static_cast<HANDLE>(NULL), OpenedProcess);
+    DWORD flags = 0;
+    EXPECT_FALSE(GetHandleInformation(OpenedProcess, &flags));
 }
 
 } // namespace

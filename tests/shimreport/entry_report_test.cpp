@@ -185,6 +185,25 @@ TEST_F(EntryReport, MissingLookupEntriesAreNamedAndTheRestOfTheRecordFollows) {
               Print(record));
 }
 
+TEST_F(EntryReport, WithoutNextTagOnlyTheExeEntriesAreLeftOut) {
+    ApphelpApi.SdbFindNextTag = nullptr;
+    AddEntry(0x10, 0x100, Named(L"setup.exe"));
+    AddEntry(0x20, 0x200, Named(L"RunAsInvoker"));
+    SdbQueryResult344 record = {};
+    record.exeCount = 1;
+    record.exeTagRefs[0] = 0x10;
+    record.layerCount = 1;
+    record.layerTagRefs[0] = 0x20;
+    EXPECT_EQ(L"apphelp.dll: SdbFindNextTag not available\r\n"
+              L"LAYER: (0x20) RunAsInvoker\r\n",
+              Print(record));
+
+    // Layers alone never walk on to a next tag, so nothing is missing for them.
+    stream.str(L"");
+    record.exeCount = 0;
+    EXPECT_EQ(L"LAYER: (0x20) RunAsInvoker\r\n", Print(record));
+}
+
 TEST_F(EntryReport, ExceptionInAnEntryPassesOnWithoutClosingItsDatabase) {
     AddEntry(0x10, 0x100, Named(L"first.exe"));
     AddEntry(0x20, 0x200, Named(L"second.exe"));

@@ -127,6 +127,22 @@ TEST_F(MatchDecoding, MissingEntriesAreNamedInsteadOfCalled) {
     EXPECT_EQ(0, Fake.queryCalls);
 }
 
+TEST_F(MatchDecoding, ContextThatCannotBeReleasedIsNamedAndStillServes) {
+    ApphelpApi.SdbReleaseDatabase = nullptr;
+    Fake.answer = FALSE;
+    EXPECT_EQ(L"apphelp.dll: SdbReleaseDatabase not available\r\nNo match\r\n", Match());
+
+    stream.str(L"");
+    EXPECT_EQ(L"apphelp.dll: SdbReleaseDatabase not available\r\n"
+              L"Unable to unpack AppCompatData\r\n\r\n",
+              Unpack(false));
+
+    // No context, nothing to release: only the failure is told.
+    stream.str(L"");
+    Fake.context = nullptr;
+    EXPECT_EQ(L"SdbInitDatabaseEx failed\r\n", Match());
+}
+
 TEST_F(MatchDecoding, ExceptionMidReportReleasesTheContextOnce) {
     SdbQueryResult456 record = {};
     record.exeCount = 2;
