@@ -63,7 +63,9 @@ void set_value(const Database& db, pugi::xml_node node, const DumpItem& item) {
             xml_safe(text)) {
             node.text().set(text.c_str());
         } else {
-            node.append_child(pugi::node_comment)
+            // Before the element: inside, the blanks before it would become its text.
+            node.parent()
+                .insert_child_before(pugi::node_comment, node)
                 .set_value(string == nullptr ? " no string at this reference "
                                              : " the string is kept as raw bytes in the table ");
         }
