@@ -60,6 +60,19 @@ bool exact_text(const uint8_t* data, uint32_t size, std::string* utf8) {
     return from_utf8(*utf8, &back) && back == units;
 }
 
+bool xml_text(const uint8_t* data, uint32_t size, std::string* utf8) {
+    if (!exact_text(data, size, utf8)) {
+        return false;
+    }
+    for (char c : *utf8) {
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n') {
+            return false;
+        }
+    }
+    return utf8->find("\xEF\xBF\xBE") == std::string::npos &&
+           utf8->find("\xEF\xBF\xBF") == std::string::npos;
+}
+
 const char* xml_tag_name(TAG tag) {
     const char* name = tag_name(tag);
     return name != nullptr && (name[0] < '0' || name[0] > '9') ? name : nullptr;

@@ -26,6 +26,11 @@ sdb::WalkResult walk_dump_items(const sdb::Database& db,
 // converts back to the same units. False for anything else (no NUL, data after it, an
 // unpaired surrogate), which the dumps then give as raw bytes.
 bool exact_text(const uint8_t* data, uint32_t size, std::string* utf8);
+// As exact_text(), and the text is one that XML 1.0 holds as it is: no control characters
+// but tab and line feed (a carriage return would come back as a line feed), no U+FFFE or
+// U+FFFF. The XML dump gives a string as text exactly when this holds, and sdbc asks the
+// same of the string table when it keeps a reference.
+bool xml_text(const uint8_t* data, uint32_t size, std::string* utf8);
 // The XML element name of a tag: its name when that is a valid XML name, else nullptr
 // (unknown tags, and names that start with a digit such as 16BIT_DESCRIPTION).
 const char* xml_tag_name(sdb::TAG tag);

@@ -13,18 +13,6 @@ using namespace sdb;
 
 namespace {
 
-// Whether XML 1.0 holds the text as it is: no control characters but tab and line feed
-// (a carriage return would come back as a line feed), no U+FFFE or U+FFFF.
-bool xml_safe(const std::string& utf8) {
-    for (char c : utf8) {
-        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n') {
-            return false;
-        }
-    }
-    return utf8.find("\xEF\xBF\xBE") == std::string::npos &&
-           utf8.find("\xEF\xBF\xBF") == std::string::npos;
-}
-
 void set_number(pugi::xml_node node, uint64_t value) {
     node.text().set(static_cast<unsigned long long>(value));
 }
@@ -58,9 +46,8 @@ void set_value(const Database& db, pugi::xml_node node, const DumpItem& item) {
         const char16_t* string = get_stringtable_ptr(db, ref);
         TAGID entry = database_stringtable(db) + ref;
         if (string != nullptr &&
-            exact_text(database_image(db) + get_data_offset(db, entry), get_data_size(db, entry),
-                       &text) &&
-            xml_safe(text)) {
+            xml_text(database_image(db) + get_data_offset(db, entry), get_data_size(db, entry),
+                     &text)) {
             node.text().set(text.c_str());
         } else {
             // Before the element: inside, the blanks before it would become its text.
@@ -72,7 +59,7 @@ void set_value(const Database& db, pugi::xml_node node, const DumpItem& item) {
         break;
     }
     case TAG_TYPE_STRING:
-        if (exact_text(item.data, item.size, &text) && xml_safe(text)) {
+        if (xml_text(item.data, item.size, &text)) {
             node.text().set(text.c_str());
         } else {
             set_raw(node, item);

@@ -2,13 +2,13 @@
 #include "xml_image.h"
 
 #include "base64.h"
+#include "dump_items.h"
 #include "sdb_image.h"
 #include "sdb_text.h"
 #include "sdb_walk.h"
 #include "xml_values.h"
 
 #include <cstring>
-#include <map>
 #include <unordered_map>
 
 using namespace sdb;
@@ -39,9 +39,9 @@ struct Compile {
     CompileError* error = nullptr;
     std::vector<CompileError>* notes = nullptr;
     std::unordered_map<std::string, TAG> tags; // element name -> tag, as met
-    // The string table as the document has it: each entry's text by its reference, and
-    // the first reference of each text; entries added for new texts.
-    std::map<uint32_t, std::u16string> table_texts;
+    // The string table as the document has it, compiled on its own (its references count
+    // from its tag); the first entry of each text; entries added for new texts.
+    std::vector<uint8_t> table;
     std::unordered_map<std::u16string, uint32_t> table_refs;
     uint32_t table_size = 6; // bytes of the table, its 6-byte header included
     std::vector<uint8_t> added_entries;
@@ -125,10 +125,23 @@ void put_text(std::vector<uint8_t>& out, const std::u16string& units) {
     put16(out, 0);
 }
 
-// The reference of a STRINGREF: the one the dump gave while the entry there still has the
-// element's text (so that a table listing a text twice stays as it was), or, for a
-// reference that reads no entry, while the element has no text; otherwise the first entry
-// of the text, added to the table when there is none.
+// The text that the XML dump gives for a reference into the table: that of a STRING item
+// there whose data is text XML holds (readers take an item at any offset inside the table,
+// even inside another's data). False when there is none.
+bool table_text(const Compile& c, uint32_t ref, std::string* utf8) {
+    uint64_t at = ref;
+    if (at < 6 || (at & 1u) != 0 || at + 6 > c.table.size() ||
+        tag_type(load16(c.table.data() + at)) != TAG_TYPE_STRING) {
+        return false;
+    }
+    uint32_t size = load32(c.table.data() + at + 2);
+    return at + 6 + size <= c.table.size() && xml_text(c.table.data() + at + 6, size, utf8);
+}
+
+// The reference of a STRINGREF: the one the dump gave while the table there still gives
+// the element's text (so that a table listing a text twice stays as it was), or gives no
+// text and the element has none; otherwise the first entry of the text, added to the table
+// when there is none.
 bool string_ref(Compile& c, pugi::xml_node node, uint32_t* ref) {
     std::u16string text;
     if (!utf16_of(c, node, text_of(node), &text)) {
@@ -139,13 +152,11 @@ bool string_ref(Compile& c, pugi::xml_node node, uint32_t* ref) {
     if (given && !parse_number(given.value(), 0xFFFFFFFF, &number)) {
         return fail(c, node, where(node) + ": ref=\"" + given.value() + "\" is not a number");
     }
-    if (given) {
-        auto entry = c.table_texts.find(static_cast<uint32_t>(number));
-        if ((entry != c.table_texts.end() && entry->second == text) ||
-            (entry == c.table_texts.end() && text.empty())) {
-            *ref = static_cast<uint32_t>(number);
-            return true;
-        }
+    std::string there;
+    if (given && (table_text(c, static_cast<uint32_t>(number), &there) ? there == text_of(node)
+                                                                       : text.empty())) {
+        *ref = static_cast<uint32_t>(number);
+        return true;
     }
     auto found = c.table_refs.find(text);
     if (found != c.table_refs.end()) {
@@ -159,7 +170,6 @@ bool string_ref(Compile& c, pugi::xml_node node, uint32_t* ref) {
     put16(c.added_entries, TAG_STRINGTABLE_ITEM);
     put32(c.added_entries, static_cast<uint32_t>((text.size() + 1) * 2));
     put_text(c.added_entries, text);
-    c.table_texts.emplace(*ref, text);
     c.table_refs.emplace(text, *ref);
     return true;
 }
@@ -345,8 +355,8 @@ bool emit_element(Compile& c, pugi::xml_node node, std::vector<uint8_t>& out, ui
 
 // Compiles the first STRINGTABLE on its own, so that the references before it know its
 // entries. Its references count from its own tag, so it is compiled at offset 0.
-bool read_string_table(Compile& c, pugi::xml_node table, std::vector<uint8_t>* bytes) {
-    if (!emit_element(c, table, *bytes, 0, 0)) {
+bool read_string_table(Compile& c, pugi::xml_node table) {
+    if (!emit_element(c, table, c.table, 0, 0)) {
         return false;
     }
     // Offsets in the table are no offsets of the file: nothing was moved there.
@@ -354,24 +364,19 @@ bool read_string_table(Compile& c, pugi::xml_node table, std::vector<uint8_t>* b
     c.first_moved = pugi::xml_node();
     c.tagid_values.clear();
     c.index_bits.clear();
-    uint32_t ref = 6;
-    for (pugi::xml_node entry : table.children()) {
-        if (entry.type() != pugi::node_element) {
-            continue;
-        }
-        // The compile above checked the items: each entry's length follows from its bytes.
-        int fixed = fixed_data_size(load16(bytes->data() + ref));
-        uint32_t size =
-            fixed >= 0 ? static_cast<uint32_t>(fixed) : 4 + load32(bytes->data() + ref + 2);
+    // The entries as a reader walks them; the compile above checked their extent.
+    for (uint32_t at = 6; at < c.table.size();) {
+        TAG tag = load16(c.table.data() + at);
+        int fixed = fixed_data_size(tag);
+        uint32_t size = fixed >= 0 ? static_cast<uint32_t>(fixed) : load32(c.table.data() + at + 2);
+        std::string utf8;
         std::u16string text;
-        if (std::strcmp(entry.name(), "STRINGTABLE_ITEM") == 0 && !entry.attribute("raw") &&
-            from_utf8(text_of(entry), &text)) {
-            c.table_texts.emplace(ref, text);
-            c.table_refs.emplace(text, ref);
+        if (table_text(c, at, &utf8) && from_utf8(utf8, &text)) {
+            c.table_refs.emplace(text, at);
         }
-        ref += 2 + size + (entry.attribute("pad") ? 1 : 0);
+        at = align_even(at + (fixed >= 0 ? 2 : 6) + size);
     }
-    c.table_size = static_cast<uint32_t>(bytes->size());
+    c.table_size = static_cast<uint32_t>(c.table.size());
     return true;
 }
 
@@ -428,15 +433,14 @@ bool compile_file_xml(const std::string& xml, const pugi::xml_document& document
     put32(out, static_cast<uint32_t>(minor));
     out.insert(out.end(), {'s', 'd', 'b', 'f'});
     pugi::xml_node table = root.child("STRINGTABLE");
-    std::vector<uint8_t> table_bytes;
-    if (table && !read_string_table(c, table, &table_bytes)) {
+    if (table && !read_string_table(c, table)) {
         return false;
     }
     for (pugi::xml_node child : root.children()) {
         if (child == table) {
             c.table_written = true;
             size_t start = out.size();
-            out.insert(out.end(), table_bytes.begin(), table_bytes.end());
+            out.insert(out.end(), c.table.begin(), c.table.end());
             out.insert(out.end(), c.added_entries.begin(), c.added_entries.end());
             store32(out, start + 2, load32(out.data() + start + 2) +
                                         static_cast<uint32_t>(c.added_entries.size()));

@@ -158,6 +158,17 @@ TEST(SdbXmlRoundTrip, WhatOtherWritersLeaveIsKept) {
     strings.sized(TAG_STRINGTABLE_ITEM, 6).text(u"  ");
     strings.sized(TAG_STRINGTABLE_ITEM, 4).text(u"\t");
     expect_round_trip(strings.bytes, "strings");
+    // Readers take a table entry of any STRING tag, so a reference to one is kept.
+    ImageBuilder other_tag;
+    other_tag.header().sized(TAG_DATABASE, 6).word(TAG_NAME).dword(6);
+    other_tag.sized(TAG_STRINGTABLE, 10).sized(0x8803, 4).text(u"D");
+    expect_round_trip(other_tag.bytes, "entry of another STRING tag");
+    // A reference into the middle of an entry whose data holds another item.
+    ImageBuilder nested;
+    nested.header().sized(TAG_DATABASE, 12).word(TAG_NAME).dword(6).word(TAG_NAME).dword(18);
+    nested.sized(TAG_STRINGTABLE, 22).sized(TAG_STRINGTABLE_ITEM, 16).text(u"E").raw({0, 0});
+    nested.sized(TAG_STRINGTABLE_ITEM, 4).text(u"F");
+    expect_round_trip(nested.bytes, "entry inside another");
 }
 
 TEST(SdbXmlRoundTrip, BadStringReferencesAreKeptAndReported) {
