@@ -56,20 +56,24 @@ int report(const sdb::WalkResult& result, std::ostream& out) {
 
 // Each EXE of the name under DATABASE, as a subtree.
 int find(const char* name, const char* path) {
-    sdb::DatabasePtr db = open(path);
     std::u16string wanted;
-    if (!db) {
-        return 1;
-    }
     if (!sdb::from_utf8(name, &wanted)) {
         std::cerr << "sdbdump: the name is not UTF-8\n";
         return 2;
     }
+    sdb::DatabasePtr db = open(path);
+    if (!db) {
+        return 1;
+    }
+    sdb::TAGID database = sdb::database_list(*db);
     int status = 0;
     sdb::KeySearch search;
-    for (sdb::TAGID exe = sdb::find_first_by_key(*db, sdb::database_list(*db), sdb::TAG_EXE,
-                                                 sdb::TAG_NAME, wanted.c_str(), &search);
-         exe != 0 && sdb::database_list(*db) != 0; exe = sdb::find_next_by_key(*db, &search)) {
+    // Parent 0 would stand for the root: a file without DATABASE has no entries.
+    for (sdb::TAGID exe = database != 0 ? sdb::find_first_by_key(*db, database, sdb::TAG_EXE,
+                                                                 sdb::TAG_NAME, wanted.c_str(),
+                                                                 &search)
+                                        : 0;
+         exe != 0; exe = sdb::find_next_by_key(*db, &search)) {
         status |= report(dump_item(*db, exe, std::cout), std::cout);
     }
     return status;
