@@ -439,6 +439,13 @@ bool compile_file_xml(const std::string& xml, const pugi::xml_document& document
     for (pugi::xml_node child : root.children()) {
         if (child == table) {
             c.table_written = true;
+            if ((out.size() & 1u) != 0) {
+                return fail(c, table, where(table) + " would start on an odd offset: the item "
+                                                     "before it needs its pad=\"0\"");
+            }
+            if (!c.added_entries.empty() && table.attribute("pad")) {
+                return fail(c, table, where(table) + ": new strings do not fit after its pad");
+            }
             size_t start = out.size();
             out.insert(out.end(), c.table.begin(), c.table.end());
             out.insert(out.end(), c.added_entries.begin(), c.added_entries.end());

@@ -306,9 +306,16 @@ TEST(SdbXmlEdit, MistakesAreRefusedWithTheirPlace) {
         EXPECT_FALSE(compile(head + c.body + tail, &image, &message)) << c.body;
         EXPECT_NE(message.find(c.message), std::string::npos) << c.body << ": " << message;
     }
+    // The string table is checked like any item.
+    std::string message;
+    std::vector<uint8_t> odd;
+    EXPECT_FALSE(compile("<SDB major=\"2\" minor=\"1\"><ITEM tag=\"0x2001\">1</ITEM>"
+                         "<STRINGTABLE/></SDB>",
+                         &odd, &message));
+    EXPECT_NE(message.find("STRINGTABLE would start on an odd offset"), std::string::npos)
+        << message;
     // What an edit may leave out: a GUID or a version alone gives the value.
     std::vector<uint8_t> image;
-    std::string message;
     ASSERT_TRUE(compile(head +
                             "<EXE_ID guid=\"{0a1b2c3d-4e5f-6071-8293-a4b5c6d7e8f9}\"/>"
                             "<BIN_FILE_VERSION version=\"1.2.3.4\"/><NAME>new</NAME>" +
