@@ -1,8 +1,14 @@
-// libFuzzer target: opens any bytes as a database, walks and dumps it, and navigates,
+// libFuzzer target: opens any bytes as a database, walks and dumps it (as text, XML, JSON,
+// and audited), compiles its XML back and compiles the input itself as XML, and navigates,
 // reads and looks up every item on the way.
+#include "audit.h"
+#include "json_dump.h"
 #include "sdb_dump.h"
 #include "sdb_index.h"
+#include "xml_dump.h"
+#include "xml_image.h"
 
+#include <cstdlib>
 #include <sstream>
 
 using namespace sdb;
@@ -47,13 +53,36 @@ void look_up(const Database& db, TAGID parent, TAGID tagid) {
 
 } // namespace
 
+// Compiles XML text of the file dialect; any input must fail cleanly or give an image.
+bool compile_text(const std::string& xml, std::vector<uint8_t>* image) {
+    pugi::xml_document document;
+    CompileError error;
+    std::vector<CompileError> notes;
+    return parse_xml(xml, &document, &error) &&
+           std::string(document.document_element().name()) == "SDB" &&
+           compile_file_xml(xml, document, image, &error, &notes);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::vector<uint8_t> compiled;
+    compile_text(std::string(reinterpret_cast<const char*>(data), size), &compiled);
     DatabasePtr db = open_database_buffer(data, size);
     if (!db) {
         return 0;
     }
     std::ostringstream out;
     dump_database(*db, out);
+    std::ostringstream json;
+    dump_json(*db, json);
+    audit_database(*db);
+    // A file the walk reads whole comes back byte for byte from its XML.
+    std::ostringstream xml;
+    WalkResult walked = dump_xml(*db, xml);
+    bool back = compile_text(xml.str(), &compiled);
+    if (walked.problem == WalkProblem::None &&
+        (!back || compiled != std::vector<uint8_t>(data, data + size))) {
+        std::abort();
+    }
     // Navigation by TAGID, independent of the walk: two levels below the root.
     for (TAGID top = get_first_child(*db, TAGID_ROOT); top != 0;
          top = get_next_child(*db, TAGID_ROOT, top)) {

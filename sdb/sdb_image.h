@@ -1,4 +1,5 @@
-// Internal to sdbformat: the open database and the bounds-checked decoding of items.
+// Internal to sdbformat and its tools: the open database, the bounds-checked decoding of
+// items and the little-endian encoding of values.
 #pragma once
 
 #include "sdb_reader.h"
@@ -28,6 +29,29 @@ inline uint32_t load32(const uint8_t* p) {
 }
 inline uint64_t load64(const uint8_t* p) {
     return static_cast<uint64_t>(load32(p)) | (static_cast<uint64_t>(load32(p + 4)) << 32);
+}
+
+// Little-endian values appended to an image, or stored into it.
+inline void put16(std::vector<uint8_t>& out, uint16_t value) {
+    out.push_back(static_cast<uint8_t>(value));
+    out.push_back(static_cast<uint8_t>(value >> 8));
+}
+inline void put32(std::vector<uint8_t>& out, uint32_t value) {
+    put16(out, static_cast<uint16_t>(value));
+    put16(out, static_cast<uint16_t>(value >> 16));
+}
+inline void put64(std::vector<uint8_t>& out, uint64_t value) {
+    put32(out, static_cast<uint32_t>(value));
+    put32(out, static_cast<uint32_t>(value >> 32));
+}
+inline void store32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
+    }
+}
+inline void store64(std::vector<uint8_t>& out, size_t at, uint64_t value) {
+    store32(out, at, static_cast<uint32_t>(value));
+    store32(out, at + 4, static_cast<uint32_t>(value >> 32));
 }
 
 // Data size of the fixed-size types; -1 for the types that carry a size field and for

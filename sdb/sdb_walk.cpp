@@ -75,12 +75,13 @@ bool cut_list(const Database& db, TAGID tagid, uint32_t end, Item* item) {
     return true;
 }
 
-WalkResult walk_database(const Database& db,
-                         const std::function<void(TAGID tagid, unsigned depth)>& visit) {
+// Walks the items from `first` to `end` and what they hold.
+static WalkResult walk_range(const Database& db, uint32_t first, uint32_t end,
+                             const std::function<void(TAGID tagid, unsigned depth)>& visit) {
     WalkResult result;
     Frame stack[MAX_DEPTH];
     unsigned depth = 0;
-    stack[0] = Frame{HEADER_SIZE, db.size, 0, WalkProblem::None};
+    stack[0] = Frame{first, end, 0, WalkProblem::None};
     for (;;) {
         Frame& frame = stack[depth];
         if (frame.next >= frame.end) {
@@ -127,6 +128,23 @@ WalkResult walk_database(const Database& db,
             return result;
         }
     }
+}
+
+WalkResult walk_database(const Database& db,
+                         const std::function<void(TAGID tagid, unsigned depth)>& visit) {
+    return walk_range(db, HEADER_SIZE, db.size, visit);
+}
+
+WalkResult walk_item(const Database& db, TAGID item,
+                     const std::function<void(TAGID tagid, unsigned depth)>& visit) {
+    Item decoded;
+    if (decode_item(db, item, db.size, &decoded) != ItemFault::None) {
+        WalkResult result;
+        result.problem = WalkProblem::ItemPastFile;
+        result.where = item;
+        return result;
+    }
+    return walk_range(db, item, decoded.end, visit);
 }
 
 } // namespace sdb

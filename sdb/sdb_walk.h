@@ -41,4 +41,9 @@ struct WalkResult {
 WalkResult walk_database(const Database& db,
                          const std::function<void(TAGID tagid, unsigned depth)>& visit);
 
+// As walk_database(), for one item and the items inside it; the item has depth 0. Stops
+// at once when the item itself cannot be decoded.
+WalkResult walk_item(const Database& db, TAGID item,
+                     const std::function<void(TAGID tagid, unsigned depth)>& visit);
+
 } // namespace sdb

@@ -45,32 +45,6 @@ void WriterDeleter::operator()(Writer* writer) const {
     delete writer;
 }
 
-static void put16(std::vector<uint8_t>& out, uint16_t value) {
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-static void put32(std::vector<uint8_t>& out, uint32_t value) {
-    put16(out, static_cast<uint16_t>(value));
-    put16(out, static_cast<uint16_t>(value >> 16));
-}
-
-static void put64(std::vector<uint8_t>& out, uint64_t value) {
-    put32(out, static_cast<uint32_t>(value));
-    put32(out, static_cast<uint32_t>(value >> 32));
-}
-
-static void store32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
-    }
-}
-
-static void store64(std::vector<uint8_t>& out, size_t at, uint64_t value) {
-    store32(out, at, static_cast<uint32_t>(value));
-    store32(out, at + 4, static_cast<uint32_t>(value >> 32));
-}
-
 WriterPtr create_writer(uint32_t major) {
     if (major != 2 && major != 3) {
         return nullptr;
@@ -380,11 +354,7 @@ bool close_to_buffer(Writer& writer, std::vector<uint8_t>* image) {
     return true;
 }
 
-bool close_to_file(Writer& writer, const char* path) {
-    std::vector<uint8_t> image;
-    if (!close_to_buffer(writer, &image)) {
-        return false;
-    }
+bool write_image_file(const std::vector<uint8_t>& image, const char* path) {
     std::string temporary = std::string(path) + ".tmp";
     std::FILE* file = std::fopen(temporary.c_str(), "wb");
     bool ok = file != nullptr && std::fwrite(image.data(), 1, image.size(), file) == image.size();
@@ -395,9 +365,20 @@ bool close_to_file(Writer& writer, const char* path) {
     }
     if (!ok) {
         std::remove(temporary.c_str());
-        writer.error = std::string("cannot write ") + path;
     }
     return ok;
+}
+
+bool close_to_file(Writer& writer, const char* path) {
+    std::vector<uint8_t> image;
+    if (!close_to_buffer(writer, &image)) {
+        return false;
+    }
+    if (!write_image_file(image, path)) {
+        writer.error = std::string("cannot write ") + path;
+        return false;
+    }
+    return true;
 }
 
 } // namespace sdb

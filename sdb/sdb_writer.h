@@ -77,5 +77,8 @@ bool close_to_buffer(Writer& writer, std::vector<uint8_t>* image);
 // As close_to_buffer(), then writes the file: to a temporary name beside it first,
 // renamed at the end, so that a failure leaves no partial file.
 bool close_to_file(Writer& writer, const char* path);
+// Writes an image to a file the same way: to a temporary name beside it, renamed at the
+// end. False when writing fails, leaving no file.
+bool write_image_file(const std::vector<uint8_t>& image, const char* path);
 
 } // namespace sdb

@@ -20,7 +20,8 @@ std::string format(const char* pattern, uint64_t a, uint64_t b = 0) {
     return text;
 }
 
-// A string in quotes, with quotes, backslashes and control characters escaped.
+} // namespace
+
 std::string quoted(const char16_t* text) {
     if (text == nullptr) {
         return "<bad string>";
@@ -40,21 +41,13 @@ std::string quoted(const char16_t* text) {
     return out + "\"";
 }
 
-bool is_version(TAG tag) {
-    return tag == TAG_BIN_FILE_VERSION || tag == TAG_BIN_PRODUCT_VERSION ||
-           tag == TAG_UPTO_BIN_FILE_VERSION || tag == TAG_UPTO_BIN_PRODUCT_VERSION ||
-           tag == TAG_FROM_BIN_FILE_VERSION || tag == TAG_FROM_BIN_PRODUCT_VERSION;
-}
-
-bool is_guid(TAG tag) {
-    return tag == TAG_EXE_ID || tag == TAG_DATABASE_ID || tag == TAG_FIX_ID || tag == TAG_APP_ID;
-}
+namespace {
 
 std::string binary_value(const Database& db, TAGID tagid, TAG tag) {
     uint32_t size = 0;
     const uint8_t* data = get_binary_ptr(db, tagid, &size);
     Guid guid;
-    if (is_guid(tag) && read_guid(db, tagid, &guid)) {
+    if (is_guid_tag(tag) && read_guid(db, tagid, &guid)) {
         return guid_to_text(guid);
     }
     std::string out = format("(%" PRIu64 " bytes)", size);
@@ -64,8 +57,8 @@ std::string binary_value(const Database& db, TAGID tagid, TAG tag) {
     return size > BINARY_SHOWN ? out + " ..." : out;
 }
 
-// The walk has checked the item, except that a list's data may run past its parent: its
-// tag and size are read from the image.
+} // namespace
+
 std::string value_text(const Database& db, TAGID tagid, TAG tag) {
     const uint8_t* data = database_image(db) + tagid + (tag_has_size(tag) ? 6 : 2);
     switch (tag_type(tag)) {
@@ -79,7 +72,7 @@ std::string value_text(const Database& db, TAGID tagid, TAG tag) {
     case TAG_TYPE_QWORD: {
         uint64_t value = read_qword(db, tagid);
         std::string text = format("0x%016" PRIX64 " (%" PRIu64 ")", value, value);
-        if (is_version(tag)) {
+        if (is_version_tag(tag)) {
             text += format(" %" PRIu64 ".%" PRIu64, value >> 48, (value >> 32) & 0xFFFF);
             text += format(".%" PRIu64 ".%" PRIu64, (value >> 16) & 0xFFFF, value & 0xFFFF);
         }
@@ -103,18 +96,27 @@ std::string value_text(const Database& db, TAGID tagid, TAG tag) {
     }
 }
 
+namespace {
+
+// Prints one item's line.
+void print_item(const Database& db, TAGID tagid, unsigned depth, std::ostream& out) {
+    const uint8_t* at = database_image(db) + tagid;
+    TAG tag = static_cast<TAG>(at[0] | at[1] << 8);
+    const char* name = tag_name(tag);
+    std::string value = value_text(db, tagid, tag);
+    out << format("0x%08" PRIX64 " ", tagid) << std::string(2 * depth, ' ')
+        << (name != nullptr ? std::string(name) : format("0x%04" PRIX64, tag))
+        << (value.empty() ? "" : " ") << value << '\n';
+}
+
 } // namespace
 
 WalkResult dump_database(const Database& db, std::ostream& out) {
     out << "shim database " << database_major(db) << '.' << database_minor(db) << ", "
         << database_size(db) << " bytes\n";
-    return walk_database(db, [&](TAGID tagid, unsigned depth) {
-        const uint8_t* at = database_image(db) + tagid;
-        TAG tag = static_cast<TAG>(at[0] | at[1] << 8);
-        const char* name = tag_name(tag);
-        std::string value = value_text(db, tagid, tag);
-        out << format("0x%08" PRIX64 " ", tagid) << std::string(2 * depth, ' ')
-            << (name != nullptr ? std::string(name) : format("0x%04" PRIX64, tag))
-            << (value.empty() ? "" : " ") << value << '\n';
-    });
+    return walk_database(db, [&](TAGID tagid, unsigned depth) { print_item(db, tagid, depth, out); });
+}
+
+WalkResult dump_item(const Database& db, TAGID item, std::ostream& out) {
+    return walk_item(db, item, [&](TAGID tagid, unsigned depth) { print_item(db, tagid, depth, out); });
 }

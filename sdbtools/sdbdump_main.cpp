@@ -1,41 +1,138 @@
-// sdbdump: prints a shim database as an indented tree.
+// sdbdump: prints a shim database as a tree, as XML or as JSON; finds EXE entries by name;
+// audits databases for risky fixes.
+#include "audit.h"
+#include "dump_items.h"
+#include "json_dump.h"
 #include "sdb_dump.h"
+#include "sdb_index.h"
+#include "sdb_text.h"
+#include "xml_dump.h"
 
-#include <cinttypes>
-#include <cstdio>
+#include <cstring>
 #include <iostream>
 
 namespace {
 
-std::string offset(sdb::TAGID tagid) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08" PRIX32, tagid);
-    return text;
+const char USAGE[] =
+    "usage: sdbdump [--xml | --json] FILE.sdb\n"
+    "       sdbdump --find NAME FILE.sdb\n"
+    "       sdbdump --audit FILE.sdb...\n"
+    "       sdbdump --help\n"
+    "Prints a shim database: as an indented tree (the default), as XML that sdbc compiles\n"
+    "back into the same bytes, or as JSON. --find prints the EXE entries of a file name,\n"
+    "found through the database's index. --audit prints one line per entry that injects a\n"
+    "DLL, redirects to another executable or patches code in memory.\n"
+    "Exit status: 0 done (audit: nothing found), 1 a file unreadable or damaged (after\n"
+    "printing what could be read), 2 usage error, 3 the audit found something.\n";
+
+int usage() {
+    std::cerr << USAGE;
+    return 2;
+}
+
+sdb::DatabasePtr open(const char* path) {
+    sdb::OpenError error = sdb::OpenError::None;
+    sdb::DatabasePtr db = sdb::open_database_file(path, &error);
+    if (!db) {
+        std::cerr << "sdbdump: " << path << ": " << sdb::open_error_text(error) << '\n';
+    }
+    return db;
+}
+
+// The walk's problem, if any, as the text dump's last line or on standard error; 1 then.
+int report(const sdb::WalkResult& result, std::ostream& out) {
+    if (result.problem != sdb::WalkProblem::None) {
+        out << "stopped at " << offset_text(result.where) << ": "
+            << sdb::walk_problem_text(result.problem) << '\n';
+        return 1;
+    }
+    if (result.value_problem != sdb::WalkProblem::None) {
+        out << "bad value at " << offset_text(result.value_where) << ": "
+            << sdb::walk_problem_text(result.value_problem) << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+// Each EXE of the name under DATABASE, as a subtree.
+int find(const char* name, const char* path) {
+    std::u16string wanted;
+    if (!sdb::from_utf8(name, &wanted)) {
+        std::cerr << "sdbdump: the name is not UTF-8\n";
+        return 2;
+    }
+    sdb::DatabasePtr db = open(path);
+    if (!db) {
+        return 1;
+    }
+    sdb::TAGID database = sdb::database_list(*db);
+    int status = 0;
+    sdb::KeySearch search;
+    // Parent 0 would stand for the root: a file without DATABASE has no entries.
+    for (sdb::TAGID exe = database != 0 ? sdb::find_first_by_key(*db, database, sdb::TAG_EXE,
+                                                                 sdb::TAG_NAME, wanted.c_str(),
+                                                                 &search)
+                                        : 0;
+         exe != 0; exe = sdb::find_next_by_key(*db, &search)) {
+        status |= report(dump_item(*db, exe, std::cout), std::cout);
+    }
+    return status;
+}
+
+int audit(int count, char** paths) {
+    bool found = false;
+    bool damaged = false;
+    for (int i = 0; i < count; ++i) {
+        sdb::DatabasePtr db = open(paths[i]);
+        if (!db) {
+            damaged = true;
+            continue;
+        }
+        for (const Finding& finding : audit_database(*db)) {
+            std::cout << paths[i] << ": " << offset_text(finding.where) << ' ' << finding.rule
+                      << ": " << finding.detail << '\n';
+            found = true;
+        }
+        sdb::WalkResult walked = sdb::walk_database(*db, [](sdb::TAGID, unsigned) {});
+        if (walked.problem != sdb::WalkProblem::None) {
+            std::cerr << "sdbdump: " << paths[i] << ": audited up to "
+                      << offset_text(walked.where) << ": "
+                      << sdb::walk_problem_text(walked.problem) << '\n';
+            damaged = true;
+        }
+    }
+    // A finding comes first: a script that acts on 3 must not miss it for another file.
+    return found ? 3 : damaged ? 1 : 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: sdbdump FILE.sdb\n";
-        return 2;
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::cout << USAGE;
+        return 0;
     }
-    sdb::OpenError error = sdb::OpenError::None;
-    sdb::DatabasePtr db = sdb::open_database_file(argv[1], &error);
+    if (argc >= 3 && std::strcmp(argv[1], "--audit") == 0) {
+        return audit(argc - 2, argv + 2);
+    }
+    if (argc == 4 && std::strcmp(argv[1], "--find") == 0) {
+        return find(argv[2], argv[3]);
+    }
+    bool xml = argc == 3 && std::strcmp(argv[1], "--xml") == 0;
+    bool json = argc == 3 && std::strcmp(argv[1], "--json") == 0;
+    if (!xml && !json && (argc != 2 || std::strncmp(argv[1], "--", 2) == 0)) {
+        return usage();
+    }
+    const char* path = argv[argc - 1];
+    sdb::DatabasePtr db = open(path);
     if (!db) {
-        std::cerr << "sdbdump: " << argv[1] << ": " << sdb::open_error_text(error) << '\n';
         return 1;
     }
-    sdb::WalkResult result = dump_database(*db, std::cout);
-    if (result.problem != sdb::WalkProblem::None) {
-        std::cout << "stopped at " << offset(result.where) << ": "
-                  << sdb::walk_problem_text(result.problem) << '\n';
-        return 1;
+    if (!xml && !json) {
+        return report(dump_database(*db, std::cout), std::cout);
     }
-    if (result.value_problem != sdb::WalkProblem::None) {
-        std::cout << "bad value at " << offset(result.value_where) << ": "
-                  << sdb::walk_problem_text(result.value_problem) << '\n';
-        return 1;
-    }
-    return 0;
+    sdb::WalkResult result = xml ? dump_xml(*db, std::cout) : dump_json(*db, std::cout);
+    // The document holds where a walk stopped; standard error says it too.
+    std::cout.flush();
+    return report(result, std::cerr);
 }

@@ -38,12 +38,13 @@ struct PendingExe {
 };
 
 unsigned line_of(const Compile& c, ptrdiff_t offset) {
-    if (offset < 0) {
-        return 0;
-    }
-    size_t end = std::min(static_cast<size_t>(offset), c.xml->size());
-    return 1 + static_cast<unsigned>(
-                   std::count(c.xml->begin(), c.xml->begin() + static_cast<ptrdiff_t>(end), '\n'));
+    return xml_line(*c.xml, offset);
+}
+
+// Text of blanks only, such as a line break inside an otherwise empty element.
+bool blank_text(pugi::xml_node node) {
+    return (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) &&
+           std::strspn(node.value(), " \t\r\n") == std::strlen(node.value());
 }
 
 bool fail(Compile& c, pugi::xml_node node, const std::string& message) {
@@ -152,6 +153,9 @@ bool write_reference(Compile& c, pugi::xml_node node, TAG tag, TAG parent) {
 
 bool write_element(Compile& c, pugi::xml_node node, TAG parent, pugi::xml_node app,
                    unsigned depth) {
+    if (blank_text(node)) {
+        return true;
+    }
     if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) {
         return fail(c, node, std::string("unexpected text \"") + node.value() + "\"");
     }
@@ -213,6 +217,9 @@ bool collect_exes(Compile& c, pugi::xml_node database, std::vector<PendingExe>* 
                 }
             }
             for (pugi::xml_node exe : child.children()) {
+                if (blank_text(exe)) {
+                    continue;
+                }
                 if (std::strcmp(exe.name(), "EXE") != 0) {
                     return fail(c, exe.type() == pugi::node_element ? exe : child,
                                 "APP holds only EXE elements");
@@ -276,19 +283,25 @@ bool write_database(Compile& c, pugi::xml_node database, const std::vector<Pendi
 
 } // namespace
 
-WriterPtr compile_xml(const std::string& xml, const CompileOptions& options, CompileError* error,
+bool parse_xml(const std::string& xml, pugi::xml_document* document, CompileError* error) {
+    // A text of blanks alone is a value too; a carriage return stays one.
+    unsigned flags = (pugi::parse_default | pugi::parse_ws_pcdata_single) & ~pugi::parse_eol;
+    pugi::xml_parse_result parsed = document->load_buffer(xml.data(), xml.size(), flags);
+    if (!parsed) {
+        error->line = xml_line(xml, parsed.offset);
+        error->message = std::string("XML: ") + parsed.description();
+        return false;
+    }
+    return true;
+}
+
+WriterPtr compile_xml(const std::string& xml, const pugi::xml_document& document,
+                      const CompileOptions& options, CompileError* error,
                       std::vector<CompileError>* notes) {
     Compile c;
     c.xml = &xml;
     c.error = error;
     c.notes = notes;
-    pugi::xml_document document;
-    pugi::xml_parse_result parsed = document.load_buffer(xml.data(), xml.size());
-    if (!parsed) {
-        error->line = line_of(c, parsed.offset);
-        error->message = std::string("XML: ") + parsed.description();
-        return nullptr;
-    }
     pugi::xml_node database = document.document_element();
     if (std::strcmp(database.name(), "DATABASE") != 0) {
         fail(c, database, "the document element must be DATABASE");

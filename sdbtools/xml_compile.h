@@ -3,6 +3,8 @@
 
 #include "sdb_writer.h"
 
+#include <pugixml.hpp>
+
 #include <string>
 #include <vector>
 
@@ -17,7 +19,13 @@ struct CompileError {
     std::string message;
 };
 
-// Compiles the XML text into a writer ready to be closed. Notes that do not stop the
+// Parses the XML of either dialect. Text values keep their whitespace and line ends
+// exactly, as the file dialect needs.
+bool parse_xml(const std::string& xml, pugi::xml_document* document, CompileError* error);
+
+// Compiles the document (whose element is DATABASE), parsed from `xml`, into a writer
+// ready to be closed. Notes that do not stop the
 // compile (a reference to an item of another database) go to `notes`, each with its line.
-sdb::WriterPtr compile_xml(const std::string& xml, const CompileOptions& options,
-                           CompileError* error, std::vector<CompileError>* notes);
+sdb::WriterPtr compile_xml(const std::string& xml, const pugi::xml_document& document,
+                           const CompileOptions& options, CompileError* error,
+                           std::vector<CompileError>* notes);

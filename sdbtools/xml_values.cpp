@@ -9,9 +9,8 @@
 
 using namespace sdb;
 
-namespace {
+#include <algorithm>
 
-// A whole unsigned number, decimal or 0x hex, at most `max`.
 bool parse_number(const std::string& text, uint64_t max, uint64_t* value) {
     // strtoull would take leading blanks and signs.
     if (text.empty() || text[0] < '0' || text[0] > '9') {
@@ -28,8 +27,6 @@ bool parse_number(const std::string& text, uint64_t max, uint64_t* value) {
     return true;
 }
 
-// A number, or a version "a.b.c.d" (missing parts are 0), each part a 16-bit word with
-// the first part the most significant.
 bool parse_qword(const std::string& text, uint64_t* value) {
     if (text.find('.') == std::string::npos) {
         return parse_number(text, ~uint64_t{0}, value);
@@ -51,6 +48,17 @@ bool parse_qword(const std::string& text, uint64_t* value) {
     return false; // a fifth part
 }
 
+unsigned xml_line(const std::string& xml, ptrdiff_t offset) {
+    if (offset < 0) {
+        return 0;
+    }
+    size_t end = std::min(static_cast<size_t>(offset), xml.size());
+    return 1 + static_cast<unsigned>(
+                   std::count(xml.begin(), xml.begin() + static_cast<ptrdiff_t>(end), '\n'));
+}
+
+namespace {
+
 bool parse_hex_bytes(const std::string& text, std::vector<uint8_t>* bytes) {
     std::string digits;
     for (char c : text) {
@@ -69,10 +77,6 @@ bool parse_hex_bytes(const std::string& text, std::vector<uint8_t>* bytes) {
         bytes->push_back(static_cast<uint8_t>(byte));
     }
     return true;
-}
-
-bool is_guid_tag(TAG tag) {
-    return tag == TAG_EXE_ID || tag == TAG_DATABASE_ID || tag == TAG_FIX_ID || tag == TAG_APP_ID;
 }
 
 } // namespace

@@ -76,5 +76,55 @@ printf 'not a database' >text.sdb
 "$SDBDUMP" text.sdb >/dev/null 2>err.txt
 check "not a database" sh -c "test $? -eq 1 && grep -q 'no \"sdbf\" magic' err.txt"
 
+# The command lines: --help on standard output with status 0; usage errors give status 2
+# with the usage on standard error and nothing on standard output.
+for tool in "$SDBC" "$SDBDUMP"; do
+    "$tool" --help >out.txt 2>err.txt
+    check "$(basename "$tool") --help" sh -c "test $? -eq 0 && grep -q '^usage: ' out.txt && test ! -s err.txt"
+    "$tool" --bogus >out.txt 2>err.txt
+    check "$(basename "$tool") usage error" sh -c "test $? -eq 2 && grep -q '^usage: ' err.txt && test ! -s out.txt"
+done
+"$SDBDUMP" --xml >out.txt 2>err.txt
+check "sdbdump --xml without a file" sh -c "test $? -eq 2 && test ! -s out.txt"
+
+# The XML dump compiles back into the same bytes; JSON holds the same items.
+"$SDBDUMP" --xml sample.sdb >sample.xml && "$SDBC" sample.xml again.sdb
+check "XML round trip" cmp sample.sdb again.sdb
+"$SDBDUMP" --xml v3.sdb >v3.xml && "$SDBC" v3.xml v3again.sdb
+check "XML round trip, version 3 without indexes" cmp v3.sdb v3again.sdb
+"$SDBC" --version3 sample.xml refused.sdb 2>err.txt
+check "options refused for a dump" sh -c "test $? -eq 1 && grep -q 'do not apply to a dump' err.txt"
+"$SDBDUMP" --json sample.sdb >sample.json
+check "JSON" sh -c '/usr/bin/python3 -c "import json,sys; d=json.load(open(\"sample.json\")); sys.exit(d[\"items\"][1][\"tag\"] != \"DATABASE\")"'
+"$SDBDUMP" --xml cut.sdb >cut.xml 2>err.txt
+check "XML of a damaged file: status and place" sh -c "test $? -eq 1 && grep -q '<STOPPED at=\"0x00000126\"' cut.xml && grep -q 'stopped at 0x00000126' err.txt"
+"$SDBC" cut.xml cut_again.sdb 2>err.txt
+check "a damaged dump does not compile" sh -c "test $? -eq 1 && grep -q 'cannot be reproduced exactly' err.txt && test ! -e cut_again.sdb"
+
+# --find through the index and, without one, by scanning.
+"$SDBDUMP" --find SAMPLE.EXE sample.sdb >find.txt
+check "find through the index" sh -c "test $? -eq 0 && head -1 find.txt | grep -q '^0x0000011A EXE' && grep -q '^0x00000176     NAME \"CorrectFilePaths\"' find.txt"
+"$SDBDUMP" --find sample.exe v3.sdb >find3.txt
+check "find by scanning" sh -c "test $? -eq 0 && grep -q 'EXE_ID {0a1b2c3d' find3.txt"
+"$SDBDUMP" --find nothing.exe sample.sdb >find0.txt
+check "find nothing" sh -c "test $? -eq 0 && test ! -s find0.txt"
+
+# --audit: 3 with one line per finding, 0 for nothing, 1 for a file that cannot be read.
+cat >inject.xml <<'XML'
+<DATABASE NAME="custom">
+  <LIBRARY><SHIM NAME="InjectDll"/></LIBRARY>
+  <EXE NAME="victim.exe"><MATCHING_FILE NAME="*" SIZE="1234"/><SHIM_REF NAME="InjectDll" COMMAND_LINE="payload.dll"/></EXE>
+</DATABASE>
+XML
+"$SDBC" inject.xml inject.sdb
+"$SDBDUMP" --audit inject.sdb sample.sdb >audit.txt
+check "audit finds the injection" sh -c "test $? -eq 3 && test \$(wc -l <audit.txt) -eq 1 && grep -q '^inject.sdb: 0x[0-9A-F]* inject-dll: SHIM_REF \"InjectDll\" loads the DLLs \"payload.dll\"; EXE at .*NAME \"victim.exe\".*SIZE 0x000004D2 (1234)' audit.txt"
+"$SDBDUMP" --audit sample.sdb >audit.txt
+check "audit of a clean database" sh -c "test $? -eq 0 && test ! -s audit.txt"
+"$SDBDUMP" --audit sample.sdb text.sdb >audit.txt 2>err.txt
+check "audit of an unreadable file" sh -c "test $? -eq 1 && grep -q 'text.sdb' err.txt"
+"$SDBDUMP" --audit inject.sdb text.sdb >audit.txt 2>err.txt
+check "audit: a finding comes before an unreadable file" test $? -eq 3
+
 echo "$passed passed, $failed failed"
 test "$failed" -eq 0

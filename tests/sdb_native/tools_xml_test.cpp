@@ -1,0 +1,404 @@
+// The XML dump compiled back byte for byte, edits of it, the audit and the tag table, on
+// databases that the tests build.
+#include "audit.h"
+#include "base64.h"
+#include "sdb_dump.h"
+#include "sdb_index.h"
+#include "sdb_test_image.h"
+#include "sdb_writer.h"
+#include "xml_dump.h"
+#include "xml_image.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+
+using namespace sdb;
+
+namespace {
+
+std::vector<uint8_t> close(Writer& w) {
+    std::vector<uint8_t> image;
+    EXPECT_TRUE(close_to_buffer(w, &image)) << writer_error(w);
+    return image;
+}
+
+std::string xml_of(const std::vector<uint8_t>& image, WalkResult* walked = nullptr) {
+    DatabasePtr db = open_database_buffer(image.data(), image.size());
+    EXPECT_TRUE(db);
+    std::ostringstream out;
+    WalkResult result = dump_xml(*db, out);
+    if (walked != nullptr) {
+        *walked = result;
+    }
+    return out.str();
+}
+
+// Compiles the file dialect; false with the error's message in *message.
+bool compile(const std::string& xml, std::vector<uint8_t>* image, std::string* message,
+             std::vector<CompileError>* notes = nullptr) {
+    pugi::xml_document document;
+    CompileError error;
+    std::vector<CompileError> ignored;
+    bool ok = parse_xml(xml, &document, &error) &&
+              compile_file_xml(xml, document, image, &error, notes ? notes : &ignored);
+    *message = error.message;
+    return ok;
+}
+
+void expect_round_trip(const std::vector<uint8_t>& image, const char* what) {
+    std::string xml = xml_of(image);
+    std::vector<uint8_t> back;
+    std::string message;
+    ASSERT_TRUE(compile(xml, &back, &message)) << what << ": " << message << "\n" << xml;
+    EXPECT_EQ(back, image) << what << "\n" << xml;
+}
+
+// One item of every named tag, with a value of its type, inside DATABASE.
+std::vector<uint8_t> every_named_tag(uint32_t major) {
+    WriterPtr w = create_writer(major);
+    declare_index(*w, TAG_EXE, TAG_NAME, 4, true);
+    declare_index(*w, TAG_EXE, TAG_EXE_ID, 4, false);
+    TAGID database = begin_list(*w, TAG_DATABASE);
+    const uint8_t bytes[7] = {1, 2, 3, 4, 5, 6, 7};
+    for (uint32_t tag = 0x1000; tag <= 0x9FFF; ++tag) {
+        TAG t = static_cast<TAG>(tag);
+        if (tag_name(t) == nullptr || t == TAG_DATABASE || t == TAG_STRINGTABLE) {
+            continue;
+        }
+        switch (tag_type(t)) {
+        case TAG_TYPE_NULL:
+            write_null(*w, t);
+            break;
+        case TAG_TYPE_WORD:
+            write_word(*w, t, static_cast<uint16_t>(tag));
+            break;
+        case TAG_TYPE_DWORD:
+            write_dword(*w, t, tag * 65537u);
+            break;
+        case TAG_TYPE_QWORD:
+            write_qword(*w, t, uint64_t{tag} << 40 | 0x0001000200030004ull);
+            break;
+        case TAG_TYPE_STRINGREF:
+        case TAG_TYPE_STRING:
+            write_string(*w, t, std::u16string(u"value of ") + static_cast<char16_t>(tag));
+            break;
+        case TAG_TYPE_LIST: {
+            TAGID list = begin_list(*w, t);
+            write_string(*w, TAG_NAME, u"x.exe");
+            write_guid(*w, TAG_EXE_ID, Guid{tag, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}});
+            end_list(*w, list);
+            break;
+        }
+        case TAG_TYPE_BINARY:
+            write_binary(*w, t, bytes, 1 + tag % 7);
+            break;
+        }
+    }
+    end_list(*w, database);
+    return close(*w);
+}
+
+TEST(SdbXmlRoundTrip, EveryNamedTagAtBothVersionsByteForByte) {
+    for (uint32_t major : {2u, 3u}) {
+        std::vector<uint8_t> image = every_named_tag(major);
+        expect_round_trip(image, "every named tag");
+        // The text dump names every item: no tag is shown by number.
+        DatabasePtr db = open_database_bytes(image);
+        std::ostringstream text;
+        EXPECT_EQ(dump_database(*db, text).problem, WalkProblem::None);
+        std::istringstream lines(text.str());
+        std::string line;
+        while (std::getline(lines, line)) {
+            size_t name = line.find_first_not_of(' ', 11);
+            EXPECT_NE(line.compare(name, 2, "0x"), 0) << line;
+        }
+    }
+}
+
+TEST(SdbXmlRoundTrip, WhatOtherWritersLeaveIsKept) {
+    // Date-like and odd minor versions, a file without INDEXES.
+    for (uint32_t minor : {0u, 7u, 20120801u, 0xFFFFFFFFu}) {
+        ImageBuilder image;
+        image.header(2, minor).sized(TAG_DATABASE, 6).word(TAG_NAME).dword(6);
+        image.sized(TAG_STRINGTABLE, 10).sized(TAG_STRINGTABLE_ITEM, 4).text(u"A");
+        expect_round_trip(image.bytes, "minor version");
+    }
+    // An odd-sized BINARY followed by a pad byte that is not 0 (inside the list, counted in
+    // its size) and at the end of a list whose size leaves the pad out; a BYTE item; an
+    // unnamed tag; a tag whose name is no XML name; an empty list.
+    ImageBuilder odd;
+    odd.header(3, 0).sized(TAG_DATABASE, 45);
+    odd.sized(TAG_FILE_BITS, 3).raw({1, 2, 3, 0xAB});
+    odd.word(0x2001).raw({9, 0});
+    odd.word(0x4099).dword(77);
+    odd.word(TAG_16BIT_DESCRIPTION).dword(6);
+    odd.sized(TAG_LIBRARY, 0);
+    odd.sized(TAG_LAYER, 7).sized(TAG_DATA_BITS, 1).raw({5, 0xCD});
+    odd.sized(TAG_STRINGTABLE, 10).sized(TAG_STRINGTABLE_ITEM, 4).text(u"B");
+    DatabasePtr check = open_database_bytes(odd.bytes);
+    unsigned items = 0;
+    EXPECT_EQ(walk_database(*check, [&](TAGID, unsigned) { ++items; }).problem,
+              WalkProblem::None);
+    EXPECT_EQ(items, 10u);
+    expect_round_trip(odd.bytes, "odd sizes and pads");
+    // Strings that XML cannot hold as text, a string with bytes after its NUL, a string of
+    // blanks, a text listed twice in the table and referred to at each place.
+    ImageBuilder strings;
+    strings.header().sized(TAG_DATABASE, 30);
+    for (uint32_t ref : {6u, 16u, 30u, 46u, 58u}) {
+        strings.word(TAG_NAME).dword(ref);
+    }
+    strings.sized(TAG_STRINGTABLE, 74);
+    strings.sized(TAG_STRINGTABLE_ITEM, 4).text(u"\xD800");
+    strings.sized(TAG_STRINGTABLE_ITEM, 8).text(u"a\x01\r");
+    strings.sized(TAG_STRINGTABLE_ITEM, 10).text(u"ab").raw({'c', 0, 'd', 0});
+    strings.sized(TAG_STRINGTABLE_ITEM, 6).text(u"  ");
+    strings.sized(TAG_STRINGTABLE_ITEM, 6).text(u"  ");
+    strings.sized(TAG_STRINGTABLE_ITEM, 4).text(u"\t");
+    expect_round_trip(strings.bytes, "strings");
+    // Readers take a table entry of any STRING tag, so a reference to one is kept.
+    ImageBuilder other_tag;
+    other_tag.header().sized(TAG_DATABASE, 6).word(TAG_NAME).dword(6);
+    other_tag.sized(TAG_STRINGTABLE, 10).sized(0x8803, 4).text(u"D");
+    expect_round_trip(other_tag.bytes, "entry of another STRING tag");
+    // A reference into the middle of an entry whose data holds another item.
+    ImageBuilder nested;
+    nested.header().sized(TAG_DATABASE, 12).word(TAG_NAME).dword(6).word(TAG_NAME).dword(18);
+    nested.sized(TAG_STRINGTABLE, 22).sized(TAG_STRINGTABLE_ITEM, 16).text(u"E").raw({0, 0});
+    nested.sized(TAG_STRINGTABLE_ITEM, 4).text(u"F");
+    expect_round_trip(nested.bytes, "entry inside another");
+}
+
+TEST(SdbXmlRoundTrip, BadStringReferencesAreKeptAndReported) {
+    ImageBuilder image;
+    image.header().sized(TAG_DATABASE, 12).word(TAG_NAME).dword(0x1234).word(TAG_VENDOR).dword(2);
+    image.sized(TAG_STRINGTABLE, 10).sized(TAG_STRINGTABLE_ITEM, 4).text(u"C");
+    WalkResult walked;
+    std::string xml = xml_of(image.bytes, &walked);
+    EXPECT_EQ(walked.value_problem, WalkProblem::BadStringRef);
+    EXPECT_EQ(walked.value_where, 18u);
+    EXPECT_NE(xml.find("no string at this reference"), std::string::npos);
+    expect_round_trip(image.bytes, "bad references");
+}
+
+TEST(SdbXmlRoundTrip, DamagedFilesSayWhereAndDoNotCompile) {
+    std::vector<uint8_t> image = every_named_tag(2);
+    image.resize(image.size() / 2);
+    WalkResult walked;
+    std::string xml = xml_of(image, &walked);
+    ASSERT_NE(walked.problem, WalkProblem::None);
+    EXPECT_NE(xml.find("<STOPPED at="), std::string::npos);
+    std::vector<uint8_t> back;
+    std::string message;
+    EXPECT_FALSE(compile(xml, &back, &message));
+    EXPECT_NE(message.find("cannot be reproduced exactly"), std::string::npos) << message;
+}
+
+// A custom database: an InjectDll through a layer, a RedirectEXE and an in-memory patch.
+std::vector<uint8_t> risky_database() {
+    WriterPtr w = create_writer();
+    declare_index(*w, TAG_EXE, TAG_NAME, 4, true);
+    TAGID database = begin_list(*w, TAG_DATABASE);
+    TAGID library = begin_list(*w, TAG_LIBRARY);
+    TAGID shim = begin_list(*w, TAG_SHIM);
+    write_string(*w, TAG_NAME, u"InjectDll");
+    write_string(*w, TAG_COMMAND_LINE, u"C:\\evil.dll");
+    end_list(*w, shim);
+    TAGID patch = begin_list(*w, TAG_PATCH);
+    write_string(*w, TAG_NAME, u"NopCheck");
+    const uint8_t bits[8] = {0x90, 0x90, 0x90, 0x90, 0, 0, 0, 0};
+    write_binary(*w, TAG_PATCH_BITS, bits, sizeof bits);
+    end_list(*w, patch);
+    end_list(*w, library);
+    TAGID layer = begin_list(*w, TAG_LAYER);
+    write_string(*w, TAG_NAME, u"Sneaky");
+    TAGID ref = begin_list(*w, TAG_SHIM_REF);
+    write_dword(*w, TAG_SHIM_TAGID, shim);
+    end_list(*w, ref);
+    end_list(*w, layer);
+    TAGID exe = begin_list(*w, TAG_EXE);
+    write_string(*w, TAG_NAME, u"game.exe");
+    TAGID file = begin_list(*w, TAG_MATCHING_FILE);
+    write_string(*w, TAG_NAME, u"*");
+    write_dword(*w, TAG_SIZE, 4096);
+    end_list(*w, file);
+    TAGID uses = begin_list(*w, TAG_LAYER);
+    write_string(*w, TAG_NAME, u"sneaky");
+    end_list(*w, uses);
+    TAGID redirect = begin_list(*w, TAG_SHIM_REF);
+    write_string(*w, TAG_NAME, u"RedirectEXE");
+    write_string(*w, TAG_COMMAND_LINE, u"C:\\other.exe");
+    end_list(*w, redirect);
+    TAGID patch_ref = begin_list(*w, TAG_PATCH_REF);
+    write_string(*w, TAG_NAME, u"NopCheck");
+    write_dword(*w, TAG_PATCH_TAGID, patch);
+    end_list(*w, patch_ref);
+    end_list(*w, exe);
+    end_list(*w, database);
+    return close(*w);
+}
+
+TEST(SdbXmlRoundTrip, PatchAndInjectionDatabases) {
+    expect_round_trip(risky_database(), "risky database");
+}
+
+TEST(SdbXmlEdit, ChangedTextsAndMovedItems) {
+    std::vector<uint8_t> image = risky_database();
+    std::string xml = xml_of(image);
+    // A new name gets a new entry at the end of the table; a second, longer command line
+    // moves every item after it, and the TAGIDs that point at them follow.
+    size_t name = xml.find(">game.exe<");
+    ASSERT_NE(name, std::string::npos);
+    xml.replace(name, 10, ">renamed.exe<");
+    size_t library = xml.find("<LIBRARY");
+    xml.insert(library, "<DESCRIPTION>added</DESCRIPTION>");
+    std::vector<uint8_t> back;
+    std::string message;
+    std::vector<CompileError> notes;
+    ASSERT_TRUE(compile(xml, &back, &message, &notes)) << message;
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_NE(notes[0].message.find("moved"), std::string::npos);
+    DatabasePtr db = open_database_bytes(back);
+    TAGID database = database_list(*db);
+    EXPECT_EQ(read_string(*db, find_first_tag(*db, database, TAG_DESCRIPTION)), u"added");
+    TAGID exe = find_first_tag(*db, database, TAG_EXE);
+    EXPECT_EQ(read_string(*db, find_first_tag(*db, exe, TAG_NAME)), u"renamed.exe");
+    TAGID patch_ref = find_first_tag(*db, exe, TAG_PATCH_REF);
+    TAGID patch = read_child_dword(*db, patch_ref, TAG_PATCH_TAGID);
+    EXPECT_EQ(get_tag(*db, patch), TAG_PATCH);
+    TAGID layer = find_first_tag(*db, database, TAG_LAYER);
+    TAGID shim = read_child_dword(*db, find_first_tag(*db, layer, TAG_SHIM_REF), TAG_SHIM_TAGID);
+    EXPECT_EQ(read_string(*db, find_first_tag(*db, shim, TAG_NAME)), u"InjectDll");
+    // The index record follows the EXE it points at.
+    IndexRecord record;
+    ASSERT_TRUE(index_record(*db, find_index(*db, TAG_EXE, TAG_NAME), 0, &record));
+    EXPECT_EQ(record.tagid, exe);
+}
+
+TEST(SdbXmlEdit, MistakesAreRefusedWithTheirPlace) {
+    const std::string head = "<SDB major=\"2\" minor=\"1\"><DATABASE>";
+    const std::string tail = "</DATABASE></SDB>";
+    struct Case {
+        const char* body;
+        const char* message;
+    };
+    for (const Case& c : {
+             Case{"<BOX/>", "unknown element BOX"},
+             Case{"<SIZE>12k</SIZE>", "is not a number that fits"},
+             Case{"<MATCH_MODE>65536</MATCH_MODE>", "is not a number that fits"},
+             Case{"<SIZE colour=\"red\">1</SIZE>", "unknown attribute colour"},
+             Case{"<EXE_ID guid=\"{0a1b2c3d-4e5f-6071-8293-a4b5c6d7e8f9}\">AAAA</EXE_ID>",
+                  "the GUID and the data differ"},
+             Case{"<BIN_FILE_VERSION version=\"1.2.3.4\">5</BIN_FILE_VERSION>",
+                  "the version and the number differ"},
+             Case{"<FILE_BITS>not base64!</FILE_BITS>", "not base64"},
+             Case{"<FILE_BITS>AQID</FILE_BITS><SIZE>1</SIZE>", "odd offset"},
+             Case{"<SIZE raw=\"AQI=\"/>", "raw data of 2 bytes for a 4-byte value"},
+             Case{"<ITEM tag=\"0xA001\">1</ITEM>", "type (its top four bits) is unknown"},
+             Case{"<GENERAL>1</GENERAL>", "a NULL item takes no value"},
+             Case{"<SIZE><NAME/></SIZE>", "only a list holds elements"},
+             Case{"<LIBRARY>text</LIBRARY>", "unexpected text in a list"},
+         }) {
+        std::vector<uint8_t> image;
+        std::string message;
+        EXPECT_FALSE(compile(head + c.body + tail, &image, &message)) << c.body;
+        EXPECT_NE(message.find(c.message), std::string::npos) << c.body << ": " << message;
+    }
+    // The string table is checked like any item.
+    std::string message;
+    std::vector<uint8_t> odd;
+    EXPECT_FALSE(compile("<SDB major=\"2\" minor=\"1\"><ITEM tag=\"0x2001\">1</ITEM>"
+                         "<STRINGTABLE/></SDB>",
+                         &odd, &message));
+    EXPECT_NE(message.find("STRINGTABLE would start on an odd offset"), std::string::npos)
+        << message;
+    // What an edit may leave out: a GUID or a version alone gives the value.
+    std::vector<uint8_t> image;
+    ASSERT_TRUE(compile(head +
+                            "<EXE_ID guid=\"{0a1b2c3d-4e5f-6071-8293-a4b5c6d7e8f9}\"/>"
+                            "<BIN_FILE_VERSION version=\"1.2.3.4\"/><NAME>new</NAME>" +
+                            tail,
+                        &image, &message))
+        << message;
+    DatabasePtr db = open_database_bytes(image);
+    TAGID database = database_list(*db);
+    EXPECT_EQ(read_child_qword(*db, database, TAG_BIN_FILE_VERSION), 0x0001000200030004ull);
+    EXPECT_EQ(read_string(*db, find_first_tag(*db, database, TAG_NAME)), u"new");
+    Guid guid;
+    EXPECT_TRUE(read_guid(*db, find_first_tag(*db, database, TAG_EXE_ID), &guid));
+}
+
+TEST(SdbAudit, FindsInjectionRedirectionAndPatches) {
+    std::vector<uint8_t> image = risky_database();
+    DatabasePtr db = open_database_bytes(image);
+    std::vector<Finding> findings = audit_database(*db);
+    std::vector<std::string> rules;
+    for (const Finding& f : findings) {
+        rules.push_back(f.rule);
+    }
+    EXPECT_EQ(rules, (std::vector<std::string>{"patch", "inject-dll", "redirect-exe",
+                                               "inject-dll", "patch"}));
+    ASSERT_EQ(findings.size(), 5u);
+    EXPECT_NE(findings[0].detail.find("\"NopCheck\" holds 8 bytes"), std::string::npos);
+    EXPECT_NE(findings[1].detail.find("(for every program run with it)"), std::string::npos);
+    // The EXE's own finding through its layer names the DLL and the matched file.
+    EXPECT_NE(findings[3].detail.find("\"C:\\\\evil.dll\""), std::string::npos)
+        << findings[3].detail;
+    EXPECT_NE(findings[3].detail.find("through LAYER \"Sneaky\""), std::string::npos);
+    EXPECT_NE(findings[3].detail.find("NAME \"game.exe\""), std::string::npos);
+    EXPECT_NE(findings[3].detail.find("MATCHING_FILE NAME \"*\" (ref"), std::string::npos);
+    EXPECT_NE(findings[3].detail.find("SIZE 0x00001000 (4096)"), std::string::npos);
+    EXPECT_NE(findings[2].detail.find("\"C:\\\\other.exe\""), std::string::npos);
+    // A database of harmless fixes, and one without a DATABASE list, give nothing.
+    WriterPtr w = create_writer();
+    TAGID database = begin_list(*w, TAG_DATABASE);
+    TAGID exe = begin_list(*w, TAG_EXE);
+    write_string(*w, TAG_NAME, u"old.exe");
+    TAGID ref = begin_list(*w, TAG_SHIM_REF);
+    write_string(*w, TAG_NAME, u"CorrectFilePaths");
+    end_list(*w, ref);
+    end_list(*w, exe);
+    end_list(*w, database);
+    DatabasePtr clean = open_database_bytes(close(*w));
+    EXPECT_TRUE(audit_database(*clean).empty());
+    DatabasePtr bare = open_database_bytes(ImageBuilder().header().sized(TAG_LIBRARY, 0).bytes);
+    EXPECT_TRUE(audit_database(*bare).empty());
+}
+
+TEST(SdbTagTable, EveryNameOnceAndTheNumbersOfWindowsSystemDatabases) {
+    unsigned named = 0;
+    for (uint32_t tag = 0; tag <= 0xFFFF; ++tag) {
+        const char* name = tag_name(static_cast<TAG>(tag));
+        if (name != nullptr) {
+            ++named;
+            EXPECT_EQ(tag_from_name(name), tag) << name;
+        }
+    }
+    EXPECT_EQ(named, 322u);
+    for (TAG tag : {0x4018, 0x4024, 0x4025, 0x4026, 0x6036, 0x7012, 0x9006, 0x401B, 0x7014}) {
+        EXPECT_NE(tag_name(tag), nullptr) << std::hex << tag;
+    }
+    // One name per number, the newest.
+    EXPECT_STREQ(tag_name(0x1007), "TRACE_PCA");
+    EXPECT_STREQ(tag_name(0x4023), "GUEST_TARGET_PLATFORM");
+    EXPECT_STREQ(tag_name(0x7020), "BIOS");
+}
+
+TEST(SdbBase64, EncodesAndRefusesMalformedText) {
+    const uint8_t bytes[] = {0xFB, 0xFF, 0x00, 0x41};
+    for (size_t n = 0; n <= sizeof bytes; ++n) {
+        std::vector<uint8_t> back;
+        ASSERT_TRUE(base64_decode(base64_encode(bytes, n), &back));
+        EXPECT_EQ(back, std::vector<uint8_t>(bytes, bytes + n));
+    }
+    EXPECT_EQ(base64_encode(bytes, 4), "+/8AQQ==");
+    std::vector<uint8_t> out;
+    for (const char* bad : {"A", "AB=C", "A===", "QQ==QQ==", "QQ?=", "QUJD="}) {
+        EXPECT_FALSE(base64_decode(bad, &out)) << bad;
+    }
+    EXPECT_TRUE(base64_decode(" QU\nJD ", &out));
+}
+
+} // namespace
