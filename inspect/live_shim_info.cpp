@@ -4,6 +4,7 @@
 
 #include "../app/wow64.h"
 #include "peb_layout.h"
+#include "process_handle_holder.h"
 #include "remote_block.h"
 
 namespace {
@@ -15,17 +16,6 @@ template <typename Value> Value ValueAt(const unsigned char* bytes, size_t offse
     std::memcpy(&value, bytes + offset, sizeof value);
     return value;
 }
-
-class ProcessHandleHolder {
-public:
-    explicit ProcessHandleHolder(HANDLE process) : process_(process) {}
-    ~ProcessHandleHolder() { CloseHandle(process_); }
-    ProcessHandleHolder(const ProcessHandleHolder&) = delete;
-    ProcessHandleHolder& operator=(const ProcessHandleHolder&) = delete;
-
-private:
-    HANDLE process_;
-};
 
 // Address is the pointer type of the layout (ULONG_PTR or ULONGLONG), matching the read
 // function.

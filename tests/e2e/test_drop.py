@@ -59,6 +59,8 @@ class DropOntoTheDialog(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.session = e2e.Session().start()
+        # Runs even when the rest of the set-up fails, so that no program outlives the class.
+        cls.addClassCleanup(cls.session.stop)
         cls.drive_c = os.path.join(cls.session.prefix, "drive_c")
         cls.samples = os.path.join(cls.drive_c, "quillet-samples")
         cls.scratch = os.path.join(cls.drive_c, "quillet-drop-tests")
@@ -67,7 +69,6 @@ class DropOntoTheDialog(unittest.TestCase):
 
     @classmethod
     def tearDownClass(cls):
-        cls.session.stop()
         shutil.rmtree(cls.scratch, ignore_errors=True)
 
     def assert_drop(self, paths, reports):
