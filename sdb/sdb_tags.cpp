@@ -343,8 +343,8 @@ const TagName TAG_NAMES[] = {
 } // namespace
 
 bool is_guid_tag(TAG tag) {
-    return tag == TAG_EXE_ID || tag == TAG_DATABASE_ID || tag == TAG_FIX_ID ||
-           tag == TAG_APP_ID || tag == TAG_MSI_PACKAGE_ID;
+    return tag == TAG_EXE_ID || tag == TAG_DATABASE_ID || tag == TAG_FIX_ID || tag == TAG_APP_ID ||
+           tag == TAG_MSI_PACKAGE_ID;
 }
 
 bool is_version_tag(TAG tag) {
@@ -355,9 +355,9 @@ bool is_version_tag(TAG tag) {
 
 const char* tag_name(TAG tag) {
     const TagName* end = std::end(TAG_NAMES);
-    const TagName* found = std::lower_bound(
-        std::begin(TAG_NAMES), end, tag,
-        [](const TagName& entry, TAG wanted) { return entry.tag < wanted; });
+    const TagName* found =
+        std::lower_bound(std::begin(TAG_NAMES), end, tag,
+                         [](const TagName& entry, TAG wanted) { return entry.tag < wanted; });
     return found != end && found->tag == tag ? found->name : nullptr;
 }
 

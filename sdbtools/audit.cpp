@@ -60,8 +60,7 @@ TAGID definition(const Database& db, TAGID ref, TAG tagid_tag, TAGID parent, TAG
     if (parent == 0 || name == nullptr) {
         return 0;
     }
-    for (TAGID t = find_first_tag(db, parent, tag); t != 0;
-         t = find_next_tag(db, parent, t)) {
+    for (TAGID t = find_first_tag(db, parent, tag); t != 0; t = find_next_tag(db, parent, t)) {
         if (equal_nocase(get_child_string_ptr(db, t, TAG_NAME), name)) {
             return t;
         }
@@ -124,7 +123,8 @@ void audit_exe(Audit& a, TAGID exe) {
         const char16_t* name = get_child_string_ptr(a.db, ref, TAG_NAME);
         a.findings.push_back(Finding{
             ref, "patch",
-            "PATCH_REF " + quoted(name != nullptr ? name : get_child_string_ptr(a.db, patch, TAG_NAME)) +
+            "PATCH_REF " +
+                quoted(name != nullptr ? name : get_child_string_ptr(a.db, patch, TAG_NAME)) +
                 " patches the program's code in memory" + context});
     }
 }
@@ -142,17 +142,18 @@ std::vector<Finding> audit_database(const Database& db) {
          patch = find_next_tag(db, a.library, patch)) {
         TAGID bits = find_first_tag(db, patch, TAG_PATCH_BITS);
         if (bits != 0) {
-            a.findings.push_back(Finding{
-                patch, "patch",
-                "PATCH " + quoted(get_child_string_ptr(db, patch, TAG_NAME)) + " holds " +
-                    std::to_string(get_data_size(db, bits)) + " bytes of PATCH_BITS"});
+            a.findings.push_back(
+                Finding{patch, "patch",
+                        "PATCH " + quoted(get_child_string_ptr(db, patch, TAG_NAME)) + " holds " +
+                            std::to_string(get_data_size(db, bits)) + " bytes of PATCH_BITS"});
         }
     }
     for (TAGID t = get_first_child(db, a.database); t != 0; t = get_next_child(db, a.database, t)) {
         TAG tag = get_tag(db, t);
         if (tag == TAG_LAYER) {
-            audit_shim_refs(a, t, " in LAYER " + quoted(get_child_string_ptr(db, t, TAG_NAME)) +
-                                      " (for every program run with it)");
+            audit_shim_refs(a, t,
+                            " in LAYER " + quoted(get_child_string_ptr(db, t, TAG_NAME)) +
+                                " (for every program run with it)");
         } else if (tag == TAG_EXE) {
             audit_exe(a, t);
         }

@@ -94,8 +94,7 @@ WalkResult dump_json(const Database& db, std::ostream& out) {
         }
     });
     if (result.problem != WalkProblem::None) {
-        document["stopped"] = {{"at", result.where},
-                               {"reason", walk_problem_text(result.problem)}};
+        document["stopped"] = {{"at", result.where}, {"reason", walk_problem_text(result.problem)}};
     }
     out << document.dump(1, ' ', false, Json::error_handler_t::replace) << '\n';
     return result;

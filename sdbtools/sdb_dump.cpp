@@ -114,9 +114,11 @@ void print_item(const Database& db, TAGID tagid, unsigned depth, std::ostream& o
 WalkResult dump_database(const Database& db, std::ostream& out) {
     out << "shim database " << database_major(db) << '.' << database_minor(db) << ", "
         << database_size(db) << " bytes\n";
-    return walk_database(db, [&](TAGID tagid, unsigned depth) { print_item(db, tagid, depth, out); });
+    return walk_database(db,
+                         [&](TAGID tagid, unsigned depth) { print_item(db, tagid, depth, out); });
 }
 
 WalkResult dump_item(const Database& db, TAGID item, std::ostream& out) {
-    return walk_item(db, item, [&](TAGID tagid, unsigned depth) { print_item(db, tagid, depth, out); });
+    return walk_item(db, item,
+                     [&](TAGID tagid, unsigned depth) { print_item(db, tagid, depth, out); });
 }

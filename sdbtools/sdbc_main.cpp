@@ -89,8 +89,8 @@ int main(int argc, char** argv) {
     }
     if (file_dialect ? !sdb::write_image_file(image, output)
                      : !sdb::close_to_file(*writer, output)) {
-        std::string why = file_dialect ? "cannot write " + std::string(output)
-                                       : sdb::writer_error(*writer);
+        std::string why =
+            file_dialect ? "cannot write " + std::string(output) : sdb::writer_error(*writer);
         return failed(output, std::string(output) + ": error: " + why);
     }
     return 0;

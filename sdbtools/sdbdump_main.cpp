@@ -69,10 +69,10 @@ int find(const char* name, const char* path) {
     int status = 0;
     sdb::KeySearch search;
     // Parent 0 would stand for the root: a file without DATABASE has no entries.
-    for (sdb::TAGID exe = database != 0 ? sdb::find_first_by_key(*db, database, sdb::TAG_EXE,
-                                                                 sdb::TAG_NAME, wanted.c_str(),
-                                                                 &search)
-                                        : 0;
+    for (sdb::TAGID exe = database != 0
+                              ? sdb::find_first_by_key(*db, database, sdb::TAG_EXE, sdb::TAG_NAME,
+                                                       wanted.c_str(), &search)
+                              : 0;
          exe != 0; exe = sdb::find_next_by_key(*db, &search)) {
         status |= report(dump_item(*db, exe, std::cout), std::cout);
     }
@@ -95,9 +95,8 @@ int audit(int count, char** paths) {
         }
         sdb::WalkResult walked = sdb::walk_database(*db, [](sdb::TAGID, unsigned) {});
         if (walked.problem != sdb::WalkProblem::None) {
-            std::cerr << "sdbdump: " << paths[i] << ": audited up to "
-                      << offset_text(walked.where) << ": "
-                      << sdb::walk_problem_text(walked.problem) << '\n';
+            std::cerr << "sdbdump: " << paths[i] << ": audited up to " << offset_text(walked.where)
+                      << ": " << sdb::walk_problem_text(walked.problem) << '\n';
             damaged = true;
         }
     }

@@ -45,9 +45,8 @@ void set_value(const Database& db, pugi::xml_node node, const DumpItem& item) {
         // Text only where the table's entry has it too, so that sdbc finds the entry again.
         const char16_t* string = get_stringtable_ptr(db, ref);
         TAGID entry = database_stringtable(db) + ref;
-        if (string != nullptr &&
-            xml_text(database_image(db) + get_data_offset(db, entry), get_data_size(db, entry),
-                     &text)) {
+        if (string != nullptr && xml_text(database_image(db) + get_data_offset(db, entry),
+                                          get_data_size(db, entry), &text)) {
             node.text().set(text.c_str());
         } else {
             // Before the element: inside, the blanks before it would become its text.

@@ -139,8 +139,7 @@ TEST(SdbXmlRoundTrip, WhatOtherWritersLeaveIsKept) {
     odd.sized(TAG_STRINGTABLE, 10).sized(TAG_STRINGTABLE_ITEM, 4).text(u"B");
     DatabasePtr check = open_database_bytes(odd.bytes);
     unsigned items = 0;
-    EXPECT_EQ(walk_database(*check, [&](TAGID, unsigned) { ++items; }).problem,
-              WalkProblem::None);
+    EXPECT_EQ(walk_database(*check, [&](TAGID, unsigned) { ++items; }).problem, WalkProblem::None);
     EXPECT_EQ(items, 10u);
     expect_round_trip(odd.bytes, "odd sizes and pads");
     // Strings that XML cannot hold as text, a string with bytes after its NUL, a string of
@@ -338,8 +337,8 @@ TEST(SdbAudit, FindsInjectionRedirectionAndPatches) {
     for (const Finding& f : findings) {
         rules.push_back(f.rule);
     }
-    EXPECT_EQ(rules, (std::vector<std::string>{"patch", "inject-dll", "redirect-exe",
-                                               "inject-dll", "patch"}));
+    EXPECT_EQ(rules, (std::vector<std::string>{"patch", "inject-dll", "redirect-exe", "inject-dll",
+                                               "patch"}));
     ASSERT_EQ(findings.size(), 5u);
     EXPECT_NE(findings[0].detail.find("\"NopCheck\" holds 8 bytes"), std::string::npos);
     EXPECT_NE(findings[1].detail.find("(for every program run with it)"), std::string::npos);
