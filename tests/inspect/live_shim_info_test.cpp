@@ -76,6 +76,11 @@ BOOL WINAPI FakeIsWow64(HANDLE, PBOOL wow64) {
     *wow64 = TargetIsWow64;
     return TRUE;
 }
+USHORT OpenedImageType = 0;
+HSDB WINAPI RecordingInit(DWORD, LPCWSTR, USHORT imageType) {
+    OpenedImageType = imageType;
+    return reinterpret_cast<HSDB>(0x1000);
+}
 BOOL WINAPI RecordingUnpack(HSDB, LPCWSTR, PVOID data, void*) {
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
     UnpackedCopy.assign(bytes, bytes + 16384);
@@ -253,6 +258,29 @@ TEST_F(LiveShimInfoTest, MissingWow64ReadsFallBackToThe32BitPebOfA32BitTargetOnl
 
     TargetIsWow64 = FALSE;
     EXPECT_EQ(L"Could not read remote shim info\r\n", Report());
+}
+
+// The unpacker's context is opened for the target's image type: 64-bit for a 64-bit target on
+// 64-bit Windows, whichever build reads it; 32-bit for a WoW64 target and on 32-bit Windows.
+TEST_F(LiveShimInfoTest, UnpackerIsGivenTheTargetsImageType) {
+    ApphelpApi.SdbInitDatabaseEx = RecordingInit;
+    const auto imageTypeFor = [this](BOOL targetIsWow64) {
+        TargetIsWow64 = targetIsWow64;
+        OpenedImageType = 0;
+        Report();
+        return OpenedImageType;
+    };
+    const bool build64 = sizeof(void*) == 8;
+    PlantOwnPeb(0, 0, ShimAddress, 0);
+    Regions[ShimAddress] = Pattern(16384);
+    EXPECT_EQ(build64 ? 0x8664 : 0x14C, imageTypeFor(FALSE));
+    EXPECT_EQ(0x14C, imageTypeFor(TRUE));
+
+    // A 32-bit tool under WoW64 reads the 64-bit PEB of either kind of target.
+    UseWow64Reads();
+    PlantPeb(Peb64Layout, 0, 0, ShimAddress, 0);
+    EXPECT_EQ(0x8664, imageTypeFor(FALSE));
+    EXPECT_EQ(0x14C, imageTypeFor(TRUE));
 }
 
 TEST_F(LiveShimInfoTest, MissingNtdllEntriesFailTheReadInsteadOfBeingCalled) {
