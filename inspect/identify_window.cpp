@@ -30,14 +30,6 @@ std::wstring WindowTitleLine(HWND window) {
     return title + L"\r\n";
 }
 
-QueryFullProcessImageNameFn FindQueryFullProcessImageName() {
-    if (QueryFullProcessImageNameEntry == NULL) {
-        QueryFullProcessImageNameEntry = EntryPoint<QueryFullProcessImageNameFn>(
-            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "QueryFullProcessImageNameW"));
-    }
-    return QueryFullProcessImageNameEntry;
-}
-
 // Finds the image path of an open process; a failure is described in the label instead.
 std::wstring ImagePathOf(HANDLE process, ReportStream& label) {
     std::vector<wchar_t> buffer(ImagePathCapacity, L'\0');
@@ -46,7 +38,8 @@ std::wstring ImagePathOf(HANDLE process, ReportStream& label) {
         return std::wstring(&buffer[0], written < ImagePathCapacity ? written : ImagePathCapacity);
     }
     const DWORD moduleError = GetLastError();
-    const QueryFullProcessImageNameFn query = FindQueryFullProcessImageName();
+    const QueryFullProcessImageNameFn query = LookUpWhileMissing(
+        QueryFullProcessImageNameEntry, Kernel32Module, "QueryFullProcessImageNameW");
     if (query == NULL) {
         label << L"Error reading proc name (pre vista): " << moduleError;
         return std::wstring();

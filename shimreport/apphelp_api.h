@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "../app/entry_point.h"
 #include "shim_types.h"
 
 // The apphelp.dll entries, in the order they are looked up. Entries the tool never calls keep
@@ -43,7 +44,7 @@ struct ApphelpApiTable {
 extern ApphelpApiTable ApphelpApi;
 
 typedef HMODULE (*ApphelpLoaderFn)();
-typedef FARPROC(WINAPI* ApphelpLookupFn)(HMODULE module, LPCSTR name);
+typedef EntryFinderFn ApphelpLookupFn;
 
 // How the library is loaded and its entries found; replaceable so that tests never load the
 // real library.
