@@ -37,10 +37,10 @@ bool CollectFileAttributes(const wchar_t* path, FileAttributes& attributes) {
         !GetFileSizeEx(file.handle, &size))
         return false;
     if (size.QuadPart <= 0xFFFFFFFFLL)
-        attributes.numbers[TagSize] = static_cast<std::uint64_t>(size.QuadPart);
+        attributes.numbers[sdb::TAG_SIZE] = static_cast<std::uint64_t>(size.QuadPart);
     if (size.QuadPart == 0) {
-        attributes.numbers[TagChecksum] = 0;
-        attributes.numbers[TagModuleType] = ModuleUnknown;
+        attributes.numbers[sdb::TAG_CHECKSUM] = 0;
+        attributes.numbers[sdb::TAG_MODULE_TYPE] = ModuleUnknown;
         return true;
     }
     if (size.QuadPart > MaxMappedSize)
@@ -53,9 +53,9 @@ bool CollectFileAttributes(const wchar_t* path, FileAttributes& attributes) {
         return true;
     ByteView bytes{static_cast<const std::uint8_t*>(mapping.view),
                    static_cast<std::size_t>(size.QuadPart)};
-    attributes.numbers[TagChecksum] = FileChecksum(bytes);
+    attributes.numbers[sdb::TAG_CHECKSUM] = FileChecksum(bytes);
     AddImageAttributes(bytes, attributes);
-    std::uint64_t type = attributes.numbers[TagModuleType];
+    std::uint64_t type = attributes.numbers[sdb::TAG_MODULE_TYPE];
     if (type == ModulePe || type == ModuleNe)
         AddVersionAttributes(path, attributes);
     return true;

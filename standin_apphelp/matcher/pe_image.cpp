@@ -73,7 +73,7 @@ void AddExportName(ByteView file, const PeHeaders& headers, std::uint64_t direct
             return;
         std::uint8_t c = file.data[at];
         if (c == 0) {
-            attributes.strings[TagExportName] = name;
+            attributes.strings[sdb::TAG_EXPORT_NAME] = name;
             return;
         }
         name.push_back(c);
@@ -86,7 +86,7 @@ void AddPeAttributes(ByteView file, PeHeaders& headers, FileAttributes& attribut
         !ReadU32(file, headers.fileHeader + 4, linkDate) ||
         !ReadU16(file, headers.fileHeader + 16, headers.optionalSize))
         return;
-    attributes.numbers[TagLinkDate] = linkDate;
+    attributes.numbers[sdb::TAG_LINK_DATE] = linkDate;
 
     // Fields of the optional header count only inside its declared size.
     std::uint64_t optional = headers.optionalHeader;
@@ -102,12 +102,13 @@ void AddPeAttributes(ByteView file, PeHeaders& headers, FileAttributes& attribut
     };
     std::uint16_t imageMajor = 0, imageMinor = 0;
     if (field16(44, imageMajor) && field16(46, imageMinor))
-        attributes.numbers[TagLinkerVersion] = (std::uint32_t(imageMajor) << 16) | imageMinor;
+        attributes.numbers[sdb::TAG_LINKER_VERSION] =
+            (std::uint32_t(imageMajor) << 16) | imageMinor;
     std::uint32_t value = 0;
     if (field32(56, value))
-        attributes.numbers[TagSizeOfImage] = value;
+        attributes.numbers[sdb::TAG_SIZE_OF_IMAGE] = value;
     if (field32(64, value))
-        attributes.numbers[TagPeChecksum] = value;
+        attributes.numbers[sdb::TAG_PE_CHECKSUM] = value;
     std::uint64_t countOffset = magic == Pe32Magic ? 92 : 108;
     std::uint32_t directoryCount = 0;
     if (field32(countOffset, directoryCount))
@@ -119,7 +120,7 @@ void AddPeAttributes(ByteView file, PeHeaders& headers, FileAttributes& attribut
 void AddImageAttributes(ByteView file, FileAttributes& attributes) {
     PeHeaders headers = {0, 0, 0, 0};
     ModuleType type = FindModuleType(file, headers);
-    attributes.numbers[TagModuleType] = type;
+    attributes.numbers[sdb::TAG_MODULE_TYPE] = type;
     if (type == ModulePe)
         AddPeAttributes(file, headers, attributes);
 }
