@@ -4,6 +4,7 @@
 #include "base64.h"
 #include "dump_items.h"
 #include "sdb_image.h"
+#include "sdb_index.h"
 #include "sdb_text.h"
 #include "sdb_walk.h"
 #include "xml_values.h"
@@ -49,7 +50,7 @@ struct Compile {
     // Items that an edit moved: the offset in the dump ("at") -> the offset now.
     std::unordered_map<uint32_t, uint32_t> moved;
     pugi::xml_node first_moved;
-    std::vector<size_t> tagid_values; // offsets of DWORDs that hold a TAGID
+    std::vector<size_t> tagid_values;                    // offsets of DWORDs that hold a TAGID
     std::vector<std::pair<size_t, uint32_t>> index_bits; // offset and size of INDEX_BITS
 };
 
@@ -220,8 +221,8 @@ bool binary_of(Compile& c, pugi::xml_node node, std::vector<uint8_t>* bytes) {
     if (!base64_decode(text_of(node), bytes)) {
         return fail(c, node, where(node) + ": the data is not base64");
     }
-    if (guid_text && (bytes->size() != GUID_BYTES ||
-                      std::memcmp(bytes->data(), guid_bytes, GUID_BYTES) != 0)) {
+    if (guid_text &&
+        (bytes->size() != GUID_BYTES || std::memcmp(bytes->data(), guid_bytes, GUID_BYTES) != 0)) {
         return fail(c, node, where(node) + ": the GUID and the data differ");
     }
     return true;
@@ -288,8 +289,9 @@ bool emit_element(Compile& c, pugi::xml_node node, std::vector<uint8_t>& out, ui
         return fail(c, node, "the database would reach 4 GiB");
     }
     if ((at & 1u) != 0) {
-        return fail(c, node, where(node) + " would start on an odd offset: the item before "
-                                           "it needs its pad=\"0\"");
+        return fail(c, node,
+                    where(node) + " would start on an odd offset: the item before "
+                                  "it needs its pad=\"0\"");
     }
     if (depth >= MAX_DEPTH) {
         return fail(c, node, "elements nested too deeply");
@@ -314,20 +316,19 @@ bool emit_element(Compile& c, pugi::xml_node node, std::vector<uint8_t>& out, ui
         }
         store32(out, start + 2, static_cast<uint32_t>(out.size() - start - 6));
     } else {
-        if (node.find_child([](pugi::xml_node child) {
-                return child.type() == pugi::node_element;
-            })) {
+        if (node.find_child(
+                [](pugi::xml_node child) { return child.type() == pugi::node_element; })) {
             return fail(c, node, where(node) + ": only a list holds elements");
         }
         std::vector<uint8_t> data;
-        if (raw ? !base64_decode(raw.value(), &data)
-                : !value_bytes(c, node, tag, &data)) {
+        if (raw ? !base64_decode(raw.value(), &data) : !value_bytes(c, node, tag, &data)) {
             return raw ? fail(c, node, where(node) + ": raw=\"...\" is not base64") : false;
         }
         int fixed = fixed_data_size(tag);
         if (fixed >= 0 && data.size() != static_cast<size_t>(fixed)) {
-            return fail(c, node, where(node) + ": raw data of " + std::to_string(data.size()) +
-                                     " bytes for a " + std::to_string(fixed) + "-byte value");
+            return fail(c, node,
+                        where(node) + ": raw data of " + std::to_string(data.size()) +
+                            " bytes for a " + std::to_string(fixed) + "-byte value");
         }
         if (fixed < 0) {
             if (data.size() > 0xFFFFFFF0u) {
@@ -392,8 +393,9 @@ void follow_moved_items(Compile& c, std::vector<uint8_t>& image) {
         follow(at);
     }
     for (const auto& bits : c.index_bits) {
-        for (uint32_t record = 0; record + 12 <= bits.second; record += 12) {
-            follow(bits.first + record + 8);
+        for (uint32_t record = 0; record + INDEX_RECORD_SIZE <= bits.second;
+             record += INDEX_RECORD_SIZE) {
+            follow(bits.first + record + INDEX_RECORD_TAGID);
         }
     }
     c.notes->push_back(CompileError{
@@ -440,8 +442,9 @@ bool compile_file_xml(const std::string& xml, const pugi::xml_document& document
         if (child == table) {
             c.table_written = true;
             if ((out.size() & 1u) != 0) {
-                return fail(c, table, where(table) + " would start on an odd offset: the item "
-                                                     "before it needs its pad=\"0\"");
+                return fail(c, table,
+                            where(table) + " would start on an odd offset: the item "
+                                           "before it needs its pad=\"0\"");
             }
             if (!c.added_entries.empty() && table.attribute("pad")) {
                 return fail(c, table, where(table) + ": new strings do not fit after its pad");
@@ -449,10 +452,9 @@ bool compile_file_xml(const std::string& xml, const pugi::xml_document& document
             size_t start = out.size();
             out.insert(out.end(), c.table.begin(), c.table.end());
             out.insert(out.end(), c.added_entries.begin(), c.added_entries.end());
-            store32(out, start + 2, load32(out.data() + start + 2) +
-                                        static_cast<uint32_t>(c.added_entries.size()));
-        } else if (child.type() == pugi::node_element &&
-                   !emit_element(c, child, out, 0, 0)) {
+            store32(out, start + 2,
+                    load32(out.data() + start + 2) + static_cast<uint32_t>(c.added_entries.size()));
+        } else if (child.type() == pugi::node_element && !emit_element(c, child, out, 0, 0)) {
             return false;
         }
     }

@@ -23,6 +23,8 @@ const USHORT OwnImageType = sizeof(void*) == 8 ? 0x8664 : 0x14C;
 // whose ProcessEnvironmentBlock is the 64-bit PEB that 64-bit readers see.
 const size_t Teb32GdiBatchCountOffset = 0xf70;
 const size_t Teb64PebOffset = 0x60;
+// In the 32-bit thread basic information: exit status, then TebBaseAddress.
+const size_t ThreadInfoTebOffset = 4;
 
 typedef LONG(NTAPI* NtQueryInformationProcessFn)(HANDLE process, ULONG infoClass, PVOID info,
                                                  ULONG infoSize, PULONG returnedSize);
@@ -51,8 +53,7 @@ unsigned char* Wow64Peb() {
     if (sizeof(void*) == 8 || !IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) {
         return NULL;
     }
-    // The TEB's address from the thread's basic information (ThreadBasicInformation, 0):
-    // exit status, then TebBaseAddress.
+    // The TEB's address from the thread's basic information (ThreadBasicInformation, 0).
     const NtQueryInformationThreadFn query =
         FindEntryPoint<NtQueryInformationThreadFn>(NtdllModule, "NtQueryInformationThread");
     unsigned char basicInfo[28] = {};
@@ -60,7 +61,7 @@ unsigned char* Wow64Peb() {
         return NULL;
     }
     const unsigned char* teb = NULL;
-    std::memcpy(&teb, basicInfo + 4, sizeof teb);
+    std::memcpy(&teb, basicInfo + ThreadInfoTebOffset, sizeof teb);
     ULONG teb64 = 0;
     std::memcpy(&teb64, teb + Teb32GdiBatchCountOffset, sizeof teb64);
     if (teb64 == 0) {
