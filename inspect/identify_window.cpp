@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "../app/entry_point.h"
+#include "../app/handle_holder.h"
 #include "../app/report_stream.h"
 #include "current_target.h"
-#include "process_handle_holder.h"
 
 GetWindowThreadProcessIdFn GetWindowThreadProcessIdEntry = GetWindowThreadProcessId;
 OpenProcessFn OpenProcessEntry = OpenProcess;
@@ -67,7 +67,7 @@ std::wstring IdentifyWindow(HWND window) {
     DWORD processId = 0;
     GetWindowThreadProcessIdEntry(window, &processId);
     CurrentTarget.processId = processId;
-    const ProcessHandleHolder process(
+    const KernelHandleHolder process(
         OpenProcessEntry(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
     if (process.Handle() == NULL) {
         const DWORD openError = GetLastError();

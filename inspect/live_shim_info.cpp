@@ -1,8 +1,8 @@
 #include "live_shim_info.h"
 
+#include "../app/handle_holder.h"
 #include "../app/wow64.h"
 #include "peb_layout.h"
-#include "process_handle_holder.h"
 #include "remote_block.h"
 
 namespace {
@@ -94,12 +94,12 @@ void ResetLiveShimInfo(LiveShimInfo& info) {
 }
 
 bool ReadLiveShimInfo(DWORD processId, LiveShimInfo& info) {
-    const HANDLE process = OpenProcess(
-        PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_VM_OPERATION, FALSE, processId);
-    if (process == NULL) {
+    const KernelHandleHolder holder(OpenProcess(
+        PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_VM_OPERATION, FALSE, processId));
+    if (!holder.Held()) {
         return false;
     }
-    ProcessHandleHolder holder(process);
+    const HANDLE process = holder.Handle();
     if (!SelfIsWow64()) {
         return ReadOwnSizePeb(process, info);
     }
