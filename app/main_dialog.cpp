@@ -1,3 +1,4 @@
+// The main dialog: its set-up, its commands and its message procedure.
 #include "main_dialog.h"
 
 #include <commctrl.h>

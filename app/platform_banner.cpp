@@ -1,3 +1,4 @@
+// Writes the line naming the running Windows version and WoW64.
 #include "platform_banner.h"
 
 #include "entry_point.h"

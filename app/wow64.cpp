@@ -1,3 +1,4 @@
+// Answers whether a process, or the tool itself, runs under WoW64.
 #include "wow64.h"
 
 #include "entry_point.h"

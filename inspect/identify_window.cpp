@@ -1,3 +1,4 @@
+// Identifies a window's process and image path for the picker label.
 #include "identify_window.h"
 
 #include <psapi.h>

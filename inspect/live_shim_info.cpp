@@ -1,3 +1,4 @@
+// Reads the shim state out of a process's PEB and decodes the PEB's bytes.
 #include "live_shim_info.h"
 
 #include "../app/handle_holder.h"

@@ -1,3 +1,4 @@
+// The shim state of a running process: the PEB decoding and the remote read.
 #pragma once
 
 #include <windows.h>

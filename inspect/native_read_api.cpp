@@ -1,3 +1,4 @@
+// Looks up the ntdll entries that read another process's memory.
 #include "native_read_api.h"
 
 #include "../app/entry_point.h"

@@ -1,3 +1,4 @@
+// Turns WoW64 file-system redirection off for a scope where the platform has the calls.
 #include "redirection_revert.h"
 
 #include "../app/entry_point.h"

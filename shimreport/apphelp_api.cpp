@@ -1,3 +1,4 @@
+// Loads apphelp.dll and fills the table of its entries.
 #include "apphelp_api.h"
 
 #include "../app/entry_point.h"

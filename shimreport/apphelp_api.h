@@ -1,3 +1,4 @@
+// The table of apphelp.dll entries and how the library is loaded.
 #pragma once
 
 #include <windows.h>

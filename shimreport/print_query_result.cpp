@@ -1,3 +1,4 @@
+// Writes a match record's entries, flags, apphelp reference and databases.
 #include "print_query_result.h"
 
 #include <ios>

@@ -1,3 +1,4 @@
+// The engine's file-attribute calls: collect, free and format.
 #include "apphelp_exports.h"
 
 #include "file_collector.h"

@@ -1,3 +1,4 @@
+// Collects a file's attributes from its bytes and its version resource.
 #include "file_collector.h"
 
 #include "../app/handle_holder.h"

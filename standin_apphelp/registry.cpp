@@ -1,3 +1,4 @@
+// Reads the compatibility settings from both registry views.
 #include "registry.h"
 
 #include "../app/handle_holder.h"

@@ -1,3 +1,4 @@
+// Collects a file's version resource attributes through the platform's version calls.
 #include "version_attributes.h"
 
 #include "version_block.h"

@@ -1,3 +1,4 @@
+// The engine's database writing calls.
 #include "apphelp_exports.h"
 
 #include "../app/handle_holder.h"

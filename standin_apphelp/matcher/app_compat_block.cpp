@@ -1,3 +1,4 @@
+// Packs a match record into shim data and reads it back from any known form.
 #include "app_compat_block.h"
 
 #include "byte_reader.h"

@@ -1,3 +1,4 @@
+// The attributes of one file that matching conditions compare against.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Reads the module type and the PE header attributes of a file's bytes.
 #include "pe_image.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// Tests of the live shim state: PEB decoding from bytes, and the reads through fake memory.
 #include <gtest/gtest.h>
 
 #include <cstring>

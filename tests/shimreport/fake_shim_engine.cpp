@@ -1,3 +1,4 @@
+// A fake shim engine with one database of nested entries.
 #include "fake_shim_engine.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// Tests of the stand-in engine's writing, reading, context and GUID calls.
 #include "engine.h"
 #include "../../sdb/sdb_tags.h"
 

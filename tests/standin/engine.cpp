@@ -1,3 +1,4 @@
+// Loads the stand-in engine and helpers that read names through it.
 #include "engine.h"
 #include "../../sdb/sdb_tags.h"
 

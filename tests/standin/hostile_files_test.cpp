@@ -1,3 +1,4 @@
+// Tests of the stand-in engine on missing, foreign, truncated and lying files.
 #include "engine.h"
 #include "../../sdb/sdb_tags.h"
 

@@ -1,3 +1,4 @@
+// Tests of matches against the sample databases in the prefix.
 #include "engine.h"
 #include "../../sdb/sdb_tags.h"
 

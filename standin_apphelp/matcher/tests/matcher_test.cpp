@@ -1,3 +1,4 @@
+// Tests of the matcher: conditions, bounds, indexes, custom databases and layers.
 #include "matcher.h"
 #include "tag_ref.h"
 #include "test_database.h"

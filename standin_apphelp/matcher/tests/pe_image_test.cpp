@@ -1,3 +1,4 @@
+// Tests of the PE header attributes and the file checksum on built and damaged images.
 #include "file_checksum.h"
 #include "pe_image.h"
 
