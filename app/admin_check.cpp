@@ -1,3 +1,4 @@
+// Asks whether the tool's token is an administrator's.
 #include "admin_check.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Whether the tool runs elevated, decided at start-up.
 #pragma once
 
 // Whether the tool runs with an administrator token; set at start-up, before the dialog exists.

@@ -1,3 +1,4 @@
+// Lays out the main dialog's controls for its client size.
 #include "dialog_layout.h"
 
 #include "main_dialog.h"

@@ -1,3 +1,4 @@
+// The layout of the main dialog's controls.
 #pragma once
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Turns a drop of files on the dialog into one report per file.
 #include "dropped_files.h"
 
 #include <string>

@@ -1,3 +1,4 @@
+// The handling of files dropped on the main dialog.
 #pragma once
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Draws and erases the inverted frame around the window under the crosshair.
 #include "highlight_frame.h"
 
 #include "main_dialog.h"

@@ -1,3 +1,4 @@
+// The frame that marks the window under the crosshair during a pick.
 #pragma once
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// The program's entry: checks elevation and runs the main dialog.
 #include <windows.h>
 
 #include "../resources/resource.h"

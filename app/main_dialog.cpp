@@ -1,3 +1,4 @@
+// The main dialog: its set-up, its commands and its message procedure.
 #include "main_dialog.h"
 
 #include <commctrl.h>
@@ -25,17 +26,14 @@ namespace {
 
 // Lets processes of lower integrity level drop files on the dialog.
 void AdmitDropMessages() {
-    if (!MessageFilterLookedUp) {
-        MessageFilterLookedUp = true;
-        MessageFilterEntry = EntryPoint<ChangeWindowMessageFilterFn>(
-            GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilter"));
-    }
-    if (MessageFilterEntry == NULL) {
+    const ChangeWindowMessageFilterFn filter = LookUpOnce(
+        MessageFilterLookedUp, MessageFilterEntry, User32Module, "ChangeWindowMessageFilter");
+    if (filter == NULL) {
         return;
     }
     const UINT admitted[] = {WM_DROPFILES, WM_COPYDATA, 0x0049};
     for (UINT message : admitted) {
-        MessageFilterEntry(message, MSGFLT_ADD);
+        filter(message, MSGFLT_ADD);
     }
 }
 

@@ -1,3 +1,4 @@
+// The main dialog's process-wide state and procedure.
 #pragma once
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Appends report text to the output pane, alone or batched.
 #include "output_pane.h"
 
 HWND OutputPane = NULL;

@@ -1,3 +1,4 @@
+// The output pane and the calls that append report text to it.
 #pragma once
 
 #include <windows.h>

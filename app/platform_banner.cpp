@@ -1,3 +1,4 @@
+// Writes the line naming the running Windows version and WoW64.
 #include "platform_banner.h"
 
 #include "entry_point.h"
@@ -11,10 +12,8 @@ OSVERSIONINFOEXW VersionRecord;
 
 void WritePlatformBanner() {
     SetWindowTextW(OutputPane, L"");
-    if (!VersionLookedUp) {
-        VersionLookedUp = true;
-        RtlGetVersionEntry =
-            EntryPoint<RtlGetVersionFn>(GetProcAddress(GetModuleHandleA("ntdll"), "RtlGetVersion"));
+    if (FirstLookUp(VersionLookedUp)) {
+        RtlGetVersionEntry = FindEntryPoint<RtlGetVersionFn>(NtdllModule, "RtlGetVersion");
         ZeroMemory(&VersionRecord, sizeof VersionRecord);
         VersionRecord.dwOSVersionInfoSize = sizeof VersionRecord;
         // Without RtlGetVersion the record stays zero and the banner reads 0.0.0.

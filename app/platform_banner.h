@@ -1,3 +1,4 @@
+// The banner line that opens every report.
 #pragma once
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Starts the tool again elevated and ends this instance when the start is accepted.
 #include "relaunch.h"
 
 ModuleFileNameFn ModuleFileNameEntry = GetModuleFileNameW;

@@ -1,3 +1,4 @@
+// The elevated relaunch and the platform calls it makes.
 #pragma once
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// The crlf manipulator that ends report lines.
 #include "report_stream.h"
 
 std::wostream& crlf(std::wostream& stream) {

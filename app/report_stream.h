@@ -1,3 +1,4 @@
+// The stream in which each report block is composed before it reaches the pane.
 #pragma once
 
 #include <ostream>

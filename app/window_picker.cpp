@@ -1,3 +1,4 @@
+// The crosshair pick: capture, the frame around the window under the cursor, the report on release.
 #include "window_picker.h"
 
 #include <string>

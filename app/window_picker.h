@@ -1,3 +1,4 @@
+// The state and the message handlers of a window pick.
 #pragma once
 
 #include <windows.h>

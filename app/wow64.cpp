@@ -1,3 +1,4 @@
+// Answers whether a process, or the tool itself, runs under WoW64.
 #include "wow64.h"
 
 #include "entry_point.h"
@@ -8,16 +9,13 @@ bool SelfWow64Known = false;
 bool SelfWow64 = false;
 
 bool IsWow64(HANDLE process) {
-    if (!IsWow64ProcessLookedUp) {
-        IsWow64ProcessLookedUp = true;
-        IsWow64ProcessEntry = EntryPoint<IsWow64ProcessFn>(
-            GetProcAddress(GetModuleHandleW(L"kernel32"), "IsWow64Process"));
-    }
-    if (IsWow64ProcessEntry == NULL) {
+    const IsWow64ProcessFn query =
+        LookUpOnce(IsWow64ProcessLookedUp, IsWow64ProcessEntry, Kernel32Module, "IsWow64Process");
+    if (query == NULL) {
         return false;
     }
     BOOL wow64 = FALSE;
-    return IsWow64ProcessEntry(process, &wow64) != 0 && wow64 != FALSE;
+    return query(process, &wow64) != 0 && wow64 != FALSE;
 }
 
 bool SelfIsWow64() {

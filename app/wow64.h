@@ -1,3 +1,4 @@
+// WoW64 questions about a process and about the tool itself.
 #pragma once
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Clears __COMPAT_LAYER for a scope and puts back what was there.
 #include "compat_layer_guard.h"
 
 #include <windows.h>

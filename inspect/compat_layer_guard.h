@@ -1,3 +1,4 @@
+// A scope without the __COMPAT_LAYER environment variable.
 #pragma once
 
 #include <string>

@@ -1,3 +1,4 @@
+// The process and image path of the last identified target.
 #pragma once
 
 #include <windows.h>

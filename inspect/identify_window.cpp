@@ -1,3 +1,4 @@
+// Identifies a window's process and image path for the picker label.
 #include "identify_window.h"
 
 #include <psapi.h>
@@ -5,9 +6,9 @@
 #include <vector>
 
 #include "../app/entry_point.h"
+#include "../app/handle_holder.h"
 #include "../app/report_stream.h"
 #include "current_target.h"
-#include "process_handle_holder.h"
 
 GetWindowThreadProcessIdFn GetWindowThreadProcessIdEntry = GetWindowThreadProcessId;
 OpenProcessFn OpenProcessEntry = OpenProcess;
@@ -30,14 +31,6 @@ std::wstring WindowTitleLine(HWND window) {
     return title + L"\r\n";
 }
 
-QueryFullProcessImageNameFn FindQueryFullProcessImageName() {
-    if (QueryFullProcessImageNameEntry == NULL) {
-        QueryFullProcessImageNameEntry = EntryPoint<QueryFullProcessImageNameFn>(
-            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "QueryFullProcessImageNameW"));
-    }
-    return QueryFullProcessImageNameEntry;
-}
-
 // Finds the image path of an open process; a failure is described in the label instead.
 std::wstring ImagePathOf(HANDLE process, ReportStream& label) {
     std::vector<wchar_t> buffer(ImagePathCapacity, L'\0');
@@ -46,7 +39,8 @@ std::wstring ImagePathOf(HANDLE process, ReportStream& label) {
         return std::wstring(&buffer[0], written < ImagePathCapacity ? written : ImagePathCapacity);
     }
     const DWORD moduleError = GetLastError();
-    const QueryFullProcessImageNameFn query = FindQueryFullProcessImageName();
+    const QueryFullProcessImageNameFn query = LookUpWhileMissing(
+        QueryFullProcessImageNameEntry, Kernel32Module, "QueryFullProcessImageNameW");
     if (query == NULL) {
         label << L"Error reading proc name (pre vista): " << moduleError;
         return std::wstring();
@@ -74,7 +68,7 @@ std::wstring IdentifyWindow(HWND window) {
     DWORD processId = 0;
     GetWindowThreadProcessIdEntry(window, &processId);
     CurrentTarget.processId = processId;
-    const ProcessHandleHolder process(
+    const KernelHandleHolder process(
         OpenProcessEntry(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
     if (process.Handle() == NULL) {
         const DWORD openError = GetLastError();

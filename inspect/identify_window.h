@@ -1,3 +1,4 @@
+// Identification of a window's process, with the platform calls it makes.
 #pragma once
 
 #include <windows.h>

@@ -1,19 +1,21 @@
+// Reads the shim state out of a process's PEB and decodes the PEB's bytes.
 #include "live_shim_info.h"
 
-#include <cstring>
-
+#include "../app/handle_holder.h"
 #include "../app/wow64.h"
 #include "peb_layout.h"
-#include "process_handle_holder.h"
 #include "remote_block.h"
 
 namespace {
 
 const ULONG ProcessBasicInformation = 0;
 
-template <typename Value> Value ValueAt(const unsigned char* bytes, size_t offset) {
-    Value value;
-    std::memcpy(&value, bytes + offset, sizeof value);
+// A little-endian field of the given size; the layouts hold 4- and 8-byte fields only.
+ULONGLONG FieldAt(const unsigned char* bytes, size_t offset, size_t size) {
+    ULONGLONG value = 0;
+    for (size_t i = size; i > 0; --i) {
+        value = (value << 8) | bytes[offset + i - 1];
+    }
     return value;
 }
 
@@ -31,19 +33,22 @@ bool ReadPeb(HANDLE process, const PebLayout& layout, QueryFn query, ReadFn read
         return false;
     }
     std::vector<unsigned char> peb(layout.pebSize, 0);
-    const Address pebAddress = ValueAt<Address>(basicInfo, layout.pebAddressOffset);
-    if (!ReadInFull(process, pebAddress, read, &peb[0], layout.pebSize)) {
+    const Address pebAddress =
+        static_cast<Address>(DecodePebAddress(basicInfo, sizeof basicInfo, layout));
+    PebFields fields = {};
+    if (!ReadInFull(process, pebAddress, read, &peb[0], layout.pebSize) ||
+        !DecodePebFields(&peb[0], peb.size(), layout, fields)) {
         return false;
     }
-    info.appCompatFlags = ValueAt<ULONGLONG>(&peb[0], layout.appCompatFlagsOffset);
-    info.appCompatFlagsUser = ValueAt<ULONGLONG>(&peb[0], layout.appCompatFlagsUserOffset);
+    info.appCompatFlags = fields.appCompatFlags;
+    info.appCompatFlagsUser = fields.appCompatFlagsUser;
     info.targetIs64Bit = SystemIs64Bit() && !IsWow64(process);
     DWORD shimDataSize = 0;
-    if (!ReadRemoteBlock(process, ValueAt<Address>(&peb[0], layout.shimDataOffset), read,
-                         info.shimData, shimDataSize)) {
+    if (!ReadRemoteBlock(process, static_cast<Address>(fields.shimDataAddress), read, info.shimData,
+                         shimDataSize)) {
         return false;
     }
-    return ReadRemoteBlock(process, ValueAt<Address>(&peb[0], layout.appCompatInfoOffset), read,
+    return ReadRemoteBlock(process, static_cast<Address>(fields.appCompatInfoAddress), read,
                            info.appCompatInfo, info.appCompatInfoSize);
 }
 
@@ -59,6 +64,25 @@ bool ReadOwnSizePeb(HANDLE process, LiveShimInfo& info) {
 
 } // namespace
 
+ULONGLONG DecodePebAddress(const unsigned char* basicInfo, size_t size, const PebLayout& layout) {
+    if (size < layout.basicInfoSize) {
+        return 0;
+    }
+    return FieldAt(basicInfo, layout.pebAddressOffset, layout.pointerSize);
+}
+
+bool DecodePebFields(const unsigned char* peb, size_t size, const PebLayout& layout,
+                     PebFields& fields) {
+    if (size < layout.pebSize) {
+        return false;
+    }
+    fields.appCompatFlags = FieldAt(peb, layout.appCompatFlagsOffset, sizeof(ULONGLONG));
+    fields.appCompatFlagsUser = FieldAt(peb, layout.appCompatFlagsUserOffset, sizeof(ULONGLONG));
+    fields.shimDataAddress = FieldAt(peb, layout.shimDataOffset, layout.pointerSize);
+    fields.appCompatInfoAddress = FieldAt(peb, layout.appCompatInfoOffset, layout.pointerSize);
+    return true;
+}
+
 void ResetLiveShimInfo(LiveShimInfo& info) {
     info.appCompatFlags = 0;
     info.appCompatFlagsUser = 0;
@@ -71,12 +95,12 @@ void ResetLiveShimInfo(LiveShimInfo& info) {
 }
 
 bool ReadLiveShimInfo(DWORD processId, LiveShimInfo& info) {
-    const HANDLE process = OpenProcess(
-        PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_VM_OPERATION, FALSE, processId);
-    if (process == NULL) {
+    const KernelHandleHolder holder(OpenProcess(
+        PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_VM_OPERATION, FALSE, processId));
+    if (!holder.Held()) {
         return false;
     }
-    ProcessHandleHolder holder(process);
+    const HANDLE process = holder.Handle();
     if (!SelfIsWow64()) {
         return ReadOwnSizePeb(process, info);
     }

@@ -1,3 +1,4 @@
+// Writes the live shim state of the current target.
 #include "live_shim_report.h"
 
 #include "../shimreport/hex_dump.h"

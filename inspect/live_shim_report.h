@@ -1,3 +1,4 @@
+// The live-state block of a target's report.
 #pragma once
 
 #include "../app/report_stream.h"

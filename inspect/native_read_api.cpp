@@ -1,3 +1,4 @@
+// Looks up the ntdll entries that read another process's memory.
 #include "native_read_api.h"
 
 #include "../app/entry_point.h"
@@ -10,31 +11,20 @@ bool Wow64ReadEntriesLookedUp = false;
 NtWow64QueryInformationProcess64Fn NtWow64QueryInformationProcess64Entry = NULL;
 NtWow64ReadVirtualMemory64Fn NtWow64ReadVirtualMemory64Entry = NULL;
 
-namespace {
-
-template <typename Entry> Entry NtdllEntry(const char* name) {
-    return EntryPoint<Entry>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name));
-}
-
-} // namespace
-
 void LookUpNativeReadEntries() {
-    if (NativeReadEntriesLookedUp) {
-        return;
+    if (FirstLookUp(NativeReadEntriesLookedUp)) {
+        NtQueryInformationProcessEntry =
+            FindEntryPoint<NtQueryInformationProcessFn>(NtdllModule, "NtQueryInformationProcess");
+        NtReadVirtualMemoryEntry =
+            FindEntryPoint<NtReadVirtualMemoryFn>(NtdllModule, "NtReadVirtualMemory");
     }
-    NativeReadEntriesLookedUp = true;
-    NtQueryInformationProcessEntry =
-        NtdllEntry<NtQueryInformationProcessFn>("NtQueryInformationProcess");
-    NtReadVirtualMemoryEntry = NtdllEntry<NtReadVirtualMemoryFn>("NtReadVirtualMemory");
 }
 
 void LookUpWow64ReadEntries() {
-    if (Wow64ReadEntriesLookedUp) {
-        return;
+    if (FirstLookUp(Wow64ReadEntriesLookedUp)) {
+        NtWow64QueryInformationProcess64Entry = FindEntryPoint<NtWow64QueryInformationProcess64Fn>(
+            NtdllModule, "NtWow64QueryInformationProcess64");
+        NtWow64ReadVirtualMemory64Entry =
+            FindEntryPoint<NtWow64ReadVirtualMemory64Fn>(NtdllModule, "NtWow64ReadVirtualMemory64");
     }
-    Wow64ReadEntriesLookedUp = true;
-    NtWow64QueryInformationProcess64Entry =
-        NtdllEntry<NtWow64QueryInformationProcess64Fn>("NtWow64QueryInformationProcess64");
-    NtWow64ReadVirtualMemory64Entry =
-        NtdllEntry<NtWow64ReadVirtualMemory64Fn>("NtWow64ReadVirtualMemory64");
 }

@@ -1,3 +1,4 @@
+// The ntdll entries that read another process's memory, and their lookups.
 #pragma once
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Turns WoW64 file-system redirection off for a scope where the platform has the calls.
 #include "redirection_revert.h"
 
 #include "../app/entry_point.h"
@@ -5,26 +6,18 @@
 Wow64DisableWow64FsRedirectionFn Wow64DisableWow64FsRedirectionEntry = NULL;
 Wow64RevertWow64FsRedirectionFn Wow64RevertWow64FsRedirectionEntry = NULL;
 
-namespace {
-
-template <typename Entry> void LookUpWhileMissing(Entry& entry, const char* name) {
-    if (entry == NULL) {
-        entry = EntryPoint<Entry>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name));
-    }
-}
-
-} // namespace
-
 RedirectionRevert::RedirectionRevert() : cookie(NULL) {
-    LookUpWhileMissing(Wow64DisableWow64FsRedirectionEntry, "Wow64DisableWow64FsRedirection");
-    if (Wow64DisableWow64FsRedirectionEntry != NULL) {
-        Wow64DisableWow64FsRedirectionEntry(&cookie);
+    const Wow64DisableWow64FsRedirectionFn disable = LookUpWhileMissing(
+        Wow64DisableWow64FsRedirectionEntry, Kernel32Module, "Wow64DisableWow64FsRedirection");
+    if (disable != NULL) {
+        disable(&cookie);
     }
 }
 
 RedirectionRevert::~RedirectionRevert() {
-    LookUpWhileMissing(Wow64RevertWow64FsRedirectionEntry, "Wow64RevertWow64FsRedirection");
-    if (Wow64RevertWow64FsRedirectionEntry != NULL) {
-        Wow64RevertWow64FsRedirectionEntry(cookie);
+    const Wow64RevertWow64FsRedirectionFn revert = LookUpWhileMissing(
+        Wow64RevertWow64FsRedirectionEntry, Kernel32Module, "Wow64RevertWow64FsRedirection");
+    if (revert != NULL) {
+        revert(cookie);
     }
 }

@@ -1,3 +1,4 @@
+// A scope in which WoW64 file-system redirection is off.
 #pragma once
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Reads a block of another process's memory at the largest size that can be read.
 #include "remote_block.h"
 
 namespace {

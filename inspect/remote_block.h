@@ -1,3 +1,4 @@
+// The read of a block of unknown size out of another process.
 #pragma once
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Composes the report on one file or on the picked process.
 #include "report_driver.h"
 
 #include "../app/output_pane.h"

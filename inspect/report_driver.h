@@ -1,3 +1,4 @@
+// The reports on a file and on the picked process.
 #pragma once
 
 #include <string>

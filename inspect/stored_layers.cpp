@@ -1,3 +1,4 @@
+// Writes the compatibility layers stored for a path.
 #include "stored_layers.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// The stored-layers blocks of a report.
 #pragma once
 
 #include <string>

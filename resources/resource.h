@@ -1,3 +1,4 @@
+// Resource and control identifiers shared by the resource script and the code.
 #pragma once
 
 // Resource and control identifiers of the main dialog.

@@ -90,7 +90,7 @@ bool index_is_unique(const Database& db, TAGID index) {
 static const uint8_t* index_bits(const Database& db, TAGID index, uint32_t* count) {
     uint32_t size = 0;
     const uint8_t* bits = get_binary_ptr(db, find_first_tag(db, index, TAG_INDEX_BITS), &size);
-    *count = bits != nullptr ? size / 12 : 0;
+    *count = bits != nullptr ? size / INDEX_RECORD_SIZE : 0;
     return bits;
 }
 
@@ -106,8 +106,9 @@ bool index_record(const Database& db, TAGID index, uint32_t n, IndexRecord* reco
     if (bits == nullptr || n >= count) {
         return false;
     }
-    record->key = load64(bits + 12u * n);
-    record->tagid = load32(bits + 12u * n + 8);
+    const uint8_t* at = bits + INDEX_RECORD_SIZE * n;
+    record->key = load64(at + INDEX_RECORD_KEY);
+    record->tagid = load32(at + INDEX_RECORD_TAGID);
     return true;
 }
 

@@ -19,7 +19,12 @@ bool equal_nocase(const char16_t* a, const char16_t* b);
 // byte of the key down until 8 bytes are filled. "iexplore.exe" -> 0x494558504C4F5245.
 uint64_t string_key(const char16_t* text);
 
-// One 12-byte record of INDEX_BITS.
+// The layout of one INDEX_BITS record: the key, then the TAGID of the item it finds.
+const uint32_t INDEX_RECORD_SIZE = 12;
+const uint32_t INDEX_RECORD_KEY = 0;
+const uint32_t INDEX_RECORD_TAGID = 8;
+
+// One record of INDEX_BITS.
 struct IndexRecord {
     uint64_t key;
     TAGID tagid;

@@ -103,7 +103,7 @@ static bool key_type_ok(TAG key_tag) {
 }
 
 bool declare_index(Writer& writer, TAG tag, TAG key_tag, uint32_t capacity, bool unique) {
-    uint64_t bits_size = uint64_t{capacity} * 12;
+    uint64_t bits_size = uint64_t{capacity} * INDEX_RECORD_SIZE;
     if (writer.started || writer.closed || tag_type(tag) != TAG_TYPE_LIST ||
         !key_type_ok(key_tag) || !room_for(writer, bits_size + 64)) {
         return false;
@@ -312,10 +312,10 @@ static bool fill_index(Writer& writer, DeclaredIndex& index) {
         return false;
     }
     for (uint32_t n = 0; n < index.capacity; ++n) {
-        size_t at = index.bits + size_t{n} * 12;
+        size_t at = index.bits + size_t{n} * INDEX_RECORD_SIZE;
         bool used = n < records.size();
-        store64(writer.image, at, used ? records[n].key : ~uint64_t{0});
-        store32(writer.image, at + 8, used ? records[n].tagid : 0);
+        store64(writer.image, at + INDEX_RECORD_KEY, used ? records[n].key : ~uint64_t{0});
+        store32(writer.image, at + INDEX_RECORD_TAGID, used ? records[n].tagid : 0);
     }
     return true;
 }

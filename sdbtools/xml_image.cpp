@@ -4,6 +4,7 @@
 #include "base64.h"
 #include "dump_items.h"
 #include "sdb_image.h"
+#include "sdb_index.h"
 #include "sdb_text.h"
 #include "sdb_walk.h"
 #include "xml_values.h"
@@ -392,8 +393,9 @@ void follow_moved_items(Compile& c, std::vector<uint8_t>& image) {
         follow(at);
     }
     for (const auto& bits : c.index_bits) {
-        for (uint32_t record = 0; record + 12 <= bits.second; record += 12) {
-            follow(bits.first + record + 8);
+        for (uint32_t record = 0; record + INDEX_RECORD_SIZE <= bits.second;
+             record += INDEX_RECORD_SIZE) {
+            follow(bits.first + record + INDEX_RECORD_TAGID);
         }
     }
     c.notes->push_back(CompileError{

@@ -1,3 +1,4 @@
+// Loads apphelp.dll and fills the table of its entries.
 #include "apphelp_api.h"
 
 #include "../app/entry_point.h"
@@ -11,15 +12,9 @@ HMODULE LoadApphelpFromSystemDirectory() {
     return LoadSystemLibrary(L"apphelp.dll");
 }
 
-namespace {
-
-template <typename Entry> void LookUp(Entry& entry, const char* name) {
-    entry = EntryPoint<Entry>(LookUpApphelpEntry(ApphelpApi.module, name));
-}
-
-} // namespace
-
-#define QUILLET_LOOK_UP(name) LookUp(ApphelpApi.name, #name)
+#define QUILLET_LOOK_UP(name)                                                                      \
+    ApphelpApi.name =                                                                              \
+        FindEntryPoint<decltype(ApphelpApi.name)>(ApphelpApi.module, #name, LookUpApphelpEntry)
 
 void EnsureApphelpLoaded() {
     if (ApphelpApi.module != NULL) {

@@ -1,7 +1,9 @@
+// The table of apphelp.dll entries and how the library is loaded.
 #pragma once
 
 #include <windows.h>
 
+#include "../app/entry_point.h"
 #include "shim_types.h"
 
 // The apphelp.dll entries, in the order they are looked up. Entries the tool never calls keep
@@ -43,7 +45,7 @@ struct ApphelpApiTable {
 extern ApphelpApiTable ApphelpApi;
 
 typedef HMODULE (*ApphelpLoaderFn)();
-typedef FARPROC(WINAPI* ApphelpLookupFn)(HMODULE module, LPCSTR name);
+typedef EntryFinderFn ApphelpLookupFn;
 
 // How the library is loaded and its entries found; replaceable so that tests never load the
 // real library.

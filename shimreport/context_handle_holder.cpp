@@ -1,10 +1,10 @@
+// Releases a held shim-engine context through apphelp.dll.
 #include "context_handle_holder.h"
 
 #include "apphelp_api.h"
 
-void ContextHandleHolder::Release() {
-    if (handle_ != NULL && ApphelpApi.SdbReleaseDatabase != NULL) {
-        ApphelpApi.SdbReleaseDatabase(handle_);
+void ContextHandleTraits::Close(HSDB context) {
+    if (ApphelpApi.SdbReleaseDatabase != NULL) {
+        ApphelpApi.SdbReleaseDatabase(context);
     }
-    handle_ = NULL;
 }

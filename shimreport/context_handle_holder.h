@@ -1,20 +1,15 @@
+// The holder of a shim-engine context, released through the engine's own entry.
 #pragma once
 
+#include "../app/handle_holder.h"
 #include "shim_types.h"
 
-// Owns a shim-engine context and releases it once, on every way out of the scope.
-class ContextHandleHolder {
-public:
-    explicit ContextHandleHolder(HSDB handle) : handle_(handle) {}
-    ~ContextHandleHolder() { Release(); }
-    ContextHandleHolder(const ContextHandleHolder&) = delete;
-    ContextHandleHolder& operator=(const ContextHandleHolder&) = delete;
-
-    HSDB Handle() const { return handle_; }
-
-    // Releases a held handle; afterwards the holder holds null.
-    void Release();
-
-private:
-    HSDB handle_;
+// A context is released only while the engine has the entry to release it.
+struct ContextHandleTraits {
+    typedef HSDB Value;
+    static HSDB Empty() { return NULL; }
+    static void Close(HSDB context);
 };
+
+// Owns a shim-engine context and releases it once, on every way out of the scope.
+typedef HandleHolder<ContextHandleTraits> ContextHandleHolder;

@@ -1,21 +1,28 @@
+// Takes, closes and lends out the database of one printed entry.
 #include "database_handle_holder.h"
 
 #include "apphelp_api.h"
 
-DatabaseHandleHolder::DatabaseHandleHolder() : handle_(NULL), borrowed_(false) {
+void DatabaseHandleTraits::Close(PDB database) {
+    if (ApphelpApi.SdbCloseDatabase != NULL) {
+        ApphelpApi.SdbCloseDatabase(database);
+    }
+}
+
+DatabaseHandleHolder::DatabaseHandleHolder() : borrowed_(NULL) {
     EnsureApphelpLoaded();
 }
 
 void DatabaseHandleHolder::Take(PDB handle, bool borrowed) {
     Release();
-    handle_ = handle;
-    borrowed_ = borrowed;
+    if (borrowed) {
+        borrowed_ = handle;
+    } else {
+        owned_.Reset(handle);
+    }
 }
 
 void DatabaseHandleHolder::Release() {
-    if (handle_ != NULL && !borrowed_ && ApphelpApi.SdbCloseDatabase != NULL) {
-        ApphelpApi.SdbCloseDatabase(handle_);
-    }
-    handle_ = NULL;
-    borrowed_ = false;
+    owned_.Release();
+    borrowed_ = NULL;
 }

@@ -1,3 +1,4 @@
+// Writes the GUID line of each database a match record names.
 #include "database_lines.h"
 
 #include "apphelp_api.h"

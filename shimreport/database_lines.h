@@ -1,3 +1,4 @@
+// The database lines of a match record.
 #pragma once
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Tells the layout of a match record by how far the engine wrote, and prints it.
 #include "decode_query_result.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// The decoding of a match record of either layout.
 #pragma once
 
 #include "../app/report_stream.h"

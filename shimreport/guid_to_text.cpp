@@ -1,3 +1,4 @@
+// Converts a GUID to text through the shim engine.
 #include "guid_to_text.h"
 
 #include "apphelp_api.h"

@@ -1,3 +1,4 @@
+// The shim engine's text form of a GUID.
 #pragma once
 
 #include <string>

@@ -1,3 +1,4 @@
+// Writes bytes as a hex dump with offsets and printable characters.
 #include "hex_dump.h"
 
 #include <iomanip>

@@ -1,3 +1,4 @@
+// The hex dump of a block of bytes.
 #pragma once
 
 #include "../app/report_stream.h"

@@ -1,3 +1,4 @@
+// Matches one executable against the shim databases and writes the result.
 #include "match_executable.h"
 
 #include "apphelp_api.h"

@@ -1,3 +1,4 @@
+// The match of one executable against the shim databases.
 #pragma once
 
 #include <string>

@@ -1,3 +1,4 @@
+// Writes the line that stands in for a call into apphelp.dll that cannot be made.
 #include "missing_entry.h"
 
 #include "apphelp_api.h"

@@ -1,3 +1,4 @@
+// The report of a missing apphelp.dll or a missing entry of it.
 #pragma once
 
 #include "../app/report_stream.h"

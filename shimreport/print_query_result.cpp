@@ -1,3 +1,4 @@
+// Writes a match record's entries, flags, apphelp reference and databases.
 #include "print_query_result.h"
 
 #include <ios>
@@ -8,12 +9,9 @@
 #include "database_lines.h"
 #include "missing_entry.h"
 #include "print_result_flags.h"
+#include "../sdb/sdb_tags.h"
 
 namespace {
-
-const TAG TagName = 0x6001;
-const TAG TagLayer = 0x700B;
-const TAG TagShimRef = 0x7009;
 
 // What both layouts have in common, pointing into the record where it lies.
 struct RecordView {
@@ -68,7 +66,7 @@ PrintableEntries LookupEntriesAvailable(const RecordView& record, ReportStream& 
 }
 
 void WriteName(ReportStream& stream, PDB database, TAGID parent) {
-    TAGID nameTag = ApphelpApi.SdbFindFirstTag(database, parent, TagName);
+    TAGID nameTag = ApphelpApi.SdbFindFirstTag(database, parent, sdb::TAG_NAME);
     const wchar_t* name = ApphelpApi.SdbGetStringTagPtr(database, nameTag);
     stream << (name != NULL ? name : L"<null>");
 }
@@ -103,8 +101,8 @@ void WriteExeEntry(const ContextHandleHolder& context, const RecordView& record,
     TAGID tagId = 0;
     stream << L"EXE: ";
     if (WriteEntryHeading(context, record.exeTagRefs[index], database, tagId, stream)) {
-        WriteNestedEntries(stream, database.Handle(), tagId, TagLayer);
-        WriteNestedEntries(stream, database.Handle(), tagId, TagShimRef);
+        WriteNestedEntries(stream, database.Handle(), tagId, sdb::TAG_LAYER);
+        WriteNestedEntries(stream, database.Handle(), tagId, sdb::TAG_SHIM_REF);
     }
     if (record.exeFlags != NULL && record.exeFlags[index] != 0) {
         stream << L", with flags: ";

@@ -1,3 +1,4 @@
+// The text of a match record in either layout.
 #pragma once
 
 #include "../app/report_stream.h"

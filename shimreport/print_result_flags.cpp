@@ -1,3 +1,4 @@
+// Writes flag words by their names.
 #include "print_result_flags.h"
 
 #include <ios>

@@ -1,3 +1,4 @@
+// The names of the layer and result flag words.
 #pragma once
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// The match record in the layouts the shim engine writes.
 #pragma once
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Opens a shim-engine context on the main databases.
 #include "shim_context.h"
 
 #include "apphelp_api.h"

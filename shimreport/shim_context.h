@@ -1,3 +1,4 @@
+// The opening of a shim-engine context and the image types it takes.
 #pragma once
 
 #include "../app/report_stream.h"

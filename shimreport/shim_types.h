@@ -1,3 +1,4 @@
+// The shim engine's handle, tag and entry types, as the tool calls them.
 #pragma once
 
 #include <windows.h>

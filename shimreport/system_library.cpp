@@ -1,3 +1,4 @@
+// Loads a DLL from the system directory only.
 #include "system_library.h"
 
 #include <string>

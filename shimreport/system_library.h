@@ -1,3 +1,4 @@
+// The load of a DLL from the system directory only.
 #pragma once
 
 #include <windows.h>

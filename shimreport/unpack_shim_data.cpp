@@ -1,3 +1,4 @@
+// Unpacks a process's packed shim data through the engine and writes it.
 #include "unpack_shim_data.h"
 
 #include "apphelp_api.h"

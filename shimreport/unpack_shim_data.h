@@ -1,3 +1,4 @@
+// The report on a process's packed shim data.
 #pragma once
 
 #include "../app/report_stream.h"

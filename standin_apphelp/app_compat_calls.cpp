@@ -1,3 +1,4 @@
+// The engine's calls that pack and unpack shim data.
 #include "apphelp_exports.h"
 
 #include "handles.h"

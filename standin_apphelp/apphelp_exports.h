@@ -1,3 +1,4 @@
+// The engine's exported calls.
 #pragma once
 
 #include "apphelp_types.h"

@@ -1,3 +1,4 @@
+// The engine's handle, reference and attribute types.
 #pragma once
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// The engine's file-attribute calls: collect, free and format.
 #include "apphelp_exports.h"
 
 #include "file_collector.h"
@@ -13,12 +14,29 @@ namespace {
 
 // The attributes SdbGetFileAttributes reports, in this order.
 const TAG ReportedTags[] = {
-    TagSize,           TagChecksum,         TagBinFileVersion, TagBinProductVersion,
-    TagProductVersion, TagFileDescription,  TagCompanyName,    TagProductName,
-    TagFileVersion,    TagOriginalFilename, TagInternalName,   TagLegalCopyright,
-    TagVerDateHi,      TagVerDateLo,        TagVerFileOs,      TagVerFileType,
-    TagModuleType,     TagPeChecksum,       TagLinkerVersion,  TagLinkDate,
-    TagSizeOfImage,    TagExportName,       TagVerLanguage,
+    sdb::TAG_SIZE,
+    sdb::TAG_CHECKSUM,
+    sdb::TAG_BIN_FILE_VERSION,
+    sdb::TAG_BIN_PRODUCT_VERSION,
+    sdb::TAG_PRODUCT_VERSION,
+    sdb::TAG_FILE_DESCRIPTION,
+    sdb::TAG_COMPANY_NAME,
+    sdb::TAG_PRODUCT_NAME,
+    sdb::TAG_FILE_VERSION,
+    sdb::TAG_ORIGINAL_FILENAME,
+    sdb::TAG_INTERNAL_NAME,
+    sdb::TAG_LEGAL_COPYRIGHT,
+    sdb::TAG_VERDATEHI,
+    sdb::TAG_VERDATELO,
+    sdb::TAG_VERFILEOS,
+    sdb::TAG_VERFILETYPE,
+    sdb::TAG_MODULE_TYPE,
+    sdb::TAG_PE_CHECKSUM,
+    sdb::TAG_LINKER_VERSION,
+    sdb::TAG_LINK_DATE,
+    sdb::TAG_SIZE_OF_IMAGE,
+    sdb::TAG_EXPORT_NAME,
+    sdb::TAG_VER_LANGUAGE,
 };
 const DWORD ReportedCount = sizeof ReportedTags / sizeof ReportedTags[0];
 

@@ -1,3 +1,4 @@
+// The engine's context calls: open, release, tag references, the patch folder.
 #include "apphelp_exports.h"
 
 #include "context_loading.h"

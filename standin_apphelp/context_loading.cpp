@@ -1,3 +1,4 @@
+// Opens the installed and custom databases of a context.
 #include "context_loading.h"
 
 #include "file_paths.h"

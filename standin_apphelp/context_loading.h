@@ -1,3 +1,4 @@
+// The databases a context opens.
 #pragma once
 
 #include "handles.h"

@@ -1,3 +1,4 @@
+// The collection of one file's attributes.
 #pragma once
 
 #include "file_attributes.h"

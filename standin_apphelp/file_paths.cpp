@@ -1,3 +1,4 @@
+// Path forms: long, DOS, file name, folder and Windows folder paths.
 #include "file_paths.h"
 
 #include <windows.h>

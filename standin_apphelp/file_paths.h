@@ -1,3 +1,4 @@
+// The path forms the engine compares and stores.
 #pragma once
 
 #include <string>

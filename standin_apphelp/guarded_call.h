@@ -1,3 +1,4 @@
+// Keeps C++ exceptions from crossing the engine's exported calls.
 #pragma once
 
 // Runs the body of an exported call so that no C++ exception (memory exhaustion, mostly)

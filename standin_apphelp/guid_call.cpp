@@ -1,3 +1,4 @@
+// The engine's GUID-to-text call.
 #include "apphelp_exports.h"
 
 #include "sdb_guid.h"

@@ -1,3 +1,4 @@
+// Creates and checks the engine's database and context handles.
 #include "handles.h"
 
 std::unique_ptr<DatabaseHandle> NewReaderHandle(sdb::DatabasePtr reader, bool ownedByContext) {

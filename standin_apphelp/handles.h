@@ -1,3 +1,4 @@
+// What the engine's PDB and HSDB handles point at.
 #pragma once
 
 #include "apphelp_types.h"

@@ -1,3 +1,4 @@
+// The engine's executable match call.
 #include "apphelp_exports.h"
 
 #include "context_loading.h"

@@ -1,3 +1,4 @@
+// The engine's call that reads the layers stored for a path.
 #include "perm_layers.h"
 
 #include "apphelp_exports.h"

@@ -1,3 +1,4 @@
+// The stored layer strings and the flags that choose them.
 #pragma once
 
 #include <windows.h>

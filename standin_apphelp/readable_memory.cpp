@@ -1,3 +1,4 @@
+// Measures how much memory from an address can be read.
 #include "readable_memory.h"
 
 #include <windows.h>

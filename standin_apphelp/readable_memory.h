@@ -1,3 +1,4 @@
+// The readable length of memory from an address.
 #pragma once
 
 #include <cstddef>

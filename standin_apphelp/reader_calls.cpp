@@ -1,3 +1,4 @@
+// The engine's database reading calls: open, close, navigation and typed reads.
 #include "apphelp_exports.h"
 
 #include "file_paths.h"

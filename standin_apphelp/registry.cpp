@@ -1,15 +1,16 @@
+// Reads the compatibility settings from both registry views.
 #include "registry.h"
+
+#include "../app/handle_holder.h"
 
 namespace {
 
-// Closes an opened key on every way out.
-struct KeyHolder {
-    HKEY key = nullptr;
-    ~KeyHolder() {
-        if (key != nullptr)
-            RegCloseKey(key);
-    }
+struct KeyTraits {
+    typedef HKEY Value;
+    static HKEY Empty() { return nullptr; }
+    static void Close(HKEY key) { RegCloseKey(key); }
 };
+typedef HandleHolder<KeyTraits> KeyHolder;
 
 // The views to read, in order: on a 64-bit system the 64-bit one first, then the 32-bit one;
 // a 32-bit system has only the one.
@@ -22,7 +23,7 @@ std::vector<REGSAM> RegistryViews() {
 }
 
 bool OpenKey(HKEY root, const wchar_t* subkey, REGSAM access, KeyHolder& holder) {
-    return RegOpenKeyExW(root, subkey, 0, access, &holder.key) == ERROR_SUCCESS;
+    return RegOpenKeyExW(root, subkey, 0, access, holder.Receive()) == ERROR_SUCCESS;
 }
 
 bool ReadStringInView(HKEY root, const wchar_t* subkey, const wchar_t* value, REGSAM view,
@@ -32,13 +33,14 @@ bool ReadStringInView(HKEY root, const wchar_t* subkey, const wchar_t* value, RE
         return false;
     DWORD type = 0;
     DWORD bytes = 0;
-    if (RegQueryValueExW(holder.key, value, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
+    if (RegQueryValueExW(holder.Handle(), value, nullptr, &type, nullptr, &bytes) !=
+            ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ))
         return false;
     // One more character than the data, so the text ends even when the data lacks its NUL.
     std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
     bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (RegQueryValueExW(holder.key, value, nullptr, &type, reinterpret_cast<BYTE*>(&text[0]),
+    if (RegQueryValueExW(holder.Handle(), value, nullptr, &type, reinterpret_cast<BYTE*>(&text[0]),
                          &bytes) != ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ))
         return false;
@@ -63,8 +65,8 @@ void AddSubkeysInView(HKEY root, const wchar_t* subkey, REGSAM view,
     wchar_t name[256];
     for (DWORD index = 0;; ++index) {
         DWORD length = 256;
-        LONG status =
-            RegEnumKeyExW(holder.key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        LONG status = RegEnumKeyExW(holder.Handle(), index, name, &length, nullptr, nullptr,
+                                    nullptr, nullptr);
         if (status == ERROR_NO_MORE_ITEMS)
             break;
         if (status == ERROR_SUCCESS && !ContainsNoCase(names, name))
@@ -86,7 +88,7 @@ bool RegistryValueExists(HKEY root, const wchar_t* subkey, const wchar_t* value)
     for (REGSAM view : RegistryViews()) {
         KeyHolder holder;
         if (OpenKey(root, subkey, KEY_QUERY_VALUE | view, holder) &&
-            RegQueryValueExW(holder.key, value, nullptr, nullptr, nullptr, nullptr) ==
+            RegQueryValueExW(holder.Handle(), value, nullptr, nullptr, nullptr, nullptr) ==
                 ERROR_SUCCESS)
             return true;
     }

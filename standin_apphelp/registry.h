@@ -1,3 +1,4 @@
+// The registry reads of the compatibility settings.
 #pragma once
 
 #include <windows.h>

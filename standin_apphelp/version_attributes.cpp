@@ -1,3 +1,4 @@
+// Collects a file's version resource attributes through the platform's version calls.
 #include "version_attributes.h"
 
 #include "version_block.h"
@@ -15,10 +16,14 @@ struct VersionString {
 };
 
 const VersionString VersionStrings[] = {
-    {TagProductVersion, L"ProductVersion"}, {TagFileDescription, L"FileDescription"},
-    {TagCompanyName, L"CompanyName"},       {TagProductName, L"ProductName"},
-    {TagFileVersion, L"FileVersion"},       {TagOriginalFilename, L"OriginalFilename"},
-    {TagInternalName, L"InternalName"},     {TagLegalCopyright, L"LegalCopyright"},
+    {sdb::TAG_PRODUCT_VERSION, L"ProductVersion"},
+    {sdb::TAG_FILE_DESCRIPTION, L"FileDescription"},
+    {sdb::TAG_COMPANY_NAME, L"CompanyName"},
+    {sdb::TAG_PRODUCT_NAME, L"ProductName"},
+    {sdb::TAG_FILE_VERSION, L"FileVersion"},
+    {sdb::TAG_ORIGINAL_FILENAME, L"OriginalFilename"},
+    {sdb::TAG_INTERNAL_NAME, L"InternalName"},
+    {sdb::TAG_LEGAL_COPYRIGHT, L"LegalCopyright"},
 };
 
 void AddFixedInfo(void* block, FileAttributes& attributes) {
@@ -29,14 +34,14 @@ void AddFixedInfo(void* block, FileAttributes& attributes) {
     const VS_FIXEDFILEINFO* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
     if (fixed->dwSignature != 0xFEEF04BD)
         return;
-    attributes.numbers[TagBinFileVersion] =
+    attributes.numbers[sdb::TAG_BIN_FILE_VERSION] =
         (std::uint64_t(fixed->dwFileVersionMS) << 32) | fixed->dwFileVersionLS;
-    attributes.numbers[TagBinProductVersion] =
+    attributes.numbers[sdb::TAG_BIN_PRODUCT_VERSION] =
         (std::uint64_t(fixed->dwProductVersionMS) << 32) | fixed->dwProductVersionLS;
-    attributes.numbers[TagVerFileOs] = fixed->dwFileOS;
-    attributes.numbers[TagVerFileType] = fixed->dwFileType;
-    attributes.numbers[TagVerDateHi] = fixed->dwFileDateMS;
-    attributes.numbers[TagVerDateLo] = fixed->dwFileDateLS;
+    attributes.numbers[sdb::TAG_VERFILEOS] = fixed->dwFileOS;
+    attributes.numbers[sdb::TAG_VERFILETYPE] = fixed->dwFileType;
+    attributes.numbers[sdb::TAG_VERDATEHI] = fixed->dwFileDateMS;
+    attributes.numbers[sdb::TAG_VERDATELO] = fixed->dwFileDateLS;
 }
 
 void AddStrings(void* block, FileAttributes& attributes) {
@@ -45,7 +50,7 @@ void AddStrings(void* block, FileAttributes& attributes) {
     if (!VerQueryValueW(block, L"\\VarFileInfo\\Translation", &value, &length) || length < 4)
         return;
     const WORD* translation = static_cast<const WORD*>(value);
-    attributes.numbers[TagVerLanguage] = translation[0];
+    attributes.numbers[sdb::TAG_VER_LANGUAGE] = translation[0];
     wchar_t prefix[40];
     std::swprintf(prefix, 40, L"\\StringFileInfo\\%04x%04x\\", translation[0], translation[1]);
     for (const VersionString& entry : VersionStrings) {

@@ -1,3 +1,4 @@
+// The attributes a file's version resource gives.
 #pragma once
 
 #include "file_attributes.h"

@@ -1,6 +1,7 @@
+// The engine's database writing calls.
 #include "apphelp_exports.h"
 
-#include "file_holder.h"
+#include "../app/handle_holder.h"
 #include "file_paths.h"
 #include "handles.h"
 
@@ -9,13 +10,12 @@
 namespace {
 
 bool WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& image) {
-    FileHolder holder;
-    holder.handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (holder.handle == INVALID_HANDLE_VALUE)
+    const FileHandleHolder file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Held())
         return false;
     DWORD written = 0;
-    return WriteFile(holder.handle, image.data(), static_cast<DWORD>(image.size()), &written,
+    return WriteFile(file.Handle(), image.data(), static_cast<DWORD>(image.size()), &written,
                      nullptr) &&
            written == image.size();
 }

@@ -80,8 +80,8 @@ bool FileAttributesOf(const std::string& path, FileAttributes& attributes) {
     if (view == MAP_FAILED)
         return false;
     ByteView bytes{static_cast<const std::uint8_t*>(view), size};
-    attributes.numbers[TagSize] = size;
-    attributes.numbers[TagChecksum] = FileChecksum(bytes);
+    attributes.numbers[sdb::TAG_SIZE] = size;
+    attributes.numbers[sdb::TAG_CHECKSUM] = FileChecksum(bytes);
     AddImageAttributes(bytes, attributes);
     munmap(view, size);
     return true;

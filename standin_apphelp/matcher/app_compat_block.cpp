@@ -1,3 +1,4 @@
+// Packs a match record into shim data and reads it back from any known form.
 #include "app_compat_block.h"
 
 #include "byte_reader.h"
@@ -7,13 +8,16 @@
 
 namespace {
 
-// Offsets of the forms: the newer one has the size at 0 and the magic at 4; the older
-// ones have the size at 520 and the magic at 524, and differ in their record offset.
+// Offsets of the forms: the newer one has its size and magic first; the older ones have them
+// after the module path, and differ in their record offset.
 const std::size_t ModulePathChars = 260;
 const std::size_t LayerChars = 256;
+const std::size_t NewSizeOffset = 0;
+const std::size_t NewMagicOffset = 4;
 const std::size_t OldSizeOffset = 520;
 const std::size_t OldMagicOffset = 524;
 const std::size_t Win7RecordOffset = 528;
+const std::size_t Win8RecordOffset = 532;
 const std::size_t LayerOffset = 984;
 const std::size_t ImageTypeOffset = 1496;
 const std::size_t NewRecordOffset = 16;
@@ -45,8 +49,8 @@ void StoreText(std::uint8_t* p, const std::u16string& text, std::size_t capacity
 // lies past the readable bytes.
 std::size_t RecordOffset(ByteView block) {
     std::size_t offset = 0;
-    if (LoadU32(block, 4) == AppCompatMagic) {
-        offset = LoadU32(block, 0) == NewFormSize ? NewRecordOffset : 0;
+    if (LoadU32(block, NewMagicOffset) == AppCompatMagic) {
+        offset = LoadU32(block, NewSizeOffset) == NewFormSize ? NewRecordOffset : 0;
     } else if (LoadU32(block, OldMagicOffset) == AppCompatMagic) {
         switch (LoadU32(block, OldSizeOffset)) {
         case PackedBlockSize:
@@ -54,7 +58,7 @@ std::size_t RecordOffset(ByteView block) {
             break;
         case Win8FormSize:
         case Win10EarlyFormSize:
-            offset = Win7RecordOffset + 4;
+            offset = Win8RecordOffset;
             break;
         default:
             break;
@@ -81,7 +85,8 @@ std::uint32_t AppCompatBlockSize(const std::uint8_t* block, std::size_t availabl
     ByteView view{block, available};
     if (RecordOffset(view) == 0)
         return 0;
-    return LoadU32(view, 4) == AppCompatMagic ? LoadU32(view, 0) : LoadU32(view, OldSizeOffset);
+    return LoadU32(view, NewMagicOffset) == AppCompatMagic ? LoadU32(view, NewSizeOffset)
+                                                           : LoadU32(view, OldSizeOffset);
 }
 
 bool UnpackAppCompatBlock(const std::uint8_t* block, std::size_t available, std::uint8_t* record) {

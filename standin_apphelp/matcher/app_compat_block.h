@@ -1,3 +1,4 @@
+// The packed shim data an engine leaves in a process.
 #pragma once
 
 #include <cstddef>

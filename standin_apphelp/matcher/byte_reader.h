@@ -1,3 +1,4 @@
+// Bounds-checked little-endian reads from a byte block.
 #pragma once
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// Computes the CHECKSUM attribute of a file's bytes.
 #include "file_checksum.h"
 
 std::uint32_t FileChecksum(ByteView file) {

@@ -1,3 +1,4 @@
+// The CHECKSUM attribute of a file.
 #pragma once
 
 #include "byte_reader.h"

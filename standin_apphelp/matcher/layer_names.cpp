@@ -1,3 +1,4 @@
+// Splits layer strings into layer names.
 #include "layer_names.h"
 
 std::vector<std::u16string> SplitLayerNames(const std::u16string& text) {

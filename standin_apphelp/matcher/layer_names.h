@@ -1,3 +1,4 @@
+// The layer names of a stored or environment layer string.
 #pragma once
 
 #include <string>

@@ -1,3 +1,4 @@
+// Matches an executable against the databases of a context.
 #include "matcher.h"
 
 #include "tag_ref.h"

@@ -1,3 +1,4 @@
+// The databases of a context and the match of an executable against them.
 #pragma once
 
 #include "file_attributes.h"

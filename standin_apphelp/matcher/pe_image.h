@@ -1,3 +1,4 @@
+// The attributes that a file's executable headers give.
 #pragma once
 
 #include "byte_reader.h"

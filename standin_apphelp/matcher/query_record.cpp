@@ -1,3 +1,4 @@
+// Writes and reads the match-result record.
 #include "query_record.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// The match-result record and its layout.
 #pragma once
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// TAGREFs: a database's number and an item's TAGID in one value.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Checks the tree of a version resource block.
 #include "version_block.h"
 
 namespace {

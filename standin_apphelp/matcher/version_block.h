@@ -1,3 +1,4 @@
+// The well-formedness check of a version resource block.
 #pragma once
 
 #include "byte_reader.h"

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "../../app/entry_point.h"
 #include "../../inspect/peb_layout.h"
 
 namespace {
@@ -22,10 +23,8 @@ const USHORT OwnImageType = sizeof(void*) == 8 ? 0x8664 : 0x14C;
 // whose ProcessEnvironmentBlock is the 64-bit PEB that 64-bit readers see.
 const size_t Teb32GdiBatchCountOffset = 0xf70;
 const size_t Teb64PebOffset = 0x60;
-
-template <typename Entry> Entry EntryOf(HMODULE module, const char* name) {
-    return reinterpret_cast<Entry>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
+// In the 32-bit thread basic information: exit status, then TebBaseAddress.
+const size_t ThreadInfoTebOffset = 4;
 
 typedef LONG(NTAPI* NtQueryInformationProcessFn)(HANDLE process, ULONG infoClass, PVOID info,
                                                  ULONG infoSize, PULONG returnedSize);
@@ -34,8 +33,8 @@ typedef LONG(NTAPI* NtQueryInformationThreadFn)(HANDLE thread, ULONG infoClass, 
 
 // The PEB address of this process, from its basic information.
 unsigned char* OwnPeb() {
-    const NtQueryInformationProcessFn query = EntryOf<NtQueryInformationProcessFn>(
-        GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess");
+    const NtQueryInformationProcessFn query =
+        FindEntryPoint<NtQueryInformationProcessFn>(NtdllModule, "NtQueryInformationProcess");
     const PebLayout& layout = OwnPebLayout();
     unsigned char basicInfo[48] = {};
     ULONG returned = 0;
@@ -54,16 +53,15 @@ unsigned char* Wow64Peb() {
     if (sizeof(void*) == 8 || !IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) {
         return NULL;
     }
-    // The TEB's address from the thread's basic information (ThreadBasicInformation, 0):
-    // exit status, then TebBaseAddress.
-    const NtQueryInformationThreadFn query = EntryOf<NtQueryInformationThreadFn>(
-        GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread");
+    // The TEB's address from the thread's basic information (ThreadBasicInformation, 0).
+    const NtQueryInformationThreadFn query =
+        FindEntryPoint<NtQueryInformationThreadFn>(NtdllModule, "NtQueryInformationThread");
     unsigned char basicInfo[28] = {};
     if (query == NULL || query(GetCurrentThread(), 0, basicInfo, sizeof basicInfo, NULL) < 0) {
         return NULL;
     }
     const unsigned char* teb = NULL;
-    std::memcpy(&teb, basicInfo + 4, sizeof teb);
+    std::memcpy(&teb, basicInfo + ThreadInfoTebOffset, sizeof teb);
     ULONG teb64 = 0;
     std::memcpy(&teb64, teb + Teb32GdiBatchCountOffset, sizeof teb64);
     if (teb64 == 0) {
@@ -101,12 +99,14 @@ unsigned char* CommittedRegion() {
 
 bool PlantShimState(const std::wstring& matchPath, std::wstring& error) {
     const HMODULE apphelp = LoadLibraryExW(L"apphelp.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    const SdbInitDatabaseExFn init = EntryOf<SdbInitDatabaseExFn>(apphelp, "SdbInitDatabaseEx");
+    const SdbInitDatabaseExFn init =
+        FindEntryPoint<SdbInitDatabaseExFn>(apphelp, "SdbInitDatabaseEx");
     const SdbReleaseDatabaseFn release =
-        EntryOf<SdbReleaseDatabaseFn>(apphelp, "SdbReleaseDatabase");
-    const SdbGetMatchingExeFn match = EntryOf<SdbGetMatchingExeFn>(apphelp, "SdbGetMatchingExe");
+        FindEntryPoint<SdbReleaseDatabaseFn>(apphelp, "SdbReleaseDatabase");
+    const SdbGetMatchingExeFn match =
+        FindEntryPoint<SdbGetMatchingExeFn>(apphelp, "SdbGetMatchingExe");
     const SdbPackAppCompatDataFn pack =
-        EntryOf<SdbPackAppCompatDataFn>(apphelp, "SdbPackAppCompatData");
+        FindEntryPoint<SdbPackAppCompatDataFn>(apphelp, "SdbPackAppCompatData");
     if (apphelp == NULL || init == NULL || release == NULL || match == NULL || pack == NULL) {
         error = L"the prefix has no stand-in apphelp.dll";
         return false;

@@ -1,3 +1,4 @@
+// The shim state the target program plants into its own PEB.
 #pragma once
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Creates and destroys the main dialog around a test.
 #include "dialog_fixture.h"
 
 #include "../../app/admin_check.h"

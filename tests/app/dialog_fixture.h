@@ -1,3 +1,4 @@
+// A real main dialog for tests that look at it.
 #pragma once
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Tests of a drop: the order of its reports and its release on every way out.
 #include <gtest/gtest.h>
 
 #include <shlobj.h>

@@ -1,3 +1,4 @@
+// Tests of the main dialog: its layout elevated or not, its set-up and its teardown.
 #include <gtest/gtest.h>
 
 #include <utility>

@@ -1,3 +1,4 @@
+// Tests of the output pane, the report stream, the banner and the WoW64 answers.
 #include <gtest/gtest.h>
 
 #include <new>

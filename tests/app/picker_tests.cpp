@@ -1,3 +1,4 @@
+// Tests of the window pick: start, capture, frame and release.
 #include <gtest/gtest.h>
 
 #include "../../app/highlight_frame.h"

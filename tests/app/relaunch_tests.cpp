@@ -1,3 +1,4 @@
+// Tests of the elevated relaunch with recording stand-ins for the platform calls.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,3 +1,4 @@
+// Tests of the picker label: title line, image path and each failure.
 #include <gtest/gtest.h>
 
 #include <windows.h>

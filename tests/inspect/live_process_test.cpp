@@ -1,3 +1,4 @@
+// Tests that read a running target program with planted shim state.
 #include <gtest/gtest.h>
 
 #include <cwchar>

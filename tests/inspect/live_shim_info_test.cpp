@@ -1,3 +1,4 @@
+// Tests of the live shim state: PEB decoding from bytes, and the reads through fake memory.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -288,6 +289,59 @@ TEST_F(LiveShimInfoTest, MissingNtdllEntriesFailTheReadInsteadOfBeingCalled) {
     NtReadVirtualMemoryEntry = NULL;
     EXPECT_EQ(L"Could not read remote shim info\r\n", Report());
     EXPECT_TRUE(ReadSizes.empty());
+}
+
+// The decoding alone: bytes of a PEB in, fields out, for each pointer size.
+std::vector<unsigned char> PebBytes(const PebLayout& layout, ULONGLONG flags, ULONGLONG userFlags,
+                                    ULONGLONG shimData, ULONGLONG info) {
+    // Bytes that no field holds are set, so that a field read too wide shows.
+    std::vector<unsigned char> peb(layout.pebSize, 0xee);
+    Put(peb, layout.appCompatFlagsOffset, flags);
+    Put(peb, layout.appCompatFlagsUserOffset, userFlags);
+    std::memcpy(&peb[layout.shimDataOffset], &shimData, layout.pointerSize);
+    std::memcpy(&peb[layout.appCompatInfoOffset], &info, layout.pointerSize);
+    return peb;
+}
+
+TEST(PebDecoding, EachLayoutGivesItsFlagWordsAndBlockAddresses) {
+    const std::vector<unsigned char> peb32 =
+        PebBytes(Peb32Layout, 0x123456789abcdef0ULL, 0x80, 0x00500000, 0x7ff00000);
+    PebFields fields = {};
+    ASSERT_TRUE(DecodePebFields(&peb32[0], peb32.size(), Peb32Layout, fields));
+    EXPECT_EQ(0x123456789abcdef0ULL, fields.appCompatFlags);
+    EXPECT_EQ(0x80u, fields.appCompatFlagsUser);
+    EXPECT_EQ(0x00500000u, fields.shimDataAddress);
+    EXPECT_EQ(0x7ff00000u, fields.appCompatInfoAddress);
+
+    // A 64-bit target's blocks may lie above 4 GiB, which a 32-bit reader must still see.
+    const std::vector<unsigned char> peb64 =
+        PebBytes(Peb64Layout, 0x400, 0, 0x000001f2a0b00000ULL, 0x00007ff612340000ULL);
+    ASSERT_TRUE(DecodePebFields(&peb64[0], peb64.size(), Peb64Layout, fields));
+    EXPECT_EQ(0x400u, fields.appCompatFlags);
+    EXPECT_EQ(0u, fields.appCompatFlagsUser);
+    EXPECT_EQ(0x000001f2a0b00000ULL, fields.shimDataAddress);
+    EXPECT_EQ(0x00007ff612340000ULL, fields.appCompatInfoAddress);
+}
+
+TEST(PebDecoding, TooFewBytesDecodeNothing) {
+    const std::vector<unsigned char> peb = PebBytes(Peb64Layout, 1, 2, 3, 4);
+    PebFields fields = {9, 9, 9, 9};
+    EXPECT_FALSE(DecodePebFields(&peb[0], peb.size() - 1, Peb64Layout, fields));
+    EXPECT_EQ(9u, fields.appCompatFlags);
+    EXPECT_EQ(9u, fields.appCompatInfoAddress);
+}
+
+TEST(PebDecoding, BasicInformationGivesThePebAddressOfItsPointerSize) {
+    std::vector<unsigned char> record(Peb64Layout.basicInfoSize, 0xee);
+    const ULONGLONG address64 = 0x000000e3a1b2c000ULL;
+    std::memcpy(&record[Peb64Layout.pebAddressOffset], &address64, sizeof address64);
+    EXPECT_EQ(address64, DecodePebAddress(&record[0], record.size(), Peb64Layout));
+    EXPECT_EQ(0u, DecodePebAddress(&record[0], record.size() - 1, Peb64Layout));
+
+    record.assign(Peb32Layout.basicInfoSize, 0xee);
+    const ULONG address32 = 0x7ffd0000;
+    std::memcpy(&record[Peb32Layout.pebAddressOffset], &address32, sizeof address32);
+    EXPECT_EQ(address32, DecodePebAddress(&record[0], record.size(), Peb32Layout));
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+// Tests of the file and process reports with a fake engine.
 #include <gtest/gtest.h>
 
 #include <map>

@@ -1,3 +1,4 @@
+// Starts the target program for a test and stops it again.
 #include "target_process.h"
 
 #include <cstdlib>

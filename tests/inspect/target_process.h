@@ -1,3 +1,4 @@
+// The target program that live tests start and read.
 #pragma once
 
 #include <windows.h>

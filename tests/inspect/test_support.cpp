@@ -1,3 +1,4 @@
+// The stand-in pane, the fake engine table and the saved read entries of the inspect tests.
 #include "test_support.h"
 
 #include <vector>

@@ -1,3 +1,4 @@
+// Fixtures shared by the inspect tests.
 #pragma once
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// Tests of the apphelp.dll binding: loads, retries and the lookup of every entry.
 #include <string>
 #include <vector>
 

@@ -1,3 +1,4 @@
+// Tests of the database lines of a match record.
 #include <cstring>
 #include <string>
 

@@ -1,3 +1,4 @@
+// Tests of the entries of a match record as the report writes them.
 #include <new>
 #include <string>
 

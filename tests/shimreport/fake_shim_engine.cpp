@@ -1,17 +1,16 @@
+// A fake shim engine with one database of nested entries.
 #include "fake_shim_engine.h"
 
 #include <cstring>
 #include <new>
+
+#include "../../sdb/sdb_tags.h"
 
 #include <gtest/gtest.h>
 
 FakeShimEngine Fake;
 
 namespace {
-
-const TAG TagName = 0x6001;
-const TAG TagLayer = 0x700B;
-const TAG TagShimRef = 0x7009;
 
 // No test may load the real library: the one in the test prefix aborts when called.
 HMODULE RefuseRealLoad() {
@@ -36,7 +35,9 @@ const std::vector<TAGID>* ChildrenOf(TAGID parent, TAG tag) {
     if (entry == nullptr) {
         return nullptr;
     }
-    return tag == TagLayer ? &entry->layers : tag == TagShimRef ? &entry->shimRefs : nullptr;
+    return tag == sdb::TAG_LAYER      ? &entry->layers
+           : tag == sdb::TAG_SHIM_REF ? &entry->shimRefs
+                                      : nullptr;
 }
 
 HSDB WINAPI FakeInitDatabaseEx(DWORD flags, LPCWSTR path, USHORT imageType) {
@@ -96,7 +97,7 @@ BOOL WINAPI FakeTagRefToTagID(HSDB context, TAGREF tagRef, PDB* database, TAGID*
 
 TAGID WINAPI FakeFindFirstTag(PDB database, TAGID parent, TAG tag) {
     CheckDatabase(database);
-    if (tag == TagName) {
+    if (tag == sdb::TAG_NAME) {
         const FakeEntry* entry = FindEntry(parent);
         return entry != nullptr && entry->hasNameTag ? parent + 1 : 0;
     }
@@ -106,7 +107,7 @@ TAGID WINAPI FakeFindFirstTag(PDB database, TAGID parent, TAG tag) {
 
 TAGID WINAPI FakeFindNextTag(PDB database, TAGID parent, TAGID previous) {
     CheckDatabase(database);
-    const TAG tags[] = {TagLayer, TagShimRef};
+    const TAG tags[] = {sdb::TAG_LAYER, sdb::TAG_SHIM_REF};
     for (TAG tag : tags) {
         const std::vector<TAGID>* children = ChildrenOf(parent, tag);
         for (size_t i = 0; children != nullptr && i < children->size(); ++i) {

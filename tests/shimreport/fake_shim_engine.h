@@ -1,3 +1,4 @@
+// The fake shim engine of the report tests.
 #pragma once
 
 #include <map>

@@ -1,3 +1,4 @@
+// Tests of the hex dump.
 #include <string>
 #include <vector>
 

@@ -1,3 +1,4 @@
+// Tests of the context and database holders.
 #include <stdexcept>
 
 #include <gtest/gtest.h>

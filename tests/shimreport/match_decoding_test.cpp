@@ -1,3 +1,4 @@
+// Tests of matching and unpacking: the engine's calls and the layout chosen.
 #include <new>
 #include <string>
 #include <vector>

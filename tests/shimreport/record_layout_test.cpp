@@ -1,3 +1,4 @@
+// Tests that the match record layouts have the engine's offsets.
 #include <cstddef>
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Tests of the flag names.
 #include <string>
 
 #include <gtest/gtest.h>

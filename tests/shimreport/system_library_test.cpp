@@ -1,3 +1,4 @@
+// Tests of the system-directory-only library load.
 #include <string>
 
 #include <gtest/gtest.h>

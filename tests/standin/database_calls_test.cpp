@@ -1,11 +1,10 @@
+// Tests of the stand-in engine's writing, reading, context and GUID calls.
 #include "engine.h"
+#include "../../sdb/sdb_tags.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-const TAG DatabaseTag = 0x7001, ExeTag = 0x7007, LayerTag = 0x700B, NameTag = 0x6001;
-const TAG FlagsTag = 0x4017, DatabaseIdTag = 0x9007, StringItemTag = 0x8801;
 
 const GUID TestId = {0x0A1B2C3D, 0x4E5F, 0x6071, {0x82, 0x93, 0xA4, 0xB5, 0xC6, 0xD7, 0xE8, 0xF9}};
 
@@ -16,19 +15,19 @@ std::wstring WriteTestDatabase(ScratchFolder& folder) {
     std::wstring path = folder.path + L"\\test.sdb";
     folder.files.push_back(path);
     PDB pdb = e.SdbCreateDatabase(path.c_str(), DOS_PATH);
-    TAGID database = e.SdbBeginWriteListTag(pdb, DatabaseTag);
-    e.SdbWriteStringTag(pdb, NameTag, L"Written database");
-    e.SdbWriteBinaryTag(pdb, DatabaseIdTag, reinterpret_cast<const BYTE*>(&TestId), 16);
-    e.SdbWriteStringTag(pdb, StringItemTag, L"inline text");
-    TAGID exe = e.SdbBeginWriteListTag(pdb, ExeTag);
-    e.SdbWriteStringTag(pdb, NameTag, L"written.exe");
-    TAGID layer = e.SdbBeginWriteListTag(pdb, LayerTag);
-    e.SdbWriteStringTag(pdb, NameTag, L"NestedOnly");
+    TAGID database = e.SdbBeginWriteListTag(pdb, sdb::TAG_DATABASE);
+    e.SdbWriteStringTag(pdb, sdb::TAG_NAME, L"Written database");
+    e.SdbWriteBinaryTag(pdb, sdb::TAG_DATABASE_ID, reinterpret_cast<const BYTE*>(&TestId), 16);
+    e.SdbWriteStringTag(pdb, sdb::TAG_STRINGTABLE_ITEM, L"inline text");
+    TAGID exe = e.SdbBeginWriteListTag(pdb, sdb::TAG_EXE);
+    e.SdbWriteStringTag(pdb, sdb::TAG_NAME, L"written.exe");
+    TAGID layer = e.SdbBeginWriteListTag(pdb, sdb::TAG_LAYER);
+    e.SdbWriteStringTag(pdb, sdb::TAG_NAME, L"NestedOnly");
     e.SdbEndWriteListTag(pdb, layer);
     e.SdbEndWriteListTag(pdb, exe);
-    exe = e.SdbBeginWriteListTag(pdb, ExeTag);
-    e.SdbWriteStringTag(pdb, NameTag, L"second.exe");
-    e.SdbWriteDWORDTag(pdb, FlagsTag, 0x40);
+    exe = e.SdbBeginWriteListTag(pdb, sdb::TAG_EXE);
+    e.SdbWriteStringTag(pdb, sdb::TAG_NAME, L"second.exe");
+    e.SdbWriteDWORDTag(pdb, sdb::TAG_FLAGS, 0x40);
     e.SdbEndWriteListTag(pdb, exe);
     e.SdbEndWriteListTag(pdb, database);
     e.SdbCloseDatabaseWrite(pdb);
@@ -40,26 +39,28 @@ TEST(DatabaseCalls, WrittenDatabaseReadsBackThroughTheTagCalls) {
     ScratchFolder folder;
     PDB pdb = e.SdbOpenDatabase(WriteTestDatabase(folder).c_str(), DOS_PATH);
     ASSERT_NE(pdb, nullptr);
-    TAGID database = e.SdbFindFirstTag(pdb, 0, DatabaseTag);
+    TAGID database = e.SdbFindFirstTag(pdb, 0, sdb::TAG_DATABASE);
     ASSERT_NE(database, 0u);
-    TAGID name = e.SdbFindFirstTag(pdb, database, NameTag);
+    TAGID name = e.SdbFindFirstTag(pdb, database, sdb::TAG_NAME);
     EXPECT_STREQ(e.SdbGetStringTagPtr(pdb, name), L"Written database"); // STRINGREF
-    EXPECT_STREQ(e.SdbGetStringTagPtr(pdb, e.SdbFindFirstTag(pdb, database, StringItemTag)),
-                 L"inline text");                            // STRING
+    EXPECT_STREQ(
+        e.SdbGetStringTagPtr(pdb, e.SdbFindFirstTag(pdb, database, sdb::TAG_STRINGTABLE_ITEM)),
+        L"inline text");                                     // STRING
     EXPECT_EQ(e.SdbGetStringTagPtr(pdb, database), nullptr); // a LIST
     EXPECT_EQ(e.SdbGetStringTagPtr(pdb, 0), nullptr);
 
-    TAGID first = e.SdbFindFirstTag(pdb, database, ExeTag);
+    TAGID first = e.SdbFindFirstTag(pdb, database, sdb::TAG_EXE);
     TAGID second = e.SdbFindNextTag(pdb, database, first);
     ASSERT_NE(second, 0u);
     EXPECT_EQ(e.SdbFindNextTag(pdb, database, second), 0u);
-    EXPECT_STREQ(e.SdbGetStringTagPtr(pdb, e.SdbFindFirstTag(pdb, second, NameTag)), L"second.exe");
+    EXPECT_STREQ(e.SdbGetStringTagPtr(pdb, e.SdbFindFirstTag(pdb, second, sdb::TAG_NAME)),
+                 L"second.exe");
     // Only direct children: the LAYER inside the first EXE is not one of DATABASE's.
-    EXPECT_EQ(e.SdbFindFirstTag(pdb, database, LayerTag), 0u);
-    EXPECT_NE(e.SdbFindFirstTag(pdb, first, LayerTag), 0u);
+    EXPECT_EQ(e.SdbFindFirstTag(pdb, database, sdb::TAG_LAYER), 0u);
+    EXPECT_NE(e.SdbFindFirstTag(pdb, first, sdb::TAG_LAYER), 0u);
     // A STRINGREF tag refuses a number.
     PDB writer = e.SdbCreateDatabase((folder.path + L"\\refused.sdb").c_str(), DOS_PATH);
-    EXPECT_FALSE(e.SdbWriteDWORDTag(writer, NameTag, 1));
+    EXPECT_FALSE(e.SdbWriteDWORDTag(writer, sdb::TAG_NAME, 1));
     e.SdbCloseDatabaseWrite(writer);
     folder.files.push_back(folder.path + L"\\refused.sdb");
     e.SdbCloseDatabase(pdb);
@@ -95,12 +96,12 @@ TEST(DatabaseCalls, MatchingFileBesideTheExecutable) {
     std::wstring database = folder.path + L"\\sibling.sdb";
     folder.files.push_back(database);
     PDB pdb = e.SdbCreateDatabase(database.c_str(), DOS_PATH);
-    TAGID list = e.SdbBeginWriteListTag(pdb, DatabaseTag);
-    TAGID exe = e.SdbBeginWriteListTag(pdb, ExeTag);
-    e.SdbWriteStringTag(pdb, NameTag, L"sibling.exe");
-    TAGID file = e.SdbBeginWriteListTag(pdb, 0x7008);
-    e.SdbWriteStringTag(pdb, NameTag, L"data\\marker.txt");
-    e.SdbWriteDWORDTag(pdb, 0x4001, 5);
+    TAGID list = e.SdbBeginWriteListTag(pdb, sdb::TAG_DATABASE);
+    TAGID exe = e.SdbBeginWriteListTag(pdb, sdb::TAG_EXE);
+    e.SdbWriteStringTag(pdb, sdb::TAG_NAME, L"sibling.exe");
+    TAGID file = e.SdbBeginWriteListTag(pdb, sdb::TAG_MATCHING_FILE);
+    e.SdbWriteStringTag(pdb, sdb::TAG_NAME, L"data\\marker.txt");
+    e.SdbWriteDWORDTag(pdb, sdb::TAG_SIZE, 5);
     e.SdbEndWriteListTag(pdb, file);
     e.SdbEndWriteListTag(pdb, exe);
     e.SdbEndWriteListTag(pdb, list);

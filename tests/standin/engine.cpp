@@ -1,4 +1,6 @@
+// Loads the stand-in engine and helpers that read names through it.
 #include "engine.h"
+#include "../../sdb/sdb_tags.h"
 
 #include <cstring>
 
@@ -63,7 +65,7 @@ std::wstring NameOf(HSDB hsdb, TAGREF tagRef) {
     TAGID tagId = 0;
     if (!e.SdbTagRefToTagID(hsdb, tagRef, &pdb, &tagId))
         return L"?";
-    LPWSTR name = e.SdbGetStringTagPtr(pdb, e.SdbFindFirstTag(pdb, tagId, 0x6001));
+    LPWSTR name = e.SdbGetStringTagPtr(pdb, e.SdbFindFirstTag(pdb, tagId, sdb::TAG_NAME));
     return name == nullptr ? L"<null>" : name;
 }
 
@@ -76,7 +78,7 @@ std::vector<std::wstring> ChildNames(HSDB hsdb, TAGREF parent, TAG tag) {
         return names;
     for (TAGID child = e.SdbFindFirstTag(pdb, tagId, tag); child != 0;
          child = e.SdbFindNextTag(pdb, tagId, child)) {
-        LPWSTR name = e.SdbGetStringTagPtr(pdb, e.SdbFindFirstTag(pdb, child, 0x6001));
+        LPWSTR name = e.SdbGetStringTagPtr(pdb, e.SdbFindFirstTag(pdb, child, sdb::TAG_NAME));
         names.push_back(name == nullptr ? L"<null>" : name);
     }
     return names;

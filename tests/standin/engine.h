@@ -1,3 +1,4 @@
+// The stand-in engine's entries as its tests call them.
 #pragma once
 
 #include "apphelp_exports.h"

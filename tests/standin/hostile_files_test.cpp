@@ -1,13 +1,12 @@
+// Tests of the stand-in engine on missing, foreign, truncated and lying files.
 #include "engine.h"
+#include "../../sdb/sdb_tags.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 namespace {
-
-const TAG CompanyNameTag = 0x6009;
-const TAG SizeTag = 0x4001;
 
 // One attribute of a file as SdbGetFileAttributes reports it (numbers in `number`,
 // strings in `text`); false when the file or the attribute is unavailable.
@@ -21,7 +20,7 @@ bool FileAttribute(const std::wstring& path, TAG tag, ULONGLONG* number, std::ws
     for (DWORD i = 0; i < count; ++i) {
         if (attributes[i].tAttrID == tag && (attributes[i].dwFlags & ATTRIBUTE_AVAILABLE)) {
             found = true;
-            if ((tag & 0xF000) == 0x6000)
+            if (sdb::tag_type(tag) == sdb::TAG_TYPE_STRINGREF)
                 *text = attributes[i].lpAttr;
             else
                 *number = attributes[i].ullAttr;
@@ -71,7 +70,7 @@ TEST_F(HostileFiles, MissingFoldersAndForeignFilesMatchNothing) {
     EXPECT_FALSE(MatchAsSample(std::vector<BYTE>(300, 'T')));
     ULONGLONG size = 0;
     std::wstring text;
-    EXPECT_FALSE(FileAttribute(folder.path, SizeTag, &size, &text));
+    EXPECT_FALSE(FileAttribute(folder.path, sdb::TAG_SIZE, &size, &text));
 }
 
 // A faithful copy matches; copies cut anywhere never crash and never match.
@@ -92,7 +91,7 @@ TEST_F(HostileFiles, TruncatedCopiesGiveOnlyWhatTheyHold) {
         EXPECT_FALSE(MatchAsSample(cut, &path)) << size;
         ULONGLONG reported = 0;
         std::wstring text;
-        ASSERT_TRUE(FileAttribute(path, SizeTag, &reported, &text)) << size;
+        ASSERT_TRUE(FileAttribute(path, sdb::TAG_SIZE, &reported, &text)) << size;
         EXPECT_EQ(reported, size);
     }
 }
@@ -106,7 +105,7 @@ TEST_F(HostileFiles, VersionResourceThatLiesAboutItsSizesGivesNoStrings) {
     ASSERT_TRUE(MatchAsSample(sample, &path));
     ULONGLONG number = 0;
     std::wstring company;
-    ASSERT_TRUE(FileAttribute(path, CompanyNameTag, &number, &company));
+    ASSERT_TRUE(FileAttribute(path, sdb::TAG_COMPANY_NAME, &number, &company));
     EXPECT_EQ(company, L"Northwind Graphics");
 
     WORD rootLength = 0;
@@ -118,7 +117,7 @@ TEST_F(HostileFiles, VersionResourceThatLiesAboutItsSizesGivesNoStrings) {
             std::vector<BYTE> bad = sample;
             Put16(bad, field, lie);
             EXPECT_FALSE(MatchAsSample(bad, &path)) << field << " " << lie;
-            EXPECT_FALSE(FileAttribute(path, CompanyNameTag, &number, &company))
+            EXPECT_FALSE(FileAttribute(path, sdb::TAG_COMPANY_NAME, &number, &company))
                 << field << " " << lie;
         }
     }
@@ -130,7 +129,7 @@ TEST_F(HostileFiles, VersionResourceThatLiesAboutItsSizesGivesNoStrings) {
             Put16(bad, field, lie);
             MatchAsSample(bad, &path);
             company.clear();
-            if (FileAttribute(path, CompanyNameTag, &number, &company))
+            if (FileAttribute(path, sdb::TAG_COMPANY_NAME, &number, &company))
                 EXPECT_EQ(company, L"Northwind Graphics") << field << " " << lie;
         }
     }
@@ -149,15 +148,15 @@ TEST_F(HostileFiles, HeaderOffsetsPastTheEnd) {
     EXPECT_FALSE(MatchAsSample(bad, &path));
     ULONGLONG number = 0;
     std::wstring text;
-    ASSERT_TRUE(FileAttribute(path, 0x4006, &number, &text));
+    ASSERT_TRUE(FileAttribute(path, sdb::TAG_MODULE_TYPE, &number, &text));
     EXPECT_EQ(number, 1u); // a DOS program
-    EXPECT_FALSE(FileAttribute(path, 0x401D, &number, &text));
+    EXPECT_FALSE(FileAttribute(path, sdb::TAG_LINK_DATE, &number, &text));
 
     for (std::size_t field : {std::size_t(peOffset + 20), std::size_t(peOffset + 24 + 92)}) {
         bad = sample;
         std::memcpy(&bad[field], &pastEnd, sizeof pastEnd);
         MatchAsSample(bad, &path);
-        ASSERT_TRUE(FileAttribute(path, 0x401D, &number, &text)) << field;
+        ASSERT_TRUE(FileAttribute(path, sdb::TAG_LINK_DATE, &number, &text)) << field;
     }
 }
 

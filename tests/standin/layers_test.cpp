@@ -1,3 +1,4 @@
+// Tests of stored and environment layers in the stand-in engine.
 #include "engine.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Tests that the stand-in engine is the one loaded and that its exports take null arguments.
 #include "engine.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Tests of packing and unpacking shim data in the stand-in engine.
 #include "engine.h"
 
 #include <gtest/gtest.h>

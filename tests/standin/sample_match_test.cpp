@@ -1,4 +1,6 @@
+// Tests of matches against the sample databases in the prefix.
 #include "engine.h"
+#include "../../sdb/sdb_tags.h"
 
 #include <gtest/gtest.h>
 
@@ -29,9 +31,9 @@ TEST_F(SampleMatch, CadWriterGetsItsEntryWithNestedLayersShimsFlagsAndApphelp) {
     TAGREF exe = FieldAt(record, 0);
     EXPECT_EQ(exe >> 28, 0u);
     EXPECT_EQ(NameOf(context.hsdb, exe), L"cadwriter.exe");
-    EXPECT_EQ(ChildNames(context.hsdb, exe, 0x700B),
+    EXPECT_EQ(ChildNames(context.hsdb, exe, sdb::TAG_LAYER),
               (std::vector<std::wstring>{L"WinXPSp3", L"DisableThemes"}));
-    EXPECT_EQ(ChildNames(context.hsdb, exe, 0x7009),
+    EXPECT_EQ(ChildNames(context.hsdb, exe, sdb::TAG_SHIM_REF),
               (std::vector<std::wstring>{L"PadHeapAllocations", L"RedirectProgramFolderWrites"}));
     EXPECT_EQ(FieldAt(record, 64), 0x10000004u);
     ASSERT_EQ(FieldAt(record, 172), 2u);
@@ -41,7 +43,7 @@ TEST_F(SampleMatch, CadWriterGetsItsEntryWithNestedLayersShimsFlagsAndApphelp) {
     PDB pdb = nullptr;
     TAGID tagId = 0;
     ASSERT_TRUE(TheEngine().SdbTagRefToTagID(context.hsdb, apphelp, &pdb, &tagId));
-    EXPECT_EQ(TheEngine().SdbGetTagFromTagID(pdb, tagId), 0x700D);
+    EXPECT_EQ(TheEngine().SdbGetTagFromTagID(pdb, tagId), sdb::TAG_APPHELP);
     EXPECT_EQ(FieldAt(record, 192), 0u);
     EXPECT_EQ(FieldAt(record, 196), 1u);
     EXPECT_EQ(DatabaseGuidText(record, 0), MainGuid);
@@ -54,7 +56,7 @@ TEST_F(SampleMatch, LedgerProMatchesInTheMainAndTheCustomDatabase) {
     EXPECT_EQ(FieldAt(record, 0) >> 28, 0u);
     EXPECT_EQ(FieldAt(record, 4) >> 28, 1u);
     EXPECT_EQ(NameOf(context.hsdb, FieldAt(record, 4)), L"ledgerpro.exe");
-    EXPECT_EQ(ChildNames(context.hsdb, FieldAt(record, 4), 0x7009),
+    EXPECT_EQ(ChildNames(context.hsdb, FieldAt(record, 4), sdb::TAG_SHIM_REF),
               (std::vector<std::wstring>{L"LedgerPrinterFix"}));
     EXPECT_EQ(FieldAt(record, 64), 0u);
     EXPECT_EQ(FieldAt(record, 68), 2u);

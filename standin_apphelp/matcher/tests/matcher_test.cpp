@@ -1,3 +1,4 @@
+// Tests of the matcher: conditions, bounds, indexes, custom databases and layers.
 #include "matcher.h"
 #include "tag_ref.h"
 #include "test_database.h"
@@ -23,10 +24,10 @@ struct Folder {
 
 FileAttributes AppAttributes() {
     FileAttributes a;
-    a.numbers[TagSize] = 4096;
-    a.numbers[TagBinFileVersion] = 0x0002000500000001ull; // 2.5.0.1
-    a.numbers[TagLinkDate] = 1000;
-    a.strings[TagCompanyName] = u"Northwind Graphics";
+    a.numbers[sdb::TAG_SIZE] = 4096;
+    a.numbers[sdb::TAG_BIN_FILE_VERSION] = 0x0002000500000001ull; // 2.5.0.1
+    a.numbers[sdb::TAG_LINK_DATE] = 1000;
+    a.strings[sdb::TAG_COMPANY_NAME] = u"Northwind Graphics";
     return a;
 }
 
@@ -84,10 +85,10 @@ TEST_F(Matcher, MatchesByNameAndEveryCondition) {
     EXPECT_EQ(record.flags, 0u);
 
     EXPECT_FALSE(MatchOne(*db, u"other.exe"));
-    folder.files[u"*"].strings[TagCompanyName] = u"Someone Else";
+    folder.files[u"*"].strings[sdb::TAG_COMPANY_NAME] = u"Someone Else";
     EXPECT_FALSE(MatchOne(*db));
     folder.files[u"*"] = AppAttributes();
-    folder.files[u"*"].numbers.erase(TagSize); // an attribute the file lacks
+    folder.files[u"*"].numbers.erase(sdb::TAG_SIZE); // an attribute the file lacks
     EXPECT_FALSE(MatchOne(*db));
 }
 
@@ -104,10 +105,10 @@ TEST_F(Matcher, BoundsAreInclusiveAndMissingFilesFail) {
     EXPECT_FALSE(MatchOne(*db)); // the sibling file is missing
     folder.files[u"data\\readme.txt"] = FileAttributes();
     EXPECT_TRUE(MatchOne(*db));
-    folder.files[u"*"].numbers[TagBinFileVersion] += 1;
+    folder.files[u"*"].numbers[sdb::TAG_BIN_FILE_VERSION] += 1;
     EXPECT_FALSE(MatchOne(*db));
     folder.files[u"*"] = AppAttributes();
-    folder.files[u"*"].numbers[TagLinkDate] = 999;
+    folder.files[u"*"].numbers[sdb::TAG_LINK_DATE] = 999;
     EXPECT_FALSE(MatchOne(*db));
 }
 

@@ -1,3 +1,4 @@
+// Tests of the PE header attributes and the file checksum on built and damaged images.
 #include "file_checksum.h"
 #include "pe_image.h"
 
@@ -67,12 +68,12 @@ TEST(PeImage, ReadsHeaderFieldsOfBothOptionalHeaderForms) {
     for (bool plus : {false, true}) {
         std::vector<std::uint8_t> image = BuildPe(plus);
         FileAttributes a = Attributes(image, image.size());
-        EXPECT_EQ(a.numbers[TagModuleType], ModulePe);
-        EXPECT_EQ(a.numbers[TagLinkDate], 0x5F3A1B2Cu);
-        EXPECT_EQ(a.numbers[TagLinkerVersion], 0x00060003u);
-        EXPECT_EQ(a.numbers[TagSizeOfImage], 0x3000u);
-        EXPECT_EQ(a.numbers[TagPeChecksum], 0x0001ABCDu);
-        EXPECT_EQ(a.strings[TagExportName], u"sample.dll");
+        EXPECT_EQ(a.numbers[sdb::TAG_MODULE_TYPE], ModulePe);
+        EXPECT_EQ(a.numbers[sdb::TAG_LINK_DATE], 0x5F3A1B2Cu);
+        EXPECT_EQ(a.numbers[sdb::TAG_LINKER_VERSION], 0x00060003u);
+        EXPECT_EQ(a.numbers[sdb::TAG_SIZE_OF_IMAGE], 0x3000u);
+        EXPECT_EQ(a.numbers[sdb::TAG_PE_CHECKSUM], 0x0001ABCDu);
+        EXPECT_EQ(a.strings[sdb::TAG_EXPORT_NAME], u"sample.dll");
     }
 }
 
@@ -80,15 +81,15 @@ TEST(PeImage, RecognisesDosNeAndForeignFiles) {
     std::vector<std::uint8_t> image = BuildPe(false);
     image[PeOffset] = 'N';
     image[PeOffset + 1] = 'E';
-    EXPECT_EQ(Attributes(image, image.size()).numbers[TagModuleType], ModuleNe);
+    EXPECT_EQ(Attributes(image, image.size()).numbers[sdb::TAG_MODULE_TYPE], ModuleNe);
     image[PeOffset] = 'X';
     FileAttributes dos = Attributes(image, image.size());
-    EXPECT_EQ(dos.numbers[TagModuleType], ModuleDos);
-    EXPECT_EQ(dos.numbers.count(TagLinkDate), 0u);
-    EXPECT_EQ(Attributes(image, 0x20).numbers[TagModuleType], ModuleDos); // MZ, no e_lfanew
+    EXPECT_EQ(dos.numbers[sdb::TAG_MODULE_TYPE], ModuleDos);
+    EXPECT_EQ(dos.numbers.count(sdb::TAG_LINK_DATE), 0u);
+    EXPECT_EQ(Attributes(image, 0x20).numbers[sdb::TAG_MODULE_TYPE], ModuleDos); // MZ, no e_lfanew
     image[0] = 'Z';
-    EXPECT_EQ(Attributes(image, image.size()).numbers[TagModuleType], ModuleUnknown);
-    EXPECT_EQ(Attributes(image, 0).numbers[TagModuleType], ModuleUnknown);
+    EXPECT_EQ(Attributes(image, image.size()).numbers[sdb::TAG_MODULE_TYPE], ModuleUnknown);
+    EXPECT_EQ(Attributes(image, 0).numbers[sdb::TAG_MODULE_TYPE], ModuleUnknown);
 }
 
 // Every prefix of a good image: no read past the end (the sanitizers watch), and whatever
@@ -100,42 +101,42 @@ TEST(PeImage, TruncatedImagesReportOnlyTrueAttributes) {
         std::vector<std::uint8_t> prefix(image.begin(), image.begin() + size);
         FileAttributes part = Attributes(prefix, size);
         for (const auto& number : part.numbers) {
-            if (number.first != TagModuleType)
+            if (number.first != sdb::TAG_MODULE_TYPE)
                 EXPECT_EQ(number.second, whole.numbers[number.first]) << size;
         }
         for (const auto& text : part.strings)
             EXPECT_EQ(text.second, whole.strings[text.first]) << size;
     }
-    EXPECT_EQ(Attributes(image, SectionRaw + 0x45).strings.count(TagExportName), 0u);
-    EXPECT_EQ(Attributes(image, Optional + 64).numbers.count(TagPeChecksum), 0u);
-    EXPECT_EQ(Attributes(image, Optional + 64).numbers.count(TagSizeOfImage), 1u);
+    EXPECT_EQ(Attributes(image, SectionRaw + 0x45).strings.count(sdb::TAG_EXPORT_NAME), 0u);
+    EXPECT_EQ(Attributes(image, Optional + 64).numbers.count(sdb::TAG_PE_CHECKSUM), 0u);
+    EXPECT_EQ(Attributes(image, Optional + 64).numbers.count(sdb::TAG_SIZE_OF_IMAGE), 1u);
 }
 
 TEST(PeImage, HostileOffsetsAndSizesLoseTheirAttributes) {
     std::vector<std::uint8_t> image = BuildPe(false);
     std::vector<std::uint8_t> far = image;
     Put32(far, 0x3C, 0xFFFFFFF0); // e_lfanew past the end
-    EXPECT_EQ(Attributes(far, far.size()).numbers[TagModuleType], ModuleDos);
+    EXPECT_EQ(Attributes(far, far.size()).numbers[sdb::TAG_MODULE_TYPE], ModuleDos);
 
     std::vector<std::uint8_t> small = image;
     Put16(small, PeOffset + 4 + 16, 60); // optional header too small for the checksum
     FileAttributes a = Attributes(small, small.size());
-    EXPECT_EQ(a.numbers.count(TagPeChecksum), 0u);
-    EXPECT_EQ(a.numbers.count(TagSizeOfImage), 1u);
-    EXPECT_EQ(a.strings.count(TagExportName), 0u);
+    EXPECT_EQ(a.numbers.count(sdb::TAG_PE_CHECKSUM), 0u);
+    EXPECT_EQ(a.numbers.count(sdb::TAG_SIZE_OF_IMAGE), 1u);
+    EXPECT_EQ(a.strings.count(sdb::TAG_EXPORT_NAME), 0u);
 
     std::vector<std::uint8_t> sections = image;
     Put16(sections, PeOffset + 4 + 2, 0xFFFF); // a section table far past the end
     Put32(sections, Optional + 224 + 20, 0xFFFFFF00);
-    EXPECT_EQ(Attributes(sections, sections.size()).strings.count(TagExportName), 0u);
+    EXPECT_EQ(Attributes(sections, sections.size()).strings.count(sdb::TAG_EXPORT_NAME), 0u);
 
     std::vector<std::uint8_t> name = image;
     std::memset(&name[SectionRaw + 0x40], 'A', 0x400 - SectionRaw - 0x40); // no terminator
-    EXPECT_EQ(Attributes(name, name.size()).strings.count(TagExportName), 0u);
+    EXPECT_EQ(Attributes(name, name.size()).strings.count(sdb::TAG_EXPORT_NAME), 0u);
 
     std::vector<std::uint8_t> directories = image;
     Put32(directories, Optional + 92, 0); // no data directories
-    EXPECT_EQ(Attributes(directories, directories.size()).strings.count(TagExportName), 0u);
+    EXPECT_EQ(Attributes(directories, directories.size()).strings.count(sdb::TAG_EXPORT_NAME), 0u);
 }
 
 TEST(FileChecksum, SumsRotatedWordsOverTheRightWindow) {

@@ -1,3 +1,4 @@
+// Tests of the match-result record and the packed shim data forms.
 #include "app_compat_block.h"
 #include "layer_names.h"
 #include "query_record.h"

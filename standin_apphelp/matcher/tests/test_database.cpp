@@ -1,3 +1,4 @@
+// Builds database images in memory for the matcher tests.
 #include "test_database.h"
 
 sdb::DatabasePtr BuildDatabase(const sdb::Guid& id, bool indexed,

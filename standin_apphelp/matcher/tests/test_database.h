@@ -1,3 +1,4 @@
+// Database images built in memory for the matcher tests.
 #pragma once
 
 #include "sdb_reader.h"

@@ -1,3 +1,4 @@
+// Tests of the version resource check on sound, lying and truncated blocks.
 #include "version_block.h"
 
 #include <gtest/gtest.h>
