@@ -38,9 +38,8 @@ bool ReadPeb(HANDLE process, const PebLayout& layout, QueryFn query, ReadFn read
     info.appCompatFlags = ValueAt<ULONGLONG>(&peb[0], layout.appCompatFlagsOffset);
     info.appCompatFlagsUser = ValueAt<ULONGLONG>(&peb[0], layout.appCompatFlagsUserOffset);
     info.targetIs64Bit = SystemIs64Bit() && !IsWow64(process);
-    DWORD shimDataSize = 0;
     if (!ReadRemoteBlock(process, ValueAt<Address>(&peb[0], layout.shimDataOffset), read,
-                         info.shimData, shimDataSize)) {
+                         info.shimData, info.shimDataSize)) {
         return false;
     }
     return ReadRemoteBlock(process, ValueAt<Address>(&peb[0], layout.appCompatInfoOffset), read,
@@ -68,6 +67,7 @@ void ResetLiveShimInfo(LiveShimInfo& info) {
     info.appCompatInfo.shrink_to_fit();
     info.appCompatInfoSize = 0;
     info.targetIs64Bit = false;
+    info.shimDataSize = 0;
 }
 
 bool ReadLiveShimInfo(DWORD processId, LiveShimInfo& info) {

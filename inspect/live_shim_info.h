@@ -12,6 +12,7 @@ struct LiveShimInfo {
     std::vector<unsigned char> appCompatInfo;
     DWORD appCompatInfoSize;
     bool targetIs64Bit;
+    DWORD shimDataSize; // bytes of shimData that were read; the rest of the copy is zero
 };
 
 // Frees both blocks and zeroes every field.
