@@ -56,6 +56,22 @@ std::wstring ImagePathOf(HANDLE process, ReportStream& label) {
 
 } // namespace
 
+bool IdentifyProcess(DWORD processId, ReportStream& label) {
+    CurrentTarget.imagePath.clear();
+    CurrentTarget.processId = processId;
+    const KernelHandleHolder process(
+        OpenProcessEntry(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+    if (process.Handle() == NULL) {
+        const DWORD openError = GetLastError();
+        label << L"Error opening proc: " << openError;
+        return false;
+    }
+    const std::wstring imagePath = ImagePathOf(process.Handle(), label);
+    CurrentTarget.imagePath = imagePath;
+    label << imagePath;
+    return true;
+}
+
 std::wstring IdentifyWindow(HWND window) {
     CurrentTarget.imagePath.clear();
     if (window == NULL) {
@@ -67,16 +83,6 @@ std::wstring IdentifyWindow(HWND window) {
     // A window destroyed since the hit test gives no id, and the call need not write one then.
     DWORD processId = 0;
     GetWindowThreadProcessIdEntry(window, &processId);
-    CurrentTarget.processId = processId;
-    const KernelHandleHolder process(
-        OpenProcessEntry(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
-    if (process.Handle() == NULL) {
-        const DWORD openError = GetLastError();
-        label << L"Error opening proc: " << openError;
-        return label.str();
-    }
-    const std::wstring imagePath = ImagePathOf(process.Handle(), label);
-    CurrentTarget.imagePath = imagePath;
-    label << imagePath;
+    IdentifyProcess(processId, label);
     return label.str();
 }

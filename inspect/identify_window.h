@@ -5,8 +5,15 @@
 
 #include <string>
 
+#include "../app/report_stream.h"
+
 // Records the window's process in CurrentTarget and returns the picker label's text.
 std::wstring IdentifyWindow(HWND window);
+
+// Records the process in CurrentTarget and writes to the label what the picker shows below the
+// window title: the image path, or why the process could not be opened or named. False when
+// the process could not be opened.
+bool IdentifyProcess(DWORD processId, ReportStream& label);
 
 typedef DWORD(WINAPI* GetWindowThreadProcessIdFn)(HWND window, LPDWORD processId);
 typedef HANDLE(WINAPI* OpenProcessFn)(DWORD access, BOOL inherit, DWORD processId);

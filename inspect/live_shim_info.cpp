@@ -43,9 +43,8 @@ bool ReadPeb(HANDLE process, const PebLayout& layout, QueryFn query, ReadFn read
     info.appCompatFlags = fields.appCompatFlags;
     info.appCompatFlagsUser = fields.appCompatFlagsUser;
     info.targetIs64Bit = SystemIs64Bit() && !IsWow64(process);
-    DWORD shimDataSize = 0;
     if (!ReadRemoteBlock(process, static_cast<Address>(fields.shimDataAddress), read, info.shimData,
-                         shimDataSize)) {
+                         info.shimDataSize)) {
         return false;
     }
     return ReadRemoteBlock(process, static_cast<Address>(fields.appCompatInfoAddress), read,
@@ -92,6 +91,7 @@ void ResetLiveShimInfo(LiveShimInfo& info) {
     info.appCompatInfo.shrink_to_fit();
     info.appCompatInfoSize = 0;
     info.targetIs64Bit = false;
+    info.shimDataSize = 0;
 }
 
 bool ReadLiveShimInfo(DWORD processId, LiveShimInfo& info) {

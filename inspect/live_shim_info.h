@@ -15,6 +15,7 @@ struct LiveShimInfo {
     std::vector<unsigned char> appCompatInfo;
     DWORD appCompatInfoSize;
     bool targetIs64Bit;
+    DWORD shimDataSize; // bytes of shimData that were read; the rest of the copy is zero
 };
 
 // The shim engine's fields of a PEB: the flag words and where the two blocks lie.

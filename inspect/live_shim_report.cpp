@@ -5,10 +5,19 @@
 #include "../shimreport/match_executable.h"
 #include "current_target.h"
 #include "live_shim_info.h"
+#include "packed_size_check.h"
+
+void WriteUnpackedShimData(const LiveShimInfo& info, ReportStream& stream) {
+    if (PackedSizeWithinCopy(info.shimData, info.shimDataSize)) {
+        UnpackShimData(&info.shimData[0], info.targetIs64Bit, stream);
+    } else {
+        stream << L"Unable to unpack AppCompatData" << crlf << crlf;
+    }
+}
 
 void WriteLiveShimInfo(ReportStream& stream) {
-    LiveShimInfo info = {0, 0,    std::vector<unsigned char>(), std::vector<unsigned char>(),
-                         0, false};
+    LiveShimInfo info = {0,     0, std::vector<unsigned char>(), std::vector<unsigned char>(), 0,
+                         false, 0};
     if (!ReadLiveShimInfo(CurrentTarget.processId, info)) {
         stream << L"Could not read remote shim info" << crlf;
         return;
@@ -26,7 +35,7 @@ void WriteLiveShimInfo(ReportStream& stream) {
         stream << L"AppCompatFlags: 0x" << std::hex << info.appCompatFlagsUser << crlf;
     }
     if (!info.shimData.empty()) {
-        UnpackShimData(&info.shimData[0], info.targetIs64Bit, stream);
+        WriteUnpackedShimData(info, stream);
     }
     if (!info.appCompatInfo.empty()) {
         stream << L"AppCompatInfo:" << crlf;

@@ -2,7 +2,12 @@
 #pragma once
 
 #include "../app/report_stream.h"
+#include "live_shim_info.h"
 
 // Reads the shim state of CurrentTarget's process and writes the live-state block. Switches
 // the stream to hexadecimal for the flag words and leaves it so.
 void WriteLiveShimInfo(ReportStream& stream);
+
+// Writes the match unpacked from the copied shim data, which must not be empty; a block whose
+// own size field claims more than was read is refused like one the engine cannot unpack.
+void WriteUnpackedShimData(const LiveShimInfo& info, ReportStream& stream);

@@ -87,9 +87,14 @@ bool WriteEntryHeading(const ContextHandleHolder& context, TAGREF tagRef,
     return true;
 }
 
+// No entry of a real database nests this many; an engine that never answers 0 stops here.
+const int MostNestedEntries = 4096;
+
 void WriteNestedEntries(ReportStream& stream, PDB database, TAGID parent, TAG tag) {
-    for (TAGID child = ApphelpApi.SdbFindFirstTag(database, parent, tag); child != 0;
-         child = ApphelpApi.SdbFindNextTag(database, parent, child)) {
+    int written = 0;
+    for (TAGID child = ApphelpApi.SdbFindFirstTag(database, parent, tag);
+         child != 0 && written < MostNestedEntries;
+         child = ApphelpApi.SdbFindNextTag(database, parent, child), ++written) {
         stream << crlf << L"  - ";
         WriteName(stream, database, child);
     }

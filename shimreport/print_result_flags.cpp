@@ -33,3 +33,12 @@ ReportStream& PrintResultFlags(ReportStream& stream, DWORD flags) {
     }
     return stream;
 }
+
+DWORD ResultFlagNamed(const std::wstring& name) {
+    for (const FlagName& flag : FlagNames) {
+        if (name == flag.name) {
+            return flag.bit;
+        }
+    }
+    return 0;
+}

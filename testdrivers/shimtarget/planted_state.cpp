@@ -90,14 +90,29 @@ void PlantInto(unsigned char* peb, const PebLayout& layout, const unsigned char*
     std::memcpy(peb + layout.appCompatInfoOffset, &infoAddress, layout.pointerSize);
 }
 
-unsigned char* CommittedRegion() {
+unsigned char* BlockRegion(HostileKind hostile) {
+    // An edge block gets one page of its own.
+    const DWORD size = hostile == HostileEdge ? 4096 : PlantedRegionSize;
     return static_cast<unsigned char*>(
-        VirtualAlloc(NULL, PlantedRegionSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        VirtualAlloc(NULL, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+}
+
+// The stand-in packs the form with the size field at 520 and the record at 528.
+void SpoilPacked(unsigned char* shimData, HostileKind hostile) {
+    const DWORD allOnes = 0xFFFFFFFF;
+    if (hostile == HostileOversized) {
+        const DWORD claimed = 0x7FFFFFF0;
+        std::memcpy(shimData + 520, &claimed, 4);
+    } else if (hostile == HostileCounts) {
+        std::memcpy(shimData + 528 + 168, &allOnes, 4); // exe count
+        std::memcpy(shimData + 528 + 172, &allOnes, 4); // layer count
+        std::memcpy(shimData + 528 + 196, &allOnes, 4); // database map
+    }
 }
 
 } // namespace
 
-bool PlantShimState(const std::wstring& matchPath, std::wstring& error) {
+bool PlantShimState(const std::wstring& matchPath, HostileKind hostile, std::wstring& error) {
     const HMODULE apphelp = LoadLibraryExW(L"apphelp.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
     const SdbInitDatabaseExFn init =
         FindEntryPoint<SdbInitDatabaseExFn>(apphelp, "SdbInitDatabaseEx");
@@ -122,21 +137,31 @@ bool PlantShimState(const std::wstring& matchPath, std::wstring& error) {
         error = L"SdbPackAppCompatData failed";
         return false;
     }
-    unsigned char* shimData = CommittedRegion();
-    unsigned char* appCompatInfo = CommittedRegion();
+    unsigned char* shimData = BlockRegion(hostile);
+    unsigned char* appCompatInfo = BlockRegion(hostile);
     if (shimData == NULL || appCompatInfo == NULL) {
         error = L"VirtualAlloc failed";
         return false;
     }
-    std::memcpy(shimData, packed, packedSize);
-    HeapFree(GetProcessHeap(), 0, packed);
-    for (DWORD i = 0; i < PlantedRegionSize; ++i) {
-        appCompatInfo[i] = static_cast<unsigned char>(i % 251);
+    if (hostile != HostileUnmapped) {
+        std::memcpy(shimData, packed, packedSize);
+        SpoilPacked(shimData, hostile);
+        const DWORD infoSize = hostile == HostileEdge ? 4096 : PlantedRegionSize;
+        for (DWORD i = 0; i < infoSize; ++i) {
+            appCompatInfo[i] = static_cast<unsigned char>(i % 251);
+        }
     }
+    HeapFree(GetProcessHeap(), 0, packed);
     unsigned char* peb = OwnPeb();
     if (peb == NULL) {
         error = L"the PEB address could not be queried";
         return false;
+    }
+    if (hostile == HostileUnmapped) {
+        // The first 64 KiB of an address space are never mapped, on Windows as under Wine,
+        // whose reads of reserved memory succeed.
+        shimData = reinterpret_cast<unsigned char*>(0x1000);
+        appCompatInfo = reinterpret_cast<unsigned char*>(0x2000);
     }
     PlantInto(peb, OwnPebLayout(), shimData, appCompatInfo);
     unsigned char* peb64 = Wow64Peb();

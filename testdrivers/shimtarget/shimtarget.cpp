@@ -1,9 +1,11 @@
 // shimtarget.exe [--title TEXT] [--rect X,Y,W,H] [--match PATH] [--nothing]
+//                [--hostile oversized|counts|unmapped|edge]
 //
 // A target process for tests: plants shim state into its own PEB (see planted_state.h; the
 // packed shim data is the match of PATH, by default of shimtarget.exe itself; --nothing plants
 // nothing), shows one top-level window, writes "ready <window handle in hex>" on stdout and
-// runs until the window is closed or the process is killed. TEXT may hold the escapes \n, \r
+// runs until the window is closed or the process is killed. --hostile spoils the planted state
+// (see HostileKind). TEXT may hold the escapes \n, \r
 // and \\.
 #include <windows.h>
 
@@ -19,7 +21,25 @@ struct Options {
     RECT rect;
     std::wstring matchPath;
     bool plant;
+    HostileKind hostile;
 };
+
+bool ParseHostile(const std::wstring& text, HostileKind& hostile) {
+    const struct {
+        const wchar_t* name;
+        HostileKind kind;
+    } kinds[] = {{L"oversized", HostileOversized},
+                 {L"counts", HostileCounts},
+                 {L"unmapped", HostileUnmapped},
+                 {L"edge", HostileEdge}};
+    for (const auto& known : kinds) {
+        if (text == known.name) {
+            hostile = known.kind;
+            return true;
+        }
+    }
+    return false;
+}
 
 std::wstring Unescape(const std::wstring& text) {
     std::wstring out;
@@ -41,6 +61,7 @@ bool ParseOptions(Options& options) {
     SetRect(&options.rect, 100, 100, 400, 300);
     options.matchPath = ownPath;
     options.plant = true;
+    options.hostile = HostileNone;
     int count = 0;
     LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
     bool ok = true;
@@ -51,6 +72,8 @@ bool ParseOptions(Options& options) {
             options.plant = false;
         } else if (arg == L"--title" && hasValue) {
             options.title = Unescape(args[++i]);
+        } else if (arg == L"--hostile" && hasValue) {
+            ok = ParseHostile(args[++i], options.hostile);
         } else if (arg == L"--match" && hasValue) {
             options.matchPath = args[++i];
         } else if (arg == L"--rect" && hasValue) {
@@ -78,12 +101,13 @@ LRESULT CALLBACK TargetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 int main() {
     Options options;
     if (!ParseOptions(options)) {
-        std::fputs("usage: shimtarget [--title TEXT] [--rect X,Y,W,H] [--match PATH] [--nothing]\n",
+        std::fputs("usage: shimtarget [--title TEXT] [--rect X,Y,W,H] [--match PATH] [--nothing]\n"
+                   "                  [--hostile oversized|counts|unmapped|edge]\n",
                    stderr);
         return 2;
     }
     std::wstring error;
-    if (options.plant && !PlantShimState(options.matchPath, error)) {
+    if (options.plant && !PlantShimState(options.matchPath, options.hostile, error)) {
         std::fprintf(stderr, "shimtarget: %ls\n", error.c_str());
         return 1;
     }

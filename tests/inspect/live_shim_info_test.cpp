@@ -345,3 +345,47 @@ TEST(PebDecoding, BasicInformationGivesThePebAddressOfItsPointerSize) {
 }
 
 } // namespace
+
+namespace {
+
+// A packed block of the given form (size field at 0 or at 520, the magic after it) that
+// claims the given size.
+std::vector<unsigned char> PackedClaiming(size_t sizeOffset, DWORD claimed, size_t length) {
+    std::vector<unsigned char> bytes = Pattern(length);
+    Put(bytes, sizeOffset, claimed);
+    Put(bytes, sizeOffset + 4, DWORD(0xAC0DEDAB));
+    return bytes;
+}
+
+class PackedSizeTest : public LiveShimInfoTest {};
+
+TEST_F(PackedSizeTest, SizeFieldBeyondTheBytesReadNeverReachesTheUnpacker) {
+    PlantOwnPeb(0, 0, ShimAddress, 0);
+    for (size_t sizeOffset : {size_t(0), size_t(520)}) {
+        // 4096 bytes readable, so the copy holds 4096; each form claims more than that.
+        for (DWORD claimed : {DWORD(4097), DWORD(16384), DWORD(0xFFFFFFFF)}) {
+            Regions[ShimAddress] = PackedClaiming(sizeOffset, claimed, 4096);
+            UnpackedCopy.clear();
+            EXPECT_EQ(L"\r\nLive info:\r\nUnable to unpack AppCompatData\r\n\r\n", Report())
+                << sizeOffset << L" " << claimed;
+            EXPECT_TRUE(UnpackedCopy.empty()) << sizeOffset << L" " << claimed;
+        }
+    }
+}
+
+TEST_F(PackedSizeTest, SizeFieldWithinTheBytesReadIsHandedToTheUnpacker) {
+    PlantOwnPeb(0, 0, ShimAddress, 0);
+    const struct {
+        size_t sizeOffset;
+        DWORD claimed;
+        size_t readable;
+    } cases[] = {{520, 1500, 4096}, {0, 3976, 4096}, {520, 4704, 8192}, {0, 16384, 16384}};
+    for (const auto& c : cases) {
+        Regions[ShimAddress] = PackedClaiming(c.sizeOffset, c.claimed, c.readable);
+        UnpackedCopy.clear();
+        Report();
+        EXPECT_EQ(16384u, UnpackedCopy.size()) << c.sizeOffset << L" " << c.claimed;
+    }
+}
+
+} // namespace

@@ -220,3 +220,32 @@ TEST_F(EntryReport, ExceptionInAnEntryPassesOnWithoutClosingItsDatabase) {
 }
 
 } // namespace
+
+namespace {
+
+// An engine whose next-tag walk never answers 0: it hands back the same nested entry forever.
+TAGID WINAPI NextTagThatNeverEnds(PDB, TAGID, TAGID previous) {
+    return previous;
+}
+
+TEST_F(EntryReport, NestedWalkOfAnEngineThatNeverEndsStopsAtABound) {
+    FakeEntry exe = Named(L"setup.exe");
+    exe.layers = {0x200};
+    AddEntry(0x1f4, 0x100, exe);
+    Fake.entries[0x200] = Named(L"WinXPSp3");
+    ApphelpApi.SdbFindNextTag = NextTagThatNeverEnds;
+    SdbQueryResult456 record = {};
+    record.exeCount = 1;
+    record.exeTagRefs[0] = 0x1f4;
+    const std::wstring text = Print(record);
+    // The walk of the nested layers stops after 4096 of them.
+    size_t lines = 0;
+    for (size_t at = text.find(L"\r\n  - WinXPSp3"); at != std::wstring::npos;
+         at = text.find(L"\r\n  - WinXPSp3", at + 1)) {
+        ++lines;
+    }
+    EXPECT_EQ(4096u, lines);
+    EXPECT_EQ(0u, text.find(L"EXE: (0x1f4) setup.exe\r\n  - WinXPSp3\r\n"));
+}
+
+} // namespace

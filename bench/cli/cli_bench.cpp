@@ -1,0 +1,347 @@
+// cli_bench [--files COUNT]... [--processes COUNT]: times the console program's reports against
+// the engine calls and process reads that they have to make (the lookups that name the matched
+// entries included), and checks the limits:
+//  - text reports on 1000 files take at most 1.2 times the same SdbGetMatchingExe and
+//    SdbGetPermLayerKeys calls alone, and 2000 files at most 2.1 times 1000;
+//  - a sweep (--all) over COUNT running target programs (100 by default) takes at most 1.5
+//    times the same reads and engine calls alone.
+// The reports go to a temporary file, as a script's redirection would take them. Runs under
+// Wine with the stand-in engine of the prefix; each figure is the best of three runs.
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstring>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../../cli/process_list.h"
+#include "../../cli/target_reports.h"
+#include "../../inspect/live_shim_info.h"
+#include "../../inspect/redirection_revert.h"
+#include "../../shimreport/apphelp_api.h"
+
+namespace {
+
+const int Runs = 3;
+
+double Seconds() {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// The best of three runs of each of the three measures, taken in turns so that a change of the
+// machine's load falls on all three alike.
+template <typename First, typename Second, typename Third>
+void BestOfEach(First first, Second second, Third third, double best[3]) {
+    for (int run = 0; run < Runs; ++run) {
+        const double times[3] = {first(), second(), third()};
+        for (int i = 0; i < 3; ++i) {
+            best[i] = run == 0 ? times[i] : std::min(best[i], times[i]);
+        }
+    }
+}
+
+std::wstring TempPath(const wchar_t* name) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    return std::wstring(temp) + name;
+}
+
+// count small files in a fresh folder under %TEMP%, named like programs.
+std::vector<std::wstring> MakeFiles(size_t count) {
+    const std::wstring folder = TempPath(L"quillet-cli-bench");
+    CreateDirectoryW(folder.c_str(), NULL);
+    std::vector<std::wstring> paths;
+    const char content[] = "MZ not really a program, but a file the engine can look at";
+    for (size_t i = 0; i < count; ++i) {
+        wchar_t name[32];
+        std::swprintf(name, 32, L"\\program%05u.exe", static_cast<unsigned>(i));
+        paths.push_back(folder + name);
+        const HANDLE file = CreateFileW(paths.back().c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, NULL);
+        DWORD written = 0;
+        WriteFile(file, content, sizeof content, &written, NULL);
+        CloseHandle(file);
+    }
+    return paths;
+}
+
+// Standard output goes to an emptied temporary file while one lives.
+class OutputToFile {
+public:
+    OutputToFile() : saved_(GetStdHandle(STD_OUTPUT_HANDLE)) {
+        file_ = CreateFileW(TempPath(L"quillet-cli-bench.txt").c_str(), GENERIC_WRITE, 0, NULL,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, NULL);
+        SetStdHandle(STD_OUTPUT_HANDLE, file_);
+    }
+    ~OutputToFile() {
+        SetStdHandle(STD_OUTPUT_HANDLE, saved_);
+        CloseHandle(file_);
+    }
+    OutputToFile(const OutputToFile&) = delete;
+    OutputToFile& operator=(const OutputToFile&) = delete;
+
+private:
+    HANDLE saved_;
+    HANDLE file_;
+};
+
+void StoredLayerCalls(const std::wstring& path) {
+    wchar_t layers[257];
+    for (DWORD which = 1; which <= 2; ++which) {
+        DWORD size = 256;
+        ApphelpApi.SdbGetPermLayerKeys(path.c_str(), layers, &size, which);
+    }
+}
+
+DWORD DwordAt(const std::vector<unsigned char>& record, size_t offset) {
+    DWORD value = 0;
+    std::memcpy(&value, &record[offset], sizeof value);
+    return value;
+}
+
+TAGID NameOf(PDB database, TAGID parent) {
+    const TAG TagName = 0x6001;
+    ApphelpApi.SdbGetStringTagPtr(database, ApphelpApi.SdbFindFirstTag(database, parent, TagName));
+    return parent;
+}
+
+// What naming one entry takes: its reference resolved, its name and, for an EXE entry, the
+// names of its nested layers and shims.
+void NameEntry(HSDB context, TAGREF tagRef, bool nested) {
+    PDB database = NULL;
+    TAGID tagId = 0;
+    if (!ApphelpApi.SdbTagRefToTagID(context, tagRef, &database, &tagId)) {
+        return;
+    }
+    NameOf(database, tagId);
+    const TAG nestedTags[] = {0x700B, 0x7009};
+    for (TAG tag : nestedTags) {
+        for (TAGID child = nested ? ApphelpApi.SdbFindFirstTag(database, tagId, tag) : 0;
+             child != 0; child = ApphelpApi.SdbFindNextTag(database, tagId, child)) {
+            NameOf(database, child);
+        }
+    }
+}
+
+// The lookups that the text of a 456-byte record takes: every entry named, every database of
+// the map turned into its GUID's text.
+void NameRecord(HSDB context, const std::vector<unsigned char>& record) {
+    const DWORD exeCount = std::min<DWORD>(DwordAt(record, 168), 16);
+    const DWORD layerCount = std::min<DWORD>(DwordAt(record, 172), 8);
+    for (DWORD i = 0; i < exeCount; ++i) {
+        NameEntry(context, DwordAt(record, 4 * i), true);
+    }
+    for (DWORD i = 0; i < layerCount; ++i) {
+        NameEntry(context, DwordAt(record, 128 + 4 * i), false);
+    }
+    const DWORD map = DwordAt(record, 196);
+    for (int slot = 0; slot < 16; ++slot) {
+        wchar_t text[64];
+        GUID guid;
+        std::memcpy(&guid, &record[200 + 16 * slot], sizeof guid);
+        if ((map & (DWORD(1) << slot)) != 0) {
+            ApphelpApi.SdbGUIDToString(&guid, text, 64);
+        }
+    }
+}
+
+void MatchCall(const std::wstring& path) {
+    std::vector<unsigned char> result(912);
+    const HSDB context = ApphelpApi.SdbInitDatabaseEx(0, NULL, ImageTypeX86);
+    if (ApphelpApi.SdbGetMatchingExe(context, path.c_str(), NULL, NULL, 0, &result[0])) {
+        NameRecord(context, result);
+    }
+    ApphelpApi.SdbReleaseDatabase(context);
+}
+
+double FileCallsAlone(const std::vector<std::wstring>& paths) {
+    const double start = Seconds();
+    for (const std::wstring& path : paths) {
+        const RedirectionRevert redirection;
+        MatchCall(path);
+        StoredLayerCalls(path);
+    }
+    return Seconds() - start;
+}
+
+double FileReports(const std::vector<std::wstring>& paths, bool json) {
+    const OutputToFile output;
+    const double start = Seconds();
+    for (const std::wstring& path : paths) {
+        ReportFileTarget(path, json);
+    }
+    return Seconds() - start;
+}
+
+// A running target program with planted shim state, killed at the end.
+class Target {
+public:
+    Target() : process_() {
+        SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
+        HANDLE readEnd = NULL;
+        HANDLE writeEnd = NULL;
+        CreatePipe(&readEnd, &writeEnd, &inheritable, 0);
+        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = writeEnd;
+        startup.hStdError = writeEnd;
+        const std::string built = SHIMTARGET_EXE;
+        std::wstring program(built.begin(), built.end());
+        std::replace(program.begin(), program.end(), L'/', L'\\');
+        std::wstring commandLine =
+            L"\"Z:" + program + L"\" --match C:\\quillet-samples\\cadwriter.exe";
+        CreateProcessW(NULL, &commandLine[0], NULL, NULL, TRUE, CREATE_NO_WINDOW, NULL, NULL,
+                       &startup, &process_);
+        CloseHandle(writeEnd);
+        // Ready once it has written its first line.
+        char c = 0;
+        DWORD got = 0;
+        while (ReadFile(readEnd, &c, 1, &got, NULL) && got == 1 && c != '\n') {
+        }
+        CloseHandle(readEnd);
+    }
+    ~Target() {
+        if (process_.hProcess != NULL) {
+            TerminateProcess(process_.hProcess, 0);
+            WaitForSingleObject(process_.hProcess, 10000);
+            CloseHandle(process_.hThread);
+            CloseHandle(process_.hProcess);
+        }
+    }
+    Target(const Target&) = delete;
+    Target& operator=(const Target&) = delete;
+
+private:
+    PROCESS_INFORMATION process_;
+};
+
+// What a sweep has to do for each process: open and name it, match its image, ask for its
+// stored layers, read its PEB and blocks, unpack its shim data, and look up the names of the
+// entries of both records.
+double SweepCallsAlone(const std::vector<ListedProcess>& processes, DWORD self) {
+    const double start = Seconds();
+    for (const ListedProcess& listed : processes) {
+        if (listed.processId == self || listed.processId == 0) {
+            continue;
+        }
+        const HANDLE process =
+            OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, listed.processId);
+        if (process == NULL) {
+            continue;
+        }
+        wchar_t image[1040] = {};
+        GetModuleFileNameExW(process, NULL, image, 1040);
+        CloseHandle(process);
+        const RedirectionRevert redirection;
+        MatchCall(image);
+        StoredLayerCalls(image);
+        LiveShimInfo info = {
+            0, 0, std::vector<unsigned char>(), std::vector<unsigned char>(), 0, false, 0};
+        if (ReadLiveShimInfo(listed.processId, info) && !info.shimData.empty()) {
+            std::vector<unsigned char> result(912);
+            const HSDB context = ApphelpApi.SdbInitDatabaseEx(
+                0, NULL, info.targetIs64Bit ? ImageTypeX64 : ImageTypeX86);
+            if (ApphelpApi.SdbUnpackAppCompatData(context, L"test", &info.shimData[0],
+                                                  &result[0])) {
+                NameRecord(context, result);
+            }
+            ApphelpApi.SdbReleaseDatabase(context);
+        }
+    }
+    return Seconds() - start;
+}
+
+double Sweep(const std::vector<ListedProcess>& processes, DWORD self, bool json) {
+    const OutputToFile output;
+    const double start = Seconds();
+    for (const ListedProcess& listed : processes) {
+        if (listed.processId != self && listed.processId != 0) {
+            ReportProcessTarget(listed.processId, processes, json);
+        }
+    }
+    return Seconds() - start;
+}
+
+} // namespace
+
+int wmain(int count, wchar_t** arguments) {
+    std::vector<size_t> fileCounts;
+    size_t processCount = 100;
+    for (int i = 1; i + 1 < count; i += 2) {
+        const size_t value = static_cast<size_t>(std::wcstoul(arguments[i + 1], NULL, 10));
+        if (std::wstring(arguments[i]) == L"--files") {
+            fileCounts.push_back(value);
+        } else if (std::wstring(arguments[i]) == L"--processes") {
+            processCount = value;
+        }
+    }
+    if (fileCounts.empty()) {
+        fileCounts = {1000, 2000};
+    }
+    EnsureApphelpLoaded();
+    if (ApphelpApi.SdbInitDatabaseEx == NULL || ApphelpApi.SdbGetMatchingExe == NULL ||
+        ApphelpApi.SdbReleaseDatabase == NULL || ApphelpApi.SdbGetPermLayerKeys == NULL ||
+        ApphelpApi.SdbUnpackAppCompatData == NULL) {
+        std::fputs("cli_bench: no shim engine with the needed entries\n", stderr);
+        return 2;
+    }
+    bool withinLimits = true;
+    std::printf("%8s %12s %12s %8s %12s\n", "files", "engine (s)", "text (s)", "ratio", "json (s)");
+    std::vector<double> texts;
+    for (size_t files : fileCounts) {
+        // --files 0 leaves the file reports out.
+        if (files == 0) {
+            continue;
+        }
+        const std::vector<std::wstring> paths = MakeFiles(files);
+        double best[3];
+        BestOfEach([&] { return FileCallsAlone(paths); }, [&] { return FileReports(paths, false); },
+                   [&] { return FileReports(paths, true); }, best);
+        const double alone = best[0];
+        const double text = best[1];
+        const double json = best[2];
+        texts.push_back(text);
+        std::printf("%8u %12.3f %12.3f %8.2f %12.3f\n", static_cast<unsigned>(files), alone, text,
+                    text / alone, json);
+        std::fflush(stdout);
+        withinLimits = withinLimits && (files != 1000 || text <= 1.2 * alone);
+    }
+    for (size_t i = 0; i + 1 < fileCounts.size(); ++i) {
+        if (fileCounts[i] == 1000 && fileCounts[i + 1] == 2000) {
+            const double growth = texts[i + 1] / texts[i];
+            std::printf("2000 files / 1000 files: %.2f (limit 2.1)\n", growth);
+            withinLimits = withinLimits && growth <= 2.1;
+        }
+    }
+    if (processCount > 0) {
+        std::vector<std::unique_ptr<Target>> targets;
+        for (size_t i = 0; i < processCount; ++i) {
+            targets.emplace_back(new Target());
+        }
+        const std::vector<ListedProcess> processes = ListProcesses();
+        const DWORD self = GetCurrentProcessId();
+        double best[3];
+        BestOfEach([&] { return SweepCallsAlone(processes, self); },
+                   [&] { return Sweep(processes, self, false); },
+                   [&] { return Sweep(processes, self, true); }, best);
+        const double alone = best[0];
+        const double text = best[1];
+        const double json = best[2];
+        std::printf("%8s %12s %12s %8s %12s\n", "processes", "reads (s)", "text (s)", "ratio",
+                    "json (s)");
+        std::printf("%8u %12.3f %12.3f %8.2f %12.3f (limit 1.5)\n",
+                    static_cast<unsigned>(processes.size() - 1), alone, text, text / alone, json);
+        withinLimits = withinLimits && text <= 1.5 * alone;
+    }
+    std::puts(withinLimits ? "within the limits" : "OUTSIDE the limits");
+    return withinLimits ? 0 : 1;
+}

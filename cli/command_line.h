@@ -1,0 +1,32 @@
+// The console program's options, parsed from its arguments.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// One thing to report on, in the order of the command line.
+struct CliTarget {
+    bool isProcess;
+    std::wstring path; // a file, as given
+    DWORD processId;   // a process given with --pid
+};
+
+struct CliOptions {
+    bool help;
+    bool json;
+    bool all;
+    std::vector<CliTarget> targets;
+};
+
+// Parses the arguments after the program name. False with the reason in problem for an
+// unknown option, a --pid without a number, or nothing to report.
+bool ParseCommandLine(int count, const wchar_t* const* arguments, CliOptions& options,
+                      std::wstring& problem);
+
+// The program's name, which says the architecture of the build.
+std::wstring ProgramName();
+
+// The usage text, each line ended with CR LF.
+std::wstring UsageText();

@@ -1,0 +1,122 @@
+// The JSON Lines objects, composed from the same report steps as the text (schema in
+// docs/cli-json.md).
+#include "json_report.h"
+
+#include <nlohmann/json.hpp>
+
+#include "../app/platform_banner.h"
+#include "../app/report_stream.h"
+#include "../app/wow64.h"
+#include "../inspect/compat_layer_guard.h"
+#include "../inspect/current_target.h"
+#include "../inspect/identify_window.h"
+#include "../inspect/live_shim_info.h"
+#include "../inspect/live_shim_report.h"
+#include "../inspect/redirection_revert.h"
+#include "../inspect/stored_layers.h"
+#include "../sdbtools/base64.h"
+#include "../shimreport/match_executable.h"
+#include "command_line.h"
+#include "console_output.h"
+#include "report_fields.h"
+
+using nlohmann::json;
+
+namespace {
+
+const int SchemaVersion = 1;
+
+// One object on one line. Every character beyond ASCII is escaped, so the line is the same
+// in every encoding of the output.
+void WriteObject(const json& object) {
+    const std::string line = object.dump(-1, ' ', true, json::error_handler_t::replace);
+    WriteToStandardOutput(std::wstring(line.begin(), line.end()) + L"\r\n");
+}
+
+// The match and the stored layers of a path, as the report body finds them.
+void AddBodyFields(const std::wstring& path, json& target) {
+    const RedirectionRevert redirection;
+    ReportStream match;
+    match << std::hex;
+    MatchExecutable(path, match);
+    target["match"] = MatchFields(match.str());
+    ReportStream layers;
+    WriteStoredLayers(path, layers);
+    target["storedLayers"] = StoredLayerFields(layers.str());
+}
+
+json LiveFields(DWORD processId) {
+    LiveShimInfo info = {0,     0, std::vector<unsigned char>(), std::vector<unsigned char>(), 0,
+                         false, 0};
+    if (!ReadLiveShimInfo(processId, info)) {
+        return json{{"read", false}, {"failure", "Could not read remote shim info"}};
+    }
+    json live = {{"read", true},
+                 {"failure", nullptr},
+                 {"appCompatFlags", info.appCompatFlags},
+                 {"appCompatFlagsUser", info.appCompatFlagsUser},
+                 {"targetIs64Bit", info.targetIs64Bit},
+                 {"shimData", nullptr},
+                 {"appCompatInfo", nullptr}};
+    if (!info.shimData.empty()) {
+        ReportStream unpacked;
+        unpacked << std::hex;
+        WriteUnpackedShimData(info, unpacked);
+        live["shimData"] = {{"bytesRead", info.shimDataSize},
+                            {"match", MatchFields(unpacked.str())}};
+    }
+    if (!info.appCompatInfo.empty()) {
+        live["appCompatInfo"] = {
+            {"size", info.appCompatInfoSize},
+            {"base64", base64_encode(&info.appCompatInfo[0], info.appCompatInfoSize)}};
+    }
+    return live;
+}
+
+} // namespace
+
+void WriteJsonBanner() {
+    std::wstring text;
+    {
+        // The banner's own step looks the version up; its text is kept for the field.
+        const CapturedAppends banner;
+        WritePlatformBanner();
+        text = banner.Text().substr(0, banner.Text().size() - 2);
+    }
+    WriteObject({{"type", "banner"},
+                 {"schema", SchemaVersion},
+                 {"program", Utf8(ProgramName())},
+                 {"major", VersionRecord.dwMajorVersion},
+                 {"minor", VersionRecord.dwMinorVersion},
+                 {"build", VersionRecord.dwBuildNumber},
+                 {"wow64", SelfIsWow64()},
+                 {"text", Utf8(text)}});
+}
+
+void WriteJsonFile(const std::wstring& path, bool exists) {
+    const CompatLayerGuard compatLayer;
+    CurrentTarget.processId = 0;
+    json target = {{"type", "file"}, {"path", Utf8(path)}, {"exists", exists}};
+    AddBodyFields(path, target);
+    WriteObject(target);
+}
+
+bool WriteJsonProcess(DWORD processId, const std::wstring& listedName) {
+    const CompatLayerGuard compatLayer;
+    json target = {{"type", "process"},
+                   {"pid", processId},
+                   {"imageName", listedName.empty() ? json() : json(Utf8(listedName))}};
+    ReportStream label;
+    if (!IdentifyProcess(processId, label)) {
+        target["path"] = nullptr;
+        target["failure"] = FailureFields(label.str());
+        WriteObject(target);
+        return false;
+    }
+    target["path"] = Utf8(CurrentTarget.imagePath);
+    target["failure"] = CurrentTarget.imagePath.empty() ? FailureFields(label.str()) : json();
+    AddBodyFields(CurrentTarget.imagePath, target);
+    target["live"] = LiveFields(processId);
+    WriteObject(target);
+    return true;
+}

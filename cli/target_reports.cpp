@@ -1,0 +1,83 @@
+// The report of one target of the command line, as text or as a JSON object.
+#include "target_reports.h"
+
+#include "../app/output_pane.h"
+#include "../app/report_stream.h"
+#include "../inspect/current_target.h"
+#include "../inspect/identify_window.h"
+#include "../inspect/redirection_revert.h"
+#include "../inspect/report_driver.h"
+#include "command_line.h"
+#include "console_output.h"
+#include "json_report.h"
+
+namespace {
+
+// A drop gives full paths, so a relative one is made full the same way before the report.
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD length = GetFullPathNameW(path.c_str(), 0, NULL, NULL);
+    if (length == 0) {
+        return path;
+    }
+    std::wstring full(length, L'\0');
+    const DWORD copied = GetFullPathNameW(path.c_str(), length, &full[0], NULL);
+    if (copied == 0 || copied >= length) {
+        return path;
+    }
+    full.resize(copied);
+    return full;
+}
+
+bool FileExists(const std::wstring& path) {
+    // The report looks at the file past WoW64 redirection; so does this test.
+    const RedirectionRevert redirection;
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+} // namespace
+
+void WarnOnStandardError(const std::wstring& text) {
+    WriteToStandardError(ProgramName() + L": " + text + L"\r\n");
+}
+
+bool ReportFileTarget(const std::wstring& given, bool json) {
+    const std::wstring path = FullPath(given);
+    const bool exists = FileExists(path);
+    if (!exists) {
+        WarnOnStandardError(given + L": no such file");
+    }
+    if (json) {
+        WriteJsonFile(path, exists);
+    } else {
+        ReportFile(path);
+    }
+    return exists;
+}
+
+bool ReportProcessTarget(DWORD processId, const std::vector<ListedProcess>& processes, bool json) {
+    if (json) {
+        const bool opened = WriteJsonProcess(processId, ListedImageName(processes, processId));
+        if (!opened) {
+            WarnOnStandardError(L"process " + std::to_wstring(processId) + L" could not be opened");
+        }
+        return opened;
+    }
+    ReportStream label;
+    if (IdentifyProcess(processId, label)) {
+        if (CurrentTarget.imagePath.empty()) {
+            WarnOnStandardError(L"process " + std::to_wstring(processId) + L": " + label.str());
+        }
+        ReportProcess();
+        return true;
+    }
+    ReportStream header;
+    header << L"Process: pid " << processId;
+    const std::wstring name = ListedImageName(processes, processId);
+    if (!name.empty()) {
+        header << L" (" << name << L")";
+    }
+    header << crlf << label.str() << crlf;
+    AppendToOutputPane(header.str());
+    WarnOnStandardError(L"process " + std::to_wstring(processId) + L": " + label.str());
+    return false;
+}
