@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "../../cli/process_list.h"
+#include "../bench_files.h"
 #include "../../cli/target_reports.h"
 #include "../../inspect/live_shim_info.h"
 #include "../../inspect/redirection_revert.h"
@@ -45,31 +46,6 @@ void BestOfEach(First first, Second second, Third third, double best[3]) {
             best[i] = run == 0 ? times[i] : std::min(best[i], times[i]);
         }
     }
-}
-
-std::wstring TempPath(const wchar_t* name) {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    return std::wstring(temp) + name;
-}
-
-// count small files in a fresh folder under %TEMP%, named like programs.
-std::vector<std::wstring> MakeFiles(size_t count) {
-    const std::wstring folder = TempPath(L"quillet-cli-bench");
-    CreateDirectoryW(folder.c_str(), NULL);
-    std::vector<std::wstring> paths;
-    const char content[] = "MZ not really a program, but a file the engine can look at";
-    for (size_t i = 0; i < count; ++i) {
-        wchar_t name[32];
-        std::swprintf(name, 32, L"\\program%05u.exe", static_cast<unsigned>(i));
-        paths.push_back(folder + name);
-        const HANDLE file = CreateFileW(paths.back().c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, NULL);
-        DWORD written = 0;
-        WriteFile(file, content, sizeof content, &written, NULL);
-        CloseHandle(file);
-    }
-    return paths;
 }
 
 // Standard output goes to an emptied temporary file while one lives.
@@ -302,7 +278,7 @@ int wmain(int count, wchar_t** arguments) {
         if (files == 0) {
             continue;
         }
-        const std::vector<std::wstring> paths = MakeFiles(files);
+        const std::vector<std::wstring> paths = MakeFiles(L"quillet-cli-bench", files);
         double best[3];
         BestOfEach([&] { return FileCallsAlone(paths); }, [&] { return FileReports(paths, false); },
                    [&] { return FileReports(paths, true); }, best);

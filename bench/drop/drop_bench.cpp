@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "../../app/dropped_files.h"
+#include "../bench_files.h"
 #include "../../app/output_pane.h"
 #include "../../inspect/redirection_revert.h"
 #include "../../shimreport/apphelp_api.h"
@@ -29,27 +30,6 @@ double Seconds() {
     QueryPerformanceCounter(&now);
     QueryPerformanceFrequency(&frequency);
     return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-// count small files in a fresh folder under %TEMP%, named like programs.
-std::vector<std::wstring> MakeFiles(size_t count) {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring folder = std::wstring(temp) + L"quillet-drop-bench";
-    CreateDirectoryW(folder.c_str(), NULL);
-    std::vector<std::wstring> paths;
-    const char content[] = "MZ not really a program, but a file the engine can look at";
-    for (size_t i = 0; i < count; ++i) {
-        wchar_t name[32];
-        std::swprintf(name, 32, L"\\program%05u.exe", static_cast<unsigned>(i));
-        paths.push_back(folder + name);
-        const HANDLE file = CreateFileW(paths.back().c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, NULL);
-        DWORD written = 0;
-        WriteFile(file, content, sizeof content, &written, NULL);
-        CloseHandle(file);
-    }
-    return paths;
 }
 
 // A drop handle as the shell makes one: DROPFILES followed by the wide paths.
@@ -160,7 +140,7 @@ int main(int argc, char** argv) {
     std::vector<double> drops;
     bool withinLimits = true;
     for (size_t count : counts) {
-        const std::vector<std::wstring> paths = MakeFiles(count);
+        const std::vector<std::wstring> paths = MakeFiles(L"quillet-drop-bench", count);
         const double alone = Best([&] { return EngineCallsAlone(paths); });
         const double appends = Best([&] { return AppendsAlone(paths); });
         const double drop = Best([&] { return Drop(dialog, paths); });

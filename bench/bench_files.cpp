@@ -1,0 +1,30 @@
+// The files that the benchmarks report on, and where they put them.
+#include "bench_files.h"
+
+#include <windows.h>
+
+#include <cwchar>
+
+std::wstring TempPath(const wchar_t* name) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    return std::wstring(temp) + name;
+}
+
+std::vector<std::wstring> MakeFiles(const wchar_t* folderName, size_t count) {
+    const std::wstring folder = TempPath(folderName);
+    CreateDirectoryW(folder.c_str(), NULL);
+    std::vector<std::wstring> paths;
+    const char content[] = "MZ not really a program, but a file the engine can look at";
+    for (size_t i = 0; i < count; ++i) {
+        wchar_t name[32];
+        std::swprintf(name, 32, L"\\program%05u.exe", static_cast<unsigned>(i));
+        paths.push_back(folder + name);
+        const HANDLE file = CreateFileW(paths.back().c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, NULL);
+        DWORD written = 0;
+        WriteFile(file, content, sizeof content, &written, NULL);
+        CloseHandle(file);
+    }
+    return paths;
+}

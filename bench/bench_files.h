@@ -1,0 +1,12 @@
+// The files that the benchmarks report on, and where they put them.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// The path of name under %TEMP%.
+std::wstring TempPath(const wchar_t* name);
+
+// count small files in a fresh folder of that name under %TEMP%, named like programs.
+std::vector<std::wstring> MakeFiles(const wchar_t* folderName, size_t count);
