@@ -1,4 +1,4 @@
-// The files that the benchmarks report on, and where they put them.
+// What the Windows benchmarks share: the files they report on, where they put them, the clock.
 #include "bench_files.h"
 
 #include <windows.h>
@@ -27,4 +27,11 @@ std::vector<std::wstring> MakeFiles(const wchar_t* folderName, size_t count) {
         CloseHandle(file);
     }
     return paths;
+}
+
+double Seconds() {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }

@@ -1,4 +1,4 @@
-// The files that the benchmarks report on, and where they put them.
+// What the Windows benchmarks share: the files they report on, where they put them, the clock.
 #pragma once
 
 #include <cstddef>
@@ -10,3 +10,6 @@ std::wstring TempPath(const wchar_t* name);
 
 // count small files in a fresh folder of that name under %TEMP%, named like programs.
 std::vector<std::wstring> MakeFiles(const wchar_t* folderName, size_t count);
+
+// The performance counter, in seconds.
+double Seconds();

@@ -29,13 +29,6 @@ namespace {
 
 const int Runs = 3;
 
-double Seconds() {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 // The best of three runs of each of the three measures, taken in turns so that a change of the
 // machine's load falls on all three alike.
 template <typename First, typename Second, typename Third>

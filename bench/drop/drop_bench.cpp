@@ -25,13 +25,6 @@ namespace {
 
 const int Runs = 3;
 
-double Seconds() {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 // A drop handle as the shell makes one: DROPFILES followed by the wide paths.
 HDROP MakeDrop(const std::vector<std::wstring>& paths) {
     size_t characters = 1;
