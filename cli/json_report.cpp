@@ -36,13 +36,8 @@ void WriteObject(const json& object) {
 // The match and the stored layers of a path, as the report body finds them.
 void AddBodyFields(const std::wstring& path, json& target) {
     const RedirectionRevert redirection;
-    ReportStream match;
-    match << std::hex;
-    MatchExecutable(path, match);
-    target["match"] = MatchFields(match.str());
-    ReportStream layers;
-    WriteStoredLayers(path, layers);
-    target["storedLayers"] = StoredLayerFields(layers.str());
+    target["match"] = MatchFields(MatchExecutableLines(path));
+    target["storedLayers"] = StoredLayerFields(ReadStoredLayers(path));
 }
 
 json LiveFields(DWORD processId) {
@@ -59,11 +54,8 @@ json LiveFields(DWORD processId) {
                  {"shimData", nullptr},
                  {"appCompatInfo", nullptr}};
     if (!info.shimData.empty()) {
-        ReportStream unpacked;
-        unpacked << std::hex;
-        WriteUnpackedShimData(info, unpacked);
         live["shimData"] = {{"bytesRead", info.shimDataSize},
-                            {"match", MatchFields(unpacked.str())}};
+                            {"match", MatchFields(UnpackedShimDataLines(info))}};
     }
     if (!info.appCompatInfo.empty()) {
         live["appCompatInfo"] = {

@@ -1,22 +1,22 @@
-// The facts of report text as JSON fields. The report code writes text only; reading its
-// lines back keeps that code the one source of every fact, so the JSON carries what the text
-// shows and nothing the text would not.
+// The facts of a report as JSON fields, taken from the same typed lines and values that the
+// report's text is written from.
 #pragma once
 
 #include <nlohmann/json.hpp>
 
 #include <string>
 
+#include "../inspect/stored_layers.h"
+#include "../shimreport/match_lines.h"
+
 // UTF-8 of the text; unpaired surrogates become U+FFFD.
 std::string Utf8(const std::wstring& text);
 
-// A match, as MatchExecutable or WriteUnpackedShimData write it to a stream that was switched
-// to hexadecimal before, so that every number of the text is hexadecimal.
-nlohmann::json MatchFields(const std::wstring& text);
+// A match or an unpacked shim data block.
+nlohmann::json MatchFields(const MatchReport& report);
 
-// The layers stored per user and per machine, as WriteStoredLayers writes them; null where
-// none is stored.
-nlohmann::json StoredLayerFields(const std::wstring& text);
+// The layers stored per user and per machine; null where none is stored.
+nlohmann::json StoredLayerFields(const StoredLayers& stored);
 
 // A failure message that ends with a decimal code, such as "Error opening proc: 5".
 nlohmann::json FailureFields(const std::wstring& message);

@@ -2,17 +2,22 @@
 #include "live_shim_report.h"
 
 #include "../shimreport/hex_dump.h"
-#include "../shimreport/match_executable.h"
+#include "../shimreport/unpack_shim_data.h"
 #include "current_target.h"
 #include "live_shim_info.h"
 #include "packed_size_check.h"
 
-void WriteUnpackedShimData(const LiveShimInfo& info, ReportStream& stream) {
+MatchReport UnpackedShimDataLines(const LiveShimInfo& info) {
     if (PackedSizeWithinCopy(info.shimData, info.shimDataSize)) {
-        UnpackShimData(&info.shimData[0], info.targetIs64Bit, stream);
-    } else {
-        stream << L"Unable to unpack AppCompatData" << crlf << crlf;
+        return UnpackShimDataLines(&info.shimData[0], info.targetIs64Bit);
     }
+    MatchReport refused = {false, std::vector<MatchLine>()};
+    AddMatchLine(refused, MatchLineKind::UnpackFailed);
+    return refused;
+}
+
+void WriteUnpackedShimData(const LiveShimInfo& info, ReportStream& stream) {
+    WriteMatchReport(UnpackedShimDataLines(info), stream);
 }
 
 void WriteLiveShimInfo(ReportStream& stream) {

@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
-#include "../app/report_stream.h"
+#include "match_lines.h"
 
-// Writes "SDB: " and the GUID text for each of the 16 database slots whose bit is set in the
-// low 16 bits of the map, in slot order.
-void PrintDatabaseLines(ReportStream& stream, DWORD customDbMap, const GUID (&databaseIds)[16]);
+// Adds a Database line with the GUID text for each of the 16 database slots whose bit is set in
+// the low 16 bits of the map, in slot order.
+void AddDatabaseLines(MatchReport& report, DWORD customDbMap, const GUID (&databaseIds)[16]);

@@ -1,10 +1,9 @@
-// Tells the layout of a match record by how far the engine wrote, and prints it.
+// Tells the layout of a match record by how far the engine wrote, and adds its lines.
 #include "decode_query_result.h"
 
 #include <cstring>
 
-#include "hex_dump.h"
-#include "print_query_result.h"
+#include "query_result_lines.h"
 
 namespace {
 
@@ -25,14 +24,16 @@ void FillWithMarker(QueryResultBuffer& buffer) {
 }
 
 void DecodeQueryResult(const ContextHandleHolder& context, const QueryResultBuffer& buffer,
-                       ReportStream& stream) {
+                       MatchReport& report) {
     if (EndsAt(buffer, sizeof(SdbQueryResult456))) {
-        PrintQueryResult(context, buffer.layout456, stream);
+        report.matched = true;
+        AddQueryResultLines(context, buffer.layout456, report);
     } else if (EndsAt(buffer, sizeof(SdbQueryResult344))) {
-        PrintQueryResult(context, buffer.layout344, stream);
+        report.matched = true;
+        AddQueryResultLines(context, buffer.layout344, report);
     } else {
-        stream << L"Unknown format for SDBQUERYRESULT" << crlf;
-        HexDump(stream, buffer.bytes, 4);
-        stream << crlf;
+        MatchLine line = MakeMatchLine(MatchLineKind::UnknownFormat);
+        std::memcpy(line.firstBytes, buffer.bytes, sizeof line.firstBytes);
+        report.lines.push_back(line);
     }
 }

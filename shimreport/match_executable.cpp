@@ -1,4 +1,4 @@
-// Matches one executable against the shim databases and writes the result.
+// Matches one executable against the shim databases.
 #include "match_executable.h"
 
 #include "apphelp_api.h"
@@ -7,21 +7,27 @@
 #include "missing_entry.h"
 #include "shim_context.h"
 
-void MatchExecutable(const std::wstring& path, ReportStream& stream) {
+MatchReport MatchExecutableLines(const std::wstring& path) {
+    MatchReport report = {false, std::vector<MatchLine>()};
     QueryResultBuffer result;
     FillWithMarker(result);
     EnsureApphelpLoaded();
-    if (!EntryAvailable(stream, ApphelpApi.SdbGetMatchingExe, L"SdbGetMatchingExe")) {
-        return;
+    if (!EntryAvailable(report, ApphelpApi.SdbGetMatchingExe, L"SdbGetMatchingExe")) {
+        return report;
     }
     // The databases are opened for x86 images whatever the file's own machine type.
-    ContextHandleHolder context(OpenShimContext(stream, ImageTypeX86));
+    ContextHandleHolder context(OpenShimContext(report, ImageTypeX86));
     if (context.Handle() == NULL) {
-        return;
+        return report;
     }
     if (ApphelpApi.SdbGetMatchingExe(context.Handle(), path.c_str(), NULL, NULL, 0, &result)) {
-        DecodeQueryResult(context, result, stream);
+        DecodeQueryResult(context, result, report);
     } else {
-        stream << L"No match" << crlf;
+        AddMatchLine(report, MatchLineKind::NoMatch);
     }
+    return report;
+}
+
+void MatchExecutable(const std::wstring& path, ReportStream& stream) {
+    WriteMatchReport(MatchExecutableLines(path), stream);
 }

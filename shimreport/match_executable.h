@@ -4,7 +4,10 @@
 #include <string>
 
 #include "../app/report_stream.h"
-#include "unpack_shim_data.h"
+#include "match_lines.h"
+
+// Matches the executable's path against the shim databases.
+MatchReport MatchExecutableLines(const std::wstring& path);
 
 // Matches the executable's path against the shim databases and writes the result.
 void MatchExecutable(const std::wstring& path, ReportStream& stream);

@@ -17,28 +17,35 @@ const FlagName FlagNames[] = {
     {0x40, L"DISABLE_DRIVER"},
 };
 
+DWORD NamedBits() {
+    DWORD bits = 0;
+    for (const FlagName& flag : FlagNames) {
+        bits |= flag.bit;
+    }
+    return bits;
+}
+
 } // namespace
 
 ReportStream& PrintResultFlags(ReportStream& stream, DWORD flags) {
     const wchar_t* separator = L"";
-    for (const FlagName& flag : FlagNames) {
-        if ((flags & flag.bit) != 0) {
-            stream << separator << flag.name;
-            separator = L" | ";
-            flags &= ~flag.bit;
-        }
+    for (const wchar_t* name : ResultFlagNames(flags)) {
+        stream << separator << name;
+        separator = L" | ";
     }
-    if (flags != 0) {
-        stream << separator << L"0x" << std::hex << flags;
+    const DWORD unnamed = flags & ~NamedBits();
+    if (unnamed != 0) {
+        stream << separator << L"0x" << std::hex << unnamed;
     }
     return stream;
 }
 
-DWORD ResultFlagNamed(const std::wstring& name) {
+std::vector<const wchar_t*> ResultFlagNames(DWORD flags) {
+    std::vector<const wchar_t*> names;
     for (const FlagName& flag : FlagNames) {
-        if (name == flag.name) {
-            return flag.bit;
+        if ((flags & flag.bit) != 0) {
+            names.push_back(flag.name);
         }
     }
-    return 0;
+    return names;
 }

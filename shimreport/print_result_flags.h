@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include <string>
+#include <vector>
 
 #include "../app/report_stream.h"
 
@@ -11,5 +11,5 @@
 // Writes nothing for 0. Returns the stream so that the line can go on.
 ReportStream& PrintResultFlags(ReportStream& stream, DWORD flags);
 
-// The bit that PrintResultFlags writes with this name; 0 for a name it never writes.
-DWORD ResultFlagNamed(const std::wstring& name);
+// The names of the flag word's named bits, in the order PrintResultFlags writes them.
+std::vector<const wchar_t*> ResultFlagNames(DWORD flags);

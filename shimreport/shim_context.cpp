@@ -4,16 +4,16 @@
 #include "apphelp_api.h"
 #include "missing_entry.h"
 
-HSDB OpenShimContext(ReportStream& stream, USHORT imageType) {
-    if (!EntryAvailable(stream, ApphelpApi.SdbInitDatabaseEx, L"SdbInitDatabaseEx")) {
+HSDB OpenShimContext(MatchReport& report, USHORT imageType) {
+    if (!EntryAvailable(report, ApphelpApi.SdbInitDatabaseEx, L"SdbInitDatabaseEx")) {
         return NULL;
     }
     HSDB context = ApphelpApi.SdbInitDatabaseEx(0, NULL, imageType);
     if (context == NULL) {
-        stream << L"SdbInitDatabaseEx failed" << crlf;
+        AddMatchLine(report, MatchLineKind::Failure, L"SdbInitDatabaseEx failed");
     } else {
         // The context still serves the report; only its release cannot be made.
-        EntryAvailable(stream, ApphelpApi.SdbReleaseDatabase, L"SdbReleaseDatabase");
+        EntryAvailable(report, ApphelpApi.SdbReleaseDatabase, L"SdbReleaseDatabase");
     }
     return context;
 }

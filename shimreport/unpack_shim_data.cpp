@@ -1,4 +1,4 @@
-// Unpacks a process's packed shim data through the engine and writes it.
+// Unpacks a process's packed shim data through the engine.
 #include "unpack_shim_data.h"
 
 #include "apphelp_api.h"
@@ -7,23 +7,29 @@
 #include "missing_entry.h"
 #include "shim_context.h"
 
-void UnpackShimData(const void* shimData, bool targetIs64Bit, ReportStream& stream) {
+MatchReport UnpackShimDataLines(const void* shimData, bool targetIs64Bit) {
+    MatchReport report = {false, std::vector<MatchLine>()};
     QueryResultBuffer result;
     FillWithMarker(result);
     EnsureApphelpLoaded();
-    if (!EntryAvailable(stream, ApphelpApi.SdbUnpackAppCompatData, L"SdbUnpackAppCompatData")) {
-        return;
+    if (!EntryAvailable(report, ApphelpApi.SdbUnpackAppCompatData, L"SdbUnpackAppCompatData")) {
+        return report;
     }
     ContextHandleHolder context(
-        OpenShimContext(stream, targetIs64Bit ? ImageTypeX64 : ImageTypeX86));
+        OpenShimContext(report, targetIs64Bit ? ImageTypeX64 : ImageTypeX86));
     if (context.Handle() == NULL) {
-        return;
+        return report;
     }
     // The engine takes the block as its own, unqualified pointer type; it only reads it.
     if (ApphelpApi.SdbUnpackAppCompatData(context.Handle(), L"test", const_cast<void*>(shimData),
                                           &result)) {
-        DecodeQueryResult(context, result, stream);
+        DecodeQueryResult(context, result, report);
     } else {
-        stream << L"Unable to unpack AppCompatData" << crlf << crlf;
+        AddMatchLine(report, MatchLineKind::UnpackFailed);
     }
+    return report;
+}
+
+void UnpackShimData(const void* shimData, bool targetIs64Bit, ReportStream& stream) {
+    WriteMatchReport(UnpackShimDataLines(shimData, targetIs64Bit), stream);
 }

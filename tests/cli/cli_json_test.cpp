@@ -87,6 +87,9 @@ void ExpectMatchInText(const json& match, const std::wstring& text) {
         for (const json& nested : exe["nested"]) {
             lines += L"\r\n  - " + Wide(nested.get<std::string>());
         }
+        json byKind = exe["nestedLayers"];
+        byKind.insert(byKind.end(), exe["nestedShims"].begin(), exe["nestedShims"].end());
+        EXPECT_EQ(exe["nested"], byKind);
         if (!exe["flags"].is_null()) {
             lines += L", with flags: " + FlagText(exe["flags"]);
         }

@@ -6,6 +6,7 @@
 
 #include "../../shimreport/apphelp_api.h"
 #include "../../shimreport/match_executable.h"
+#include "../../shimreport/unpack_shim_data.h"
 
 namespace {
 

@@ -20,8 +20,10 @@ protected:
     }
 
     std::wstring Lines(DWORD customDbMap) {
+        MatchReport report = {false, std::vector<MatchLine>()};
+        AddDatabaseLines(report, customDbMap, ids);
         ReportStream stream;
-        PrintDatabaseLines(stream, customDbMap, ids);
+        WriteMatchReport(report, stream);
         return stream.str();
     }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "../../shimreport/match_executable.h"
+#include "../../shimreport/unpack_shim_data.h"
 #include "fake_shim_engine.h"
 
 namespace {
