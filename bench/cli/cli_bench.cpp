@@ -1,10 +1,11 @@
 // cli_bench [--files COUNT]... [--processes COUNT]: times the console program's reports against
 // the engine calls and process reads that they have to make (the lookups that name the matched
 // entries included), and checks the limits:
-//  - text reports on 1000 files take at most 1.2 times the same SdbGetMatchingExe and
-//    SdbGetPermLayerKeys calls alone, and 2000 files at most 2.1 times 1000;
-//  - a sweep (--all) over COUNT running target programs (100 by default) takes at most 1.5
-//    times the same reads and engine calls alone.
+//  - reports on 1000 files, as text and as JSON, take at most 1.2 times the same
+//    SdbGetMatchingExe and SdbGetPermLayerKeys calls alone, and 2000 files at most 2.1 times
+//    1000;
+//  - a sweep (--all) over COUNT running target programs (100 by default), as text and as JSON,
+//    takes at most 1.5 times the same reads and engine calls alone.
 // The reports go to a temporary file, as a script's redirection would take them. Runs under
 // Wine with the stand-in engine of the prefix; each figure is the best of three runs.
 #include <windows.h>
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../../cli/process_list.h"
@@ -207,8 +209,14 @@ double SweepCallsAlone(const std::vector<ListedProcess>& processes, DWORD self) 
         if (process == NULL) {
             continue;
         }
+        // The module list of a process of the other pointer size is out of reach; its image
+        // path then comes from the image name query, as the report takes it.
         wchar_t image[1040] = {};
-        GetModuleFileNameExW(process, NULL, image, 1040);
+        DWORD size = 1040;
+        if (GetModuleFileNameExW(process, NULL, image, 1040) == 0 &&
+            QueryFullProcessImageNameW(process, 0, image, &size) == 0) {
+            image[0] = L'\0';
+        }
         CloseHandle(process);
         const RedirectionRevert redirection;
         MatchCall(image);
@@ -264,8 +272,10 @@ int wmain(int count, wchar_t** arguments) {
         return 2;
     }
     bool withinLimits = true;
-    std::printf("%8s %12s %12s %8s %12s\n", "files", "engine (s)", "text (s)", "ratio", "json (s)");
-    std::vector<double> texts;
+    std::printf("%8s %12s %12s %8s %12s %8s\n", "files", "engine (s)", "text (s)", "ratio",
+                "json (s)", "ratio");
+    // Each measured count with its best text and JSON times.
+    std::vector<std::pair<size_t, std::pair<double, double>>> measured;
     for (size_t files : fileCounts) {
         // --files 0 leaves the file reports out.
         if (files == 0) {
@@ -278,17 +288,19 @@ int wmain(int count, wchar_t** arguments) {
         const double alone = best[0];
         const double text = best[1];
         const double json = best[2];
-        texts.push_back(text);
-        std::printf("%8u %12.3f %12.3f %8.2f %12.3f\n", static_cast<unsigned>(files), alone, text,
-                    text / alone, json);
+        measured.push_back(std::make_pair(files, std::make_pair(text, json)));
+        std::printf("%8u %12.3f %12.3f %8.2f %12.3f %8.2f\n", static_cast<unsigned>(files), alone,
+                    text, text / alone, json, json / alone);
         std::fflush(stdout);
-        withinLimits = withinLimits && (files != 1000 || text <= 1.2 * alone);
+        withinLimits = withinLimits && (files != 1000 || std::max(text, json) <= 1.2 * alone);
     }
-    for (size_t i = 0; i + 1 < fileCounts.size(); ++i) {
-        if (fileCounts[i] == 1000 && fileCounts[i + 1] == 2000) {
-            const double growth = texts[i + 1] / texts[i];
-            std::printf("2000 files / 1000 files: %.2f (limit 2.1)\n", growth);
-            withinLimits = withinLimits && growth <= 2.1;
+    for (size_t i = 0; i + 1 < measured.size(); ++i) {
+        if (measured[i].first == 1000 && measured[i + 1].first == 2000) {
+            const double textGrowth = measured[i + 1].second.first / measured[i].second.first;
+            const double jsonGrowth = measured[i + 1].second.second / measured[i].second.second;
+            std::printf("2000 files / 1000 files: text %.2f, json %.2f (limit 2.1)\n", textGrowth,
+                        jsonGrowth);
+            withinLimits = withinLimits && std::max(textGrowth, jsonGrowth) <= 2.1;
         }
     }
     if (processCount > 0) {
@@ -305,11 +317,12 @@ int wmain(int count, wchar_t** arguments) {
         const double alone = best[0];
         const double text = best[1];
         const double json = best[2];
-        std::printf("%8s %12s %12s %8s %12s\n", "processes", "reads (s)", "text (s)", "ratio",
-                    "json (s)");
-        std::printf("%8u %12.3f %12.3f %8.2f %12.3f (limit 1.5)\n",
-                    static_cast<unsigned>(processes.size() - 1), alone, text, text / alone, json);
-        withinLimits = withinLimits && text <= 1.5 * alone;
+        std::printf("%8s %12s %12s %8s %12s %8s\n", "processes", "reads (s)", "text (s)", "ratio",
+                    "json (s)", "ratio");
+        std::printf("%8u %12.3f %12.3f %8.2f %12.3f %8.2f (limit 1.5)\n",
+                    static_cast<unsigned>(processes.size() - 1), alone, text, text / alone, json,
+                    json / alone);
+        withinLimits = withinLimits && std::max(text, json) <= 1.5 * alone;
     }
     std::puts(withinLimits ? "within the limits" : "OUTSIDE the limits");
     return withinLimits ? 0 : 1;
