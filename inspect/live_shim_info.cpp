@@ -35,12 +35,16 @@ bool ReadPeb(HANDLE process, const PebLayout& layout, QueryFn query, ReadFn read
     info.appCompatFlags = fields.appCompatFlags;
     info.appCompatFlagsUser = fields.appCompatFlagsUser;
     info.targetIs64Bit = SystemIs64Bit() && !IsWow64(process);
-    if (!ReadRemoteBlock(process, static_cast<Address>(fields.shimDataAddress), read, info.shimData,
-                         info.shimDataSize)) {
-        return false;
-    }
-    return ReadRemoteBlock(process, static_cast<Address>(fields.appCompatInfoAddress), read,
-                           info.appCompatInfo, info.appCompatInfoSize);
+    // The reads count in DWORDs; the state that the report takes counts in fixed-width sizes.
+    DWORD shimDataSize = 0;
+    DWORD appCompatInfoSize = 0;
+    const bool copied = ReadRemoteBlock(process, static_cast<Address>(fields.shimDataAddress), read,
+                                        info.shimData, shimDataSize) &&
+                        ReadRemoteBlock(process, static_cast<Address>(fields.appCompatInfoAddress),
+                                        read, info.appCompatInfo, appCompatInfoSize);
+    info.shimDataSize = shimDataSize;
+    info.appCompatInfoSize = appCompatInfoSize;
+    return copied;
 }
 
 bool ReadOwnSizePeb(HANDLE process, LiveShimInfo& info) {

@@ -1,20 +1,9 @@
-// The shim state of a running process and its read.
+// The read of the shim state out of a running process.
 #pragma once
 
 #include <windows.h>
 
-#include <vector>
-
-// The shim state read out of one process's PEB. An empty block is no block.
-struct LiveShimInfo {
-    ULONGLONG appCompatFlags;
-    ULONGLONG appCompatFlagsUser;
-    std::vector<unsigned char> shimData;
-    std::vector<unsigned char> appCompatInfo;
-    DWORD appCompatInfoSize;
-    bool targetIs64Bit;
-    DWORD shimDataSize; // bytes of shimData that were read; the rest of the copy is zero
-};
+#include "live_shim_state.h"
 
 // Frees both blocks and zeroes every field.
 void ResetLiveShimInfo(LiveShimInfo& info);
