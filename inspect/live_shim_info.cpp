@@ -1,23 +1,15 @@
-// Reads the shim state out of a process's PEB and decodes the PEB's bytes.
+// Reads the shim state out of a process's PEB.
 #include "live_shim_info.h"
 
 #include "../app/handle_holder.h"
 #include "../app/wow64.h"
+#include "peb_decoding.h"
 #include "peb_layout.h"
 #include "remote_block.h"
 
 namespace {
 
 const ULONG ProcessBasicInformation = 0;
-
-// A little-endian field of the given size; the layouts hold 4- and 8-byte fields only.
-ULONGLONG FieldAt(const unsigned char* bytes, size_t offset, size_t size) {
-    ULONGLONG value = 0;
-    for (size_t i = size; i > 0; --i) {
-        value = (value << 8) | bytes[offset + i - 1];
-    }
-    return value;
-}
 
 // Address is the pointer type of the layout (ULONG_PTR or ULONGLONG), matching the read
 // function.
@@ -43,12 +35,16 @@ bool ReadPeb(HANDLE process, const PebLayout& layout, QueryFn query, ReadFn read
     info.appCompatFlags = fields.appCompatFlags;
     info.appCompatFlagsUser = fields.appCompatFlagsUser;
     info.targetIs64Bit = SystemIs64Bit() && !IsWow64(process);
-    if (!ReadRemoteBlock(process, static_cast<Address>(fields.shimDataAddress), read, info.shimData,
-                         info.shimDataSize)) {
-        return false;
-    }
-    return ReadRemoteBlock(process, static_cast<Address>(fields.appCompatInfoAddress), read,
-                           info.appCompatInfo, info.appCompatInfoSize);
+    // The reads count in DWORDs; the state that the report takes counts in fixed-width sizes.
+    DWORD shimDataSize = 0;
+    DWORD appCompatInfoSize = 0;
+    const bool copied = ReadRemoteBlock(process, static_cast<Address>(fields.shimDataAddress), read,
+                                        info.shimData, shimDataSize) &&
+                        ReadRemoteBlock(process, static_cast<Address>(fields.appCompatInfoAddress),
+                                        read, info.appCompatInfo, appCompatInfoSize);
+    info.shimDataSize = shimDataSize;
+    info.appCompatInfoSize = appCompatInfoSize;
+    return copied;
 }
 
 bool ReadOwnSizePeb(HANDLE process, LiveShimInfo& info) {
@@ -62,25 +58,6 @@ bool ReadOwnSizePeb(HANDLE process, LiveShimInfo& info) {
 }
 
 } // namespace
-
-ULONGLONG DecodePebAddress(const unsigned char* basicInfo, size_t size, const PebLayout& layout) {
-    if (size < layout.basicInfoSize) {
-        return 0;
-    }
-    return FieldAt(basicInfo, layout.pebAddressOffset, layout.pointerSize);
-}
-
-bool DecodePebFields(const unsigned char* peb, size_t size, const PebLayout& layout,
-                     PebFields& fields) {
-    if (size < layout.pebSize) {
-        return false;
-    }
-    fields.appCompatFlags = FieldAt(peb, layout.appCompatFlagsOffset, sizeof(ULONGLONG));
-    fields.appCompatFlagsUser = FieldAt(peb, layout.appCompatFlagsUserOffset, sizeof(ULONGLONG));
-    fields.shimDataAddress = FieldAt(peb, layout.shimDataOffset, layout.pointerSize);
-    fields.appCompatInfoAddress = FieldAt(peb, layout.appCompatInfoOffset, layout.pointerSize);
-    return true;
-}
 
 void ResetLiveShimInfo(LiveShimInfo& info) {
     info.appCompatFlags = 0;

@@ -3,7 +3,7 @@
 
 #include "../app/report_stream.h"
 #include "../shimreport/match_lines.h"
-#include "live_shim_info.h"
+#include "live_shim_state.h"
 
 // Reads the shim state of CurrentTarget's process and writes the live-state block. Switches
 // the stream to hexadecimal for the flag words and leaves it so.
@@ -13,5 +13,5 @@ void WriteLiveShimInfo(ReportStream& stream);
 // field claims more than was read is refused like one the engine cannot unpack.
 MatchReport UnpackedShimDataLines(const LiveShimInfo& info);
 
-// Writes the lines of UnpackedShimDataLines.
+// Writes the text of the same match, as the live-state block does.
 void WriteUnpackedShimData(const LiveShimInfo& info, ReportStream& stream);

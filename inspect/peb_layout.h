@@ -1,15 +1,14 @@
 // Where the PEB and the shim engine's fields in it lie, for each pointer size.
 #pragma once
 
-#include <windows.h>
-
 #include <cstddef>
+#include <cstdint>
 
 // Offsets in bytes from the start of the basic information record and of the PEB.
 struct PebLayout {
-    ULONG basicInfoSize;    // PROCESS_BASIC_INFORMATION as the query fills it
-    ULONG pebAddressOffset; // PebBaseAddress in that record
-    DWORD pebSize;          // bytes read from the PEB; they cover the four fields below
+    uint32_t basicInfoSize;    // PROCESS_BASIC_INFORMATION as the query fills it
+    uint32_t pebAddressOffset; // PebBaseAddress in that record
+    uint32_t pebSize;          // bytes read from the PEB; they cover the four fields below
     size_t appCompatFlagsOffset;
     size_t appCompatFlagsUserOffset;
     size_t shimDataOffset;      // pointer to the packed shim data (pShimData)

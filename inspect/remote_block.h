@@ -5,11 +5,8 @@
 
 #include <vector>
 
+#include "live_shim_state.h"
 #include "native_read_api.h"
-
-// The sizes tried for one block, largest first; each is half the one before.
-const DWORD LargestRemoteBlock = 16384;
-const DWORD SmallestRemoteBlock = 4096;
 
 // Reads size bytes at a remote address; true only when the status is a success and every
 // byte arrived.

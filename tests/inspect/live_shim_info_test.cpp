@@ -11,6 +11,7 @@
 #include "../../inspect/live_shim_info.h"
 #include "../../inspect/live_shim_report.h"
 #include "../../inspect/native_read_api.h"
+#include "../../inspect/peb_decoding.h"
 #include "../../inspect/peb_layout.h"
 #include "../../shimreport/apphelp_api.h"
 #include "test_support.h"

@@ -1,0 +1,17 @@
+// The text of the live-state block, written from shim state that was read.
+#pragma once
+
+#include "../app/report_stream.h"
+#include "live_shim_state.h"
+
+// Writes the match held by a packed shim data block, or why it cannot be had. The block is
+// trusted to be whole: its own size field says how much is read.
+typedef void (*ShimDataUnpacker)(const void* shimData, bool targetIs64Bit, ReportStream& stream);
+
+// Writes the live-state block of the state: the flag words, the unpacked shim data and the
+// dump of AppCompatInfo. Switches the stream to hexadecimal for the flag words and leaves it so.
+void WriteLiveState(const LiveShimInfo& info, ShimDataUnpacker unpack, ReportStream& stream);
+
+// Writes the match unpacked from the copied shim data, which must not be empty; a block whose
+// own size field claims more than was read is refused like one the unpacker cannot unpack.
+void WriteShimDataMatch(const LiveShimInfo& info, ShimDataUnpacker unpack, ReportStream& stream);
