@@ -5,19 +5,15 @@
 #include "current_target.h"
 #include "live_shim_info.h"
 #include "live_state_text.h"
-#include "packed_size_check.h"
 
 MatchReport UnpackedShimDataLines(const LiveShimInfo& info) {
-    if (PackedSizeWithinCopy(info.shimData, info.shimDataSize)) {
-        return UnpackShimDataLines(&info.shimData[0], info.targetIs64Bit);
+    const void* shimData = UnpackableShimData(info);
+    if (shimData != NULL) {
+        return UnpackShimDataLines(shimData, info.targetIs64Bit);
     }
     MatchReport refused = {false, std::vector<MatchLine>()};
     AddMatchLine(refused, MatchLineKind::UnpackFailed);
     return refused;
-}
-
-void WriteUnpackedShimData(const LiveShimInfo& info, ReportStream& stream) {
-    WriteShimDataMatch(info, UnpackShimData, stream);
 }
 
 void WriteLiveShimInfo(ReportStream& stream) {

@@ -9,9 +9,6 @@
 // the stream to hexadecimal for the flag words and leaves it so.
 void WriteLiveShimInfo(ReportStream& stream);
 
-// The match unpacked from the copied shim data, which must not be empty; a block whose own size
-// field claims more than was read is refused like one the engine cannot unpack.
+// The match unpacked from the copied shim data, for the JSON report: the same block as the
+// live-state text hands to the engine, refused in the same cases.
 MatchReport UnpackedShimDataLines(const LiveShimInfo& info);
-
-// Writes the text of the same match, as the live-state block does.
-void WriteUnpackedShimData(const LiveShimInfo& info, ReportStream& stream);

@@ -4,12 +4,11 @@
 #include "../shimreport/hex_dump.h"
 #include "packed_size_check.h"
 
-void WriteShimDataMatch(const LiveShimInfo& info, ShimDataUnpacker unpack, ReportStream& stream) {
-    if (PackedSizeWithinCopy(info.shimData, info.shimDataSize)) {
-        unpack(&info.shimData[0], info.targetIs64Bit, stream);
-    } else {
-        stream << L"Unable to unpack AppCompatData" << crlf << crlf;
+const void* UnpackableShimData(const LiveShimInfo& info) {
+    if (info.shimData.empty() || !PackedSizeWithinCopy(info.shimData, info.shimDataSize)) {
+        return nullptr;
     }
+    return &info.shimData[0];
 }
 
 void WriteLiveState(const LiveShimInfo& info, ShimDataUnpacker unpack, ReportStream& stream) {
@@ -26,7 +25,12 @@ void WriteLiveState(const LiveShimInfo& info, ShimDataUnpacker unpack, ReportStr
         stream << L"AppCompatFlags: 0x" << std::hex << info.appCompatFlagsUser << crlf;
     }
     if (!info.shimData.empty()) {
-        WriteShimDataMatch(info, unpack, stream);
+        const void* shimData = UnpackableShimData(info);
+        if (shimData != nullptr) {
+            unpack(shimData, info.targetIs64Bit, stream);
+        } else {
+            stream << L"Unable to unpack AppCompatData" << crlf << crlf;
+        }
     }
     if (!info.appCompatInfo.empty()) {
         stream << L"AppCompatInfo:" << crlf;

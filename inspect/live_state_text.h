@@ -12,6 +12,6 @@ typedef void (*ShimDataUnpacker)(const void* shimData, bool targetIs64Bit, Repor
 // dump of AppCompatInfo. Switches the stream to hexadecimal for the flag words and leaves it so.
 void WriteLiveState(const LiveShimInfo& info, ShimDataUnpacker unpack, ReportStream& stream);
 
-// Writes the match unpacked from the copied shim data, which must not be empty; a block whose
-// own size field claims more than was read is refused like one the unpacker cannot unpack.
-void WriteShimDataMatch(const LiveShimInfo& info, ShimDataUnpacker unpack, ReportStream& stream);
+// The copied shim data to hand to an unpacker, or null when the copy is empty or its own size
+// field claims more than was read: such a block is refused like one that cannot be unpacked.
+const void* UnpackableShimData(const LiveShimInfo& info);
