@@ -26,6 +26,7 @@
 #include "../../inspect/live_shim_info.h"
 #include "../../inspect/redirection_revert.h"
 #include "../../shimreport/apphelp_api.h"
+#include "../../tests/inspect/target_process.h"
 
 namespace {
 
@@ -151,50 +152,6 @@ double FileReports(const std::vector<std::wstring>& paths, bool json) {
     return Seconds() - start;
 }
 
-// A running target program with planted shim state, killed at the end.
-class Target {
-public:
-    Target() : process_() {
-        SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
-        HANDLE readEnd = NULL;
-        HANDLE writeEnd = NULL;
-        CreatePipe(&readEnd, &writeEnd, &inheritable, 0);
-        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = writeEnd;
-        startup.hStdError = writeEnd;
-        const std::string built = SHIMTARGET_EXE;
-        std::wstring program(built.begin(), built.end());
-        std::replace(program.begin(), program.end(), L'/', L'\\');
-        std::wstring commandLine =
-            L"\"Z:" + program + L"\" --match C:\\quillet-samples\\cadwriter.exe";
-        CreateProcessW(NULL, &commandLine[0], NULL, NULL, TRUE, CREATE_NO_WINDOW, NULL, NULL,
-                       &startup, &process_);
-        CloseHandle(writeEnd);
-        // Ready once it has written its first line.
-        char c = 0;
-        DWORD got = 0;
-        while (ReadFile(readEnd, &c, 1, &got, NULL) && got == 1 && c != '\n') {
-        }
-        CloseHandle(readEnd);
-    }
-    ~Target() {
-        if (process_.hProcess != NULL) {
-            TerminateProcess(process_.hProcess, 0);
-            WaitForSingleObject(process_.hProcess, 10000);
-            CloseHandle(process_.hThread);
-            CloseHandle(process_.hProcess);
-        }
-    }
-    Target(const Target&) = delete;
-    Target& operator=(const Target&) = delete;
-
-private:
-    PROCESS_INFORMATION process_;
-};
-
 // What a sweep has to do for each process: open and name it, match its image, ask for its
 // stored layers, read its PEB and blocks, unpack its shim data, and look up the names of the
 // entries of both records.
@@ -304,9 +261,9 @@ int wmain(int count, wchar_t** arguments) {
         }
     }
     if (processCount > 0) {
-        std::vector<std::unique_ptr<Target>> targets;
+        std::vector<std::unique_ptr<TargetProcess>> targets;
         for (size_t i = 0; i < processCount; ++i) {
-            targets.emplace_back(new Target());
+            targets.emplace_back(new TargetProcess(L"--match C:\\quillet-samples\\cadwriter.exe"));
         }
         const std::vector<ListedProcess> processes = ListProcesses();
         const DWORD self = GetCurrentProcessId();
