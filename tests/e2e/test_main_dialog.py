@@ -26,35 +26,38 @@ class StartAndLayout(unittest.TestCase):
 
 
 class Closing(unittest.TestCase):
-    def assert_closes_with_zero(self, act):
+    def assert_closes_with_zero(self, act, tries=1):
+        # Keys go through the X server to the window that holds the focus. On a loaded machine
+        # the new dialog may not hold it yet when the first key is sent, so a key that closes
+        # is sent again, a few times, while the dialog stays open.
         with e2e.Session() as session:
-            act(session)
+            for _ in range(tries):
+                act(session)
+                if session.wait_exit(5) is not None:
+                    break
             self.assertEqual(session.wait_exit(15), 0)
 
     def test_escape(self):
-        self.assert_closes_with_zero(lambda s: s.key("Escape"))
+        self.assert_closes_with_zero(lambda s: s.key("Escape"), tries=3)
 
     def test_enter(self):
         def enter(session):
             # The pane keeps Enter for itself; from any other control it is the dialog's IDOK.
-            # On a loaded machine the dialog's first activation may still move the focus to the
-            # pane after it was given to the label, so it is given again until Enter lands.
-            for _ in range(3):
-                session.ask("focus", session.hwnd, e2e.ID_TARGET)
-                session.key("Return")
-                if session.wait_exit(5) is not None:
-                    return
-        self.assert_closes_with_zero(enter)
+            # The dialog's first activation may still move the focus to the pane after it was
+            # given to the label, so it is given each time.
+            session.ask("focus", session.hwnd, e2e.ID_TARGET)
+            session.key("Return")
+        self.assert_closes_with_zero(enter, tries=3)
 
     def test_alt_f4(self):
-        self.assert_closes_with_zero(lambda s: s.key("alt+F4"))
+        self.assert_closes_with_zero(lambda s: s.key("alt+F4"), tries=3)
 
     def test_system_menu_close(self):
         def system_menu(session):
             session.key("alt+space")
             time.sleep(0.5)
             session.key("c")
-        self.assert_closes_with_zero(system_menu)
+        self.assert_closes_with_zero(system_menu, tries=3)
 
     def test_sc_close_from_another_process(self):
         self.assert_closes_with_zero(lambda s: s.ask("syscommand", s.hwnd, SC_CLOSE))
