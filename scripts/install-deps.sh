@@ -18,7 +18,16 @@ esac
 if [ -n "$missing" ]; then
     echo "Installing:$missing"
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -q
+    # A mirror in the middle of a sync serves an index of the wrong size; apt then keeps the
+    # old lists and says so, which is no reason to stop here.
+    apt-get update -q || echo "apt-get update reported errors; going on with the lists it has"
     # shellcheck disable=SC2086
-    apt-get install -y -q $packages
+    if ! apt-get install -y -q $packages; then
+        # When one architecture's security index could not be fetched, the i386 half of a
+        # multi-arch package cannot follow its amd64 half to the security version; the
+        # release's own versions exist for both.
+        echo "Installing again from the release's own versions"
+        # shellcheck disable=SC2086
+        apt-get install -y -q -t bookworm $packages
+    fi
 fi
