@@ -2,7 +2,7 @@
 #include "dialog_layout.h"
 
 #include "main_dialog.h"
-#include "output_pane.h"
+#include "../common/output_pane.h"
 
 namespace {
 

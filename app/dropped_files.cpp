@@ -4,8 +4,8 @@
 #include <string>
 
 #include "../inspect/report_driver.h"
-#include "output_pane.h"
-#include "platform_banner.h"
+#include "../common/output_pane.h"
+#include "../common/platform_banner.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include "../resources/resource.h"
 #include "dialog_layout.h"
 #include "admin_check.h"
-#include "entry_point.h"
+#include "../common/entry_point.h"
 #include "dropped_files.h"
-#include "output_pane.h"
+#include "../common/output_pane.h"
 #include "relaunch.h"
 #include "window_picker.h"
 

@@ -1,5 +1,5 @@
 // Appends report text to the output pane, alone or batched.
-#include "output_pane.h"
+#include "../common/output_pane.h"
 
 HWND OutputPane = NULL;
 

@@ -7,7 +7,7 @@
 #include "../inspect/report_driver.h"
 #include "highlight_frame.h"
 #include "main_dialog.h"
-#include "platform_banner.h"
+#include "../common/platform_banner.h"
 
 bool Picking = false;
 HWND PickTarget = NULL;

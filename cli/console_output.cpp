@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "../app/output_pane.h"
+#include "../common/output_pane.h"
 
 // The banner empties the pane; a console program has none, so there is nothing to empty.
 HWND OutputPane = NULL;

@@ -4,9 +4,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "../app/platform_banner.h"
-#include "../app/report_stream.h"
-#include "../app/wow64.h"
+#include "../common/platform_banner.h"
+#include "../common/report_stream.h"
+#include "../common/wow64.h"
 #include "../inspect/compat_layer_guard.h"
 #include "../inspect/current_target.h"
 #include "../inspect/identify_window.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "../app/platform_banner.h"
+#include "../common/platform_banner.h"
 #include "command_line.h"
 #include "console_output.h"
 #include "json_report.h"

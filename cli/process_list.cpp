@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "../app/handle_holder.h"
+#include "../common/handle_holder.h"
 
 namespace {
 

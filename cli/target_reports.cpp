@@ -1,8 +1,8 @@
 // The report of one target of the command line, as text or as a JSON object.
 #include "target_reports.h"
 
-#include "../app/output_pane.h"
-#include "../app/report_stream.h"
+#include "../common/output_pane.h"
+#include "../common/report_stream.h"
 #include "../inspect/current_target.h"
 #include "../inspect/identify_window.h"
 #include "../inspect/redirection_revert.h"

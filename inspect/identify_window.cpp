@@ -5,9 +5,9 @@
 
 #include <vector>
 
-#include "../app/entry_point.h"
-#include "../app/handle_holder.h"
-#include "../app/report_stream.h"
+#include "../common/entry_point.h"
+#include "../common/handle_holder.h"
+#include "../common/report_stream.h"
 #include "current_target.h"
 
 GetWindowThreadProcessIdFn GetWindowThreadProcessIdEntry = GetWindowThreadProcessId;

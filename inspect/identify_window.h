@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "../app/report_stream.h"
+#include "../common/report_stream.h"
 
 // Records the window's process in CurrentTarget and returns the picker label's text.
 std::wstring IdentifyWindow(HWND window);

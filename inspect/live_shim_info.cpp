@@ -1,8 +1,8 @@
 // Reads the shim state out of a process's PEB.
 #include "live_shim_info.h"
 
-#include "../app/handle_holder.h"
-#include "../app/wow64.h"
+#include "../common/handle_holder.h"
+#include "../common/wow64.h"
 #include "peb_decoding.h"
 #include "peb_layout.h"
 #include "remote_block.h"

@@ -1,7 +1,7 @@
 // The live-state block of a target's report.
 #pragma once
 
-#include "../app/report_stream.h"
+#include "../common/report_stream.h"
 #include "../shimreport/match_lines.h"
 #include "live_shim_state.h"
 

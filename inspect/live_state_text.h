@@ -1,7 +1,7 @@
 // The text of the live-state block, written from shim state that was read.
 #pragma once
 
-#include "../app/report_stream.h"
+#include "../common/report_stream.h"
 #include "live_shim_state.h"
 
 // Writes the match held by a packed shim data block, or why it cannot be had. The block is

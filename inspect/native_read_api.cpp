@@ -1,7 +1,7 @@
 // Looks up the ntdll entries that read another process's memory.
 #include "native_read_api.h"
 
-#include "../app/entry_point.h"
+#include "../common/entry_point.h"
 
 bool NativeReadEntriesLookedUp = false;
 NtQueryInformationProcessFn NtQueryInformationProcessEntry = NULL;

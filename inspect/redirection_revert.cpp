@@ -1,7 +1,7 @@
 // Turns WoW64 file-system redirection off for a scope where the platform has the calls.
 #include "redirection_revert.h"
 
-#include "../app/entry_point.h"
+#include "../common/entry_point.h"
 
 Wow64DisableWow64FsRedirectionFn Wow64DisableWow64FsRedirectionEntry = NULL;
 Wow64RevertWow64FsRedirectionFn Wow64RevertWow64FsRedirectionEntry = NULL;

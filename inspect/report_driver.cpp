@@ -1,8 +1,8 @@
 // Composes the report on one file or on the picked process.
 #include "report_driver.h"
 
-#include "../app/output_pane.h"
-#include "../app/report_stream.h"
+#include "../common/output_pane.h"
+#include "../common/report_stream.h"
 #include "../shimreport/match_executable.h"
 #include "compat_layer_guard.h"
 #include "current_target.h"

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "../app/report_stream.h"
+#include "../common/report_stream.h"
 
 // The layer strings the shim engine gives for a path per user (HKCU) and per machine (HKLM);
 // a side without stored layers has its flag false.

@@ -1,7 +1,7 @@
 // Loads apphelp.dll and fills the table of its entries.
 #include "apphelp_api.h"
 
-#include "../app/entry_point.h"
+#include "../common/entry_point.h"
 #include "system_library.h"
 
 ApphelpApiTable ApphelpApi = ApphelpApiTable();

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "../app/entry_point.h"
+#include "../common/entry_point.h"
 #include "shim_types.h"
 
 // The apphelp.dll entries, in the order they are looked up. Entries the tool never calls keep

@@ -1,7 +1,7 @@
 // The holder of a shim-engine context, released through the engine's own entry.
 #pragma once
 
-#include "../app/handle_holder.h"
+#include "../common/handle_holder.h"
 #include "shim_types.h"
 
 // A context is released only while the engine has the entry to release it.

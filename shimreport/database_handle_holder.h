@@ -1,7 +1,7 @@
 // The holder of the database of one printed entry: closed when owned, left open when borrowed.
 #pragma once
 
-#include "../app/handle_holder.h"
+#include "../common/handle_holder.h"
 #include "shim_types.h"
 
 // A database is closed only while the engine has the entry to close it.

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "../app/report_stream.h"
+#include "../common/report_stream.h"
 #include "match_lines.h"
 
 // Matches the executable's path against the shim databases.

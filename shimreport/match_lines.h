@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "../app/report_stream.h"
+#include "../common/report_stream.h"
 #include "shim_types.h"
 
 enum class MatchLineKind {

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "../app/report_stream.h"
+#include "../common/report_stream.h"
 
 // Writes a flag word as its names joined by " | ", then any unnamed bits as "0x" and hex.
 // Writes nothing for 0. Returns the stream so that the line can go on.

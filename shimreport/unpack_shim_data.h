@@ -1,7 +1,7 @@
 // The report on a process's packed shim data.
 #pragma once
 
-#include "../app/report_stream.h"
+#include "../common/report_stream.h"
 #include "match_lines.h"
 
 // Unpacks a process's packed shim data into the lines of a match. A 64-bit target's data is

@@ -1,7 +1,7 @@
 // Collects a file's attributes from its bytes and its version resource.
 #include "file_collector.h"
 
-#include "../app/handle_holder.h"
+#include "../common/handle_holder.h"
 
 #include "file_checksum.h"
 #include "pe_image.h"

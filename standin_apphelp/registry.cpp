@@ -1,7 +1,7 @@
 // Reads the compatibility settings from both registry views.
 #include "registry.h"
 
-#include "../app/handle_holder.h"
+#include "../common/handle_holder.h"
 
 namespace {
 

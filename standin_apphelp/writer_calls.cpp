@@ -1,7 +1,7 @@
 // The engine's database writing calls.
 #include "apphelp_exports.h"
 
-#include "../app/handle_holder.h"
+#include "../common/handle_holder.h"
 #include "file_paths.h"
 #include "handles.h"
 

@@ -17,7 +17,7 @@
 
 #include "../../app/dropped_files.h"
 #include "../bench_files.h"
-#include "../../app/output_pane.h"
+#include "../../common/output_pane.h"
 #include "../../inspect/redirection_revert.h"
 #include "../../shimreport/apphelp_api.h"
 

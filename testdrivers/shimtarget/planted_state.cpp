@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "../../app/entry_point.h"
+#include "../../common/entry_point.h"
 #include "../../inspect/peb_layout.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "../../app/dropped_files.h"
-#include "../../app/output_pane.h"
+#include "../../common/output_pane.h"
 #include "../../shimreport/apphelp_api.h"
 #include "dialog_fixture.h"
 

@@ -1,7 +1,7 @@
 // The two caching rules of optional entry lookups, against entries the system has and lacks.
 #include <gtest/gtest.h>
 
-#include "../../app/entry_point.h"
+#include "../../common/entry_point.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "../../app/handle_holder.h"
+#include "../../common/handle_holder.h"
 
 namespace {
 

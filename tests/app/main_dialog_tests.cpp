@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "../../app/main_dialog.h"
-#include "../../app/output_pane.h"
+#include "../../common/output_pane.h"
 #include "../../resources/resource.h"
 #include "dialog_fixture.h"
 

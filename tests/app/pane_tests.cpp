@@ -3,10 +3,10 @@
 
 #include <new>
 
-#include "../../app/output_pane.h"
-#include "../../app/platform_banner.h"
-#include "../../app/report_stream.h"
-#include "../../app/wow64.h"
+#include "../../common/output_pane.h"
+#include "../../common/platform_banner.h"
+#include "../../common/report_stream.h"
+#include "../../common/wow64.h"
 #include "dialog_fixture.h"
 
 namespace {

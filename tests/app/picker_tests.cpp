@@ -3,7 +3,7 @@
 
 #include "../../app/highlight_frame.h"
 #include "../../app/main_dialog.h"
-#include "../../app/output_pane.h"
+#include "../../common/output_pane.h"
 #include "../../app/window_picker.h"
 #include "../../resources/resource.h"
 #include "dialog_fixture.h"

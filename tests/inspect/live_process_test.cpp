@@ -4,7 +4,7 @@
 #include <cwchar>
 #include <string>
 
-#include "../../app/wow64.h"
+#include "../../common/wow64.h"
 #include "../../inspect/current_target.h"
 #include "../../inspect/identify_window.h"
 #include "../../inspect/live_shim_report.h"

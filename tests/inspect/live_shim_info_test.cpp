@@ -6,7 +6,7 @@
 #include <sstream>
 #include <vector>
 
-#include "../../app/wow64.h"
+#include "../../common/wow64.h"
 #include "../../inspect/current_target.h"
 #include "../../inspect/live_shim_info.h"
 #include "../../inspect/live_shim_report.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "../../app/output_pane.h"
+#include "../../common/output_pane.h"
 #include "../../inspect/current_target.h"
 #include "../../inspect/redirection_revert.h"
 #include "../../inspect/report_driver.h"

@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "../../app/output_pane.h"
-#include "../../app/wow64.h"
+#include "../../common/output_pane.h"
+#include "../../common/wow64.h"
 #include "../../inspect/current_target.h"
 #include "../../inspect/native_read_api.h"
 #include "../../shimreport/apphelp_api.h"
