@@ -18,6 +18,14 @@ struct Database {
     TAGID database = 0;
     TAGID stringtable = 0;
     TAGID indexes = 0;
+    // Where the readable children of each top-level list end: the list's own end, or, for
+    // a list cut by damage, the end of the file or the start of the string table after it.
+    uint32_t database_end = 0;
+    uint32_t stringtable_end = 0;
+    uint32_t indexes_end = 0;
+    // Where reading the top-level items stopped short of the end of the file, and why.
+    TAGID stopped = 0;
+    bool stopped_unknown_type = false;
 };
 
 inline uint16_t load16(const uint8_t* p) {

@@ -94,6 +94,17 @@ bool child_range(const Database& db, TAGID parent, uint32_t* first, uint32_t* en
         *end = db.size;
         return true;
     }
+    // The top-level lists keep what is readable of them even when cut by damage.
+    const uint32_t tops[][2] = {{db.database, db.database_end},
+                                {db.stringtable, db.stringtable_end},
+                                {db.indexes, db.indexes_end}};
+    for (const uint32_t* top : tops) {
+        if (parent == top[0]) {
+            *first = parent + 6;
+            *end = top[1];
+            return true;
+        }
+    }
     Item list;
     if (!decode(db, parent, &list) || tag_type(list.tag) != TAG_TYPE_LIST) {
         return false;
@@ -119,6 +130,84 @@ const char16_t* string_in(const Database& db, const Item& item) {
 
 // --- Opening ------------------------------------------------------------------------------
 
+// Notes a top-level list whose children are readable up to `end`; the first of each tag
+// counts.
+static void note_top_list(Database& db, TAGID list, uint32_t end) {
+    TAG tag = load16(db.image + list);
+    TAGID* slot = tag == TAG_DATABASE      ? &db.database
+                  : tag == TAG_STRINGTABLE ? &db.stringtable
+                  : tag == TAG_INDEXES     ? &db.indexes
+                                           : nullptr;
+    if (slot == nullptr || *slot != 0) {
+        return;
+    }
+    *slot = list;
+    (tag == TAG_DATABASE      ? db.database_end
+     : tag == TAG_STRINGTABLE ? db.stringtable_end
+                              : db.indexes_end) = end;
+}
+
+// The readable end of a STRINGTABLE list at `at` whose children are all STRINGTABLE_ITEMs,
+// at least one of them whole, up to the list's end, or up to the end of the file when the
+// list is cut there; 0 when there is no such list.
+static uint32_t string_table_end(const Database& db, uint32_t at) {
+    if (uint64_t{at} + 6 > db.size || load16(db.image + at) != TAG_STRINGTABLE) {
+        return 0;
+    }
+    uint64_t claimed = uint64_t{at} + 6 + load32(db.image + at + 2);
+    uint32_t end = claimed < db.size ? static_cast<uint32_t>(claimed) : db.size;
+    uint32_t next = at + 6;
+    unsigned whole = 0;
+    Item item;
+    while (next < end && decode_item(db, next, end, &item) == ItemFault::None &&
+           item.tag == TAG_STRINGTABLE_ITEM) {
+        next = align_even(item.end);
+        ++whole;
+    }
+    // Only the file's end may cut an entry short.
+    bool cut_entry = end == db.size && uint64_t{next} + 2 <= end &&
+                     load16(db.image + next) == TAG_STRINGTABLE_ITEM;
+    return whole > 0 && (next >= end || cut_entry) ? end : 0;
+}
+
+// Notes where the top-level lists are. Damage does not hide what can be read: a list cut by
+// the end of the file keeps the children that fit, and a string table that the top-level
+// items no longer lead to (after an item that cannot be read, or swallowed by an enlarged
+// list) is found by its contents.
+static void find_top_lists(Database& db) {
+    uint32_t at = HEADER_SIZE;
+    uint32_t last_data = HEADER_SIZE; // where the data of the last top-level list starts
+    while (at < db.size) {
+        Item item;
+        ItemFault fault = decode_item(db, at, db.size, &item);
+        if (fault != ItemFault::None) {
+            db.stopped = at;
+            db.stopped_unknown_type = fault == ItemFault::UnknownType;
+            if (uint64_t{at} + 6 <= db.size && tag_type(load16(db.image + at)) == TAG_TYPE_LIST) {
+                note_top_list(db, at, db.size);
+                last_data = at + 6;
+            }
+            break;
+        }
+        if (tag_type(item.tag) == TAG_TYPE_LIST) {
+            note_top_list(db, at, item.end);
+            last_data = item.data;
+        }
+        at = align_even(item.end);
+    }
+    for (uint32_t t = last_data + (last_data & 1u); db.stringtable == 0 && t + 6 <= db.size;
+         t += 2) {
+        uint32_t end = string_table_end(db, t);
+        if (end != 0) {
+            note_top_list(db, t, end);
+        }
+    }
+    // A DATABASE enlarged over the string table ends where the table starts.
+    if (db.database != 0 && db.stringtable > db.database && db.stringtable < db.database_end) {
+        db.database_end = db.stringtable;
+    }
+}
+
 static DatabasePtr open_image(DatabasePtr db, OpenError* error) {
     OpenError result = OpenError::None;
     if (db->size < HEADER_SIZE) {
@@ -140,16 +229,7 @@ static DatabasePtr open_image(DatabasePtr db, OpenError* error) {
     if (result != OpenError::None) {
         return nullptr;
     }
-    for (TAGID t = get_first_child(*db, TAGID_ROOT); t != 0; t = get_next_child(*db, 0, t)) {
-        TAG tag = get_tag(*db, t);
-        if (tag == TAG_DATABASE && db->database == 0) {
-            db->database = t;
-        } else if (tag == TAG_STRINGTABLE && db->stringtable == 0) {
-            db->stringtable = t;
-        } else if (tag == TAG_INDEXES && db->indexes == 0) {
-            db->indexes = t;
-        }
-    }
+    find_top_lists(*db);
     return db;
 }
 
@@ -248,6 +328,14 @@ TAGID database_stringtable(const Database& db) {
 }
 TAGID database_indexes(const Database& db) {
     return db.indexes;
+}
+TAGID database_stopped_at(const Database& db) {
+    return db.stopped;
+}
+const char* database_stop_reason(const Database& db) {
+    return db.stopped == 0           ? ""
+           : db.stopped_unknown_type ? "tag of unknown type"
+                                     : "item runs past the end of the file";
 }
 
 // --- Navigation ---------------------------------------------------------------------------
@@ -350,17 +438,16 @@ uint32_t read_stringref(const Database& db, TAGID tagid, uint32_t fallback) {
 }
 
 const char16_t* get_stringtable_ptr(const Database& db, uint32_t reference) {
-    Item table;
-    if (db.stringtable == 0 || !decode(db, db.stringtable, &table)) {
+    if (db.stringtable == 0) {
         return nullptr;
     }
-    // The entry must lie inside the table's data, not on its header.
+    // The entry must lie inside the table's readable data, not on its header.
     uint64_t at = static_cast<uint64_t>(db.stringtable) + reference;
-    if (at < table.data || at >= table.end) {
+    if (at < db.stringtable + 6u || at >= db.stringtable_end) {
         return nullptr;
     }
     Item entry;
-    if (decode_item(db, static_cast<TAGID>(at), table.end, &entry) != ItemFault::None) {
+    if (decode_item(db, static_cast<TAGID>(at), db.stringtable_end, &entry) != ItemFault::None) {
         return nullptr;
     }
     return string_in(db, entry);

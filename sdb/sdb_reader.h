@@ -63,9 +63,20 @@ uint32_t database_size(const Database& db);
 uint32_t database_major(const Database& db);
 uint32_t database_minor(const Database& db);
 // The top-level DATABASE, STRINGTABLE and INDEXES lists (first of each), 0 when absent.
+// Navigation below them works even when one is cut by damage (see database_stopped_at),
+// though get_tag() and the other reads of the cut list itself give 0.
 TAGID database_list(const Database& db);
 TAGID database_stringtable(const Database& db);
 TAGID database_indexes(const Database& db);
+// Where reading the top-level items stopped short of the end of the file (an item that
+// runs past the file, or whose tag has no known length); 0 for a file read to its end.
+// What can be read is kept: a top-level list cut there gives the children that fit before
+// the end of the file, and a string table that the top-level items no longer lead to is
+// found by its contents (a run of STRINGTABLE_ITEMs), so that strings survive damage
+// before it. Other top-level items past that point are not found.
+TAGID database_stopped_at(const Database& db);
+// Why reading stopped there, in English; "" when it did not.
+const char* database_stop_reason(const Database& db);
 
 // --- Navigation -------------------------------------------------------------------------
 
