@@ -52,6 +52,35 @@ bool equal_nocase(const char16_t* a, const char16_t* b) {
     return *a == *b;
 }
 
+bool wildcard_match(const char16_t* pattern, const char16_t* text) {
+    if (pattern == nullptr || text == nullptr) {
+        return false;
+    }
+    // On a mismatch, the last `*` takes one more unit and matching resumes after it: no
+    // other backtracking is needed, so the time is at most length times length.
+    const char16_t* star = nullptr;
+    const char16_t* resume = nullptr;
+    while (*text != 0) {
+        if (*pattern == u'*') {
+            star = ++pattern;
+            resume = text;
+        } else if (*pattern != 0 &&
+                   (*pattern == u'?' || fold_upper(*pattern) == fold_upper(*text))) {
+            ++pattern;
+            ++text;
+        } else if (star != nullptr) {
+            pattern = star;
+            text = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (*pattern == u'*') {
+        ++pattern;
+    }
+    return *pattern == 0;
+}
+
 uint64_t string_key(const char16_t* text) {
     uint64_t key = 0;
     int shift = 56;
@@ -126,13 +155,12 @@ static bool name_matches(const Database& db, const KeySearch& search, TAGID item
     return equal_nocase(get_child_string_ptr(db, item, search.key_tag), search.name);
 }
 
-// True when an index record points at a child of the search's parent with its tag.
-static bool record_target_fits(const Database& db, const KeySearch& search, TAGID item) {
+bool index_target_fits(const Database& db, TAGID parent, TAG tag, TAGID item) {
     uint32_t first = 0;
     uint32_t end = 0;
     Item decoded;
-    return item != 0 && child_range(db, search.parent, &first, &end) && item >= first &&
-           decode_item(db, item, end, &decoded) == ItemFault::None && decoded.tag == search.tag;
+    return item != 0 && child_range(db, parent, &first, &end) && item >= first &&
+           decode_item(db, item, end, &decoded) == ItemFault::None && decoded.tag == tag;
 }
 
 static TAGID next_by_index(const Database& db, KeySearch* search) {
@@ -158,7 +186,7 @@ static TAGID next_by_index(const Database& db, KeySearch* search) {
         ++search->record;
         // A unique-key index of a file that still lists one key twice: items already
         // walked over are not found again.
-        if (!record_target_fits(db, *search, record.tagid) ||
+        if (!index_target_fits(db, search->parent, search->tag, record.tagid) ||
             (search->unique && record.tagid <= search->current)) {
             continue;
         }

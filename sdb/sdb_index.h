@@ -14,6 +14,11 @@ char16_t fold_upper(char16_t c);
 // Case-insensitive equality of two NUL-terminated strings by fold_upper().
 bool equal_nocase(const char16_t* a, const char16_t* b);
 
+// True when `text` matches `pattern` as the engine matches wildcard names, without case by
+// fold_upper(): `*` stands for any run of units (none included), `?` for exactly one unit;
+// any other unit stands for itself. False when either is nullptr.
+bool wildcard_match(const char16_t* pattern, const char16_t* text);
+
 // The 64-bit index key of a string: upper-case it, then take each UTF-16 unit's low byte
 // and then its high byte, skipping zero bytes, placing them from the most significant
 // byte of the key down until 8 bytes are filled. "iexplore.exe" -> 0x494558504C4F5245.
@@ -38,6 +43,9 @@ bool index_is_unique(const Database& db, TAGID index);
 uint32_t index_record_count(const Database& db, TAGID index);
 // Record n of the index; false when n is out of range.
 bool index_record(const Database& db, TAGID index, uint32_t n, IndexRecord* record);
+// True when an index record's TAGID is a direct child of `parent` with tag `tag`, so that
+// the record may be followed.
+bool index_target_fits(const Database& db, TAGID parent, TAG tag, TAGID item);
 
 // Where a search by name stands. Filled by find_first_by_key(); the name it was given
 // must stay valid until the search ends.
