@@ -17,6 +17,7 @@ struct DeclaredIndex {
     TAG key_tag;
     uint32_t capacity;
     bool unique;
+    TAG left_out;  // lists with a child of this tag are not indexed; 0 for none
     uint32_t bits; // offset of the reserved INDEX_BITS data
     std::vector<IndexRecord> records;
 };
@@ -102,7 +103,8 @@ static bool key_type_ok(TAG key_tag) {
            type == TAG_TYPE_DWORD || type == TAG_TYPE_QWORD || type == TAG_TYPE_BINARY;
 }
 
-bool declare_index(Writer& writer, TAG tag, TAG key_tag, uint32_t capacity, bool unique) {
+bool declare_index(Writer& writer, TAG tag, TAG key_tag, uint32_t capacity, bool unique,
+                   TAG left_out) {
     uint64_t bits_size = uint64_t{capacity} * INDEX_RECORD_SIZE;
     if (writer.started || writer.closed || tag_type(tag) != TAG_TYPE_LIST ||
         !key_type_ok(key_tag) || !room_for(writer, bits_size + 64)) {
@@ -120,7 +122,7 @@ bool declare_index(Writer& writer, TAG tag, TAG key_tag, uint32_t capacity, bool
     put32(writer.image, unique ? INDEX_FLAG_UNIQUE_KEY : 0);
     put16(writer.image, TAG_INDEX_BITS);
     put32(writer.image, static_cast<uint32_t>(bits_size));
-    DeclaredIndex declared{tag, key_tag, capacity, unique, next_tagid(writer), {}};
+    DeclaredIndex declared{tag, key_tag, capacity, unique, left_out, next_tagid(writer), {}};
     writer.image.resize(writer.image.size() + static_cast<size_t>(bits_size));
     close_list(writer, index);
     writer.indexes.push_back(declared);
@@ -134,13 +136,17 @@ TAGID begin_list(Writer& writer, TAG tag) {
     return open_list(writer, tag);
 }
 
-// The key of a list's `key_tag` child, read back from the image; false when it has none.
-static bool list_key(const Writer& writer, TAGID list, TAG key_tag, uint64_t* key) {
+// The key of a list's `key_tag` child, read back from the image; false when it has none
+// or when it has a child of the index's left-out tag.
+static bool list_key(const Writer& writer, TAGID list, const DeclaredIndex& index, uint64_t* key) {
     Database view;
     view.image = writer.image.data();
     view.size = static_cast<uint32_t>(writer.image.size());
     view.major = 2;
-    TAGID child = find_first_tag(view, list, key_tag);
+    if (index.left_out != 0 && find_first_tag(view, list, index.left_out) != 0) {
+        return false;
+    }
+    TAGID child = find_first_tag(view, list, index.key_tag);
     Item item;
     if (child == 0 || decode_item(view, child, view.size, &item) != ItemFault::None) {
         return false;
@@ -171,7 +177,7 @@ bool end_list(Writer& writer, TAGID list) {
     TAG tag = load16(writer.image.data() + list);
     for (DeclaredIndex& index : writer.indexes) {
         uint64_t key = 0;
-        if (index.tag == tag && list_key(writer, list, index.key_tag, &key)) {
+        if (index.tag == tag && list_key(writer, list, index, &key)) {
             index.records.push_back(IndexRecord{key, list});
         }
     }

@@ -43,8 +43,11 @@ WriterPtr create_writer(uint32_t major = 2);
 // Only before the first begin_list() or write; false otherwise or for a bad key tag.
 // Records are collected as each list of `tag` ends and sorted by key (then TAGID) on
 // close. Unused reserved records are written with key 0xFFFFFFFFFFFFFFFF and TAGID 0,
-// which readers skip.
-bool declare_index(Writer& writer, TAG tag, TAG key_tag, uint32_t capacity, bool unique);
+// which readers skip. Lists that have a `left_out` child are not indexed (an EXE/NAME
+// index leaves out the wildcard entries, which have WILDCARD_NAME and an index of their
+// own); 0 leaves out none.
+bool declare_index(Writer& writer, TAG tag, TAG key_tag, uint32_t capacity, bool unique,
+                   TAG left_out = 0);
 
 // The TAGID that the next item written will get.
 TAGID next_tagid(const Writer& writer);

@@ -35,7 +35,14 @@ struct PendingExe {
     pugi::xml_node exe;
     pugi::xml_node app;
     uint64_t key;
+    bool wildcard; // it gets WILDCARD_NAME: indexed by that, not by NAME
 };
+
+// A NAME with `*` or `?` is a pattern; as real compilers do, sdbc gives such an EXE its
+// pattern as WILDCARD_NAME too.
+bool wildcard_name(const char* name) {
+    return std::strpbrk(name, "*?") != nullptr;
+}
 
 unsigned line_of(const Compile& c, ptrdiff_t offset) {
     return xml_line(*c.xml, offset);
@@ -191,6 +198,12 @@ bool write_element(Compile& c, pugi::xml_node node, TAG parent, pugi::xml_node a
             return fail(c, app, std::string(carried) + "=\"" + value.value() + "\" " + problem);
         }
     }
+    pugi::xml_attribute exe_name = node.attribute("NAME");
+    std::string problem;
+    if (tag == TAG_EXE && wildcard_name(exe_name.value()) && !node.attribute("WILDCARD_NAME") &&
+        !write_attribute(*c.writer, TAG_WILDCARD_NAME, exe_name.value(), &problem)) {
+        return fail(c, node, std::string("NAME=\"") + exe_name.value() + "\" " + problem);
+    }
     if (!write_reference(c, node, tag, parent) || !write_children(c, node, tag, depth)) {
         return false;
     }
@@ -206,7 +219,7 @@ bool write_element(Compile& c, pugi::xml_node node, TAG parent, pugi::xml_node a
 bool collect_exes(Compile& c, pugi::xml_node database, std::vector<PendingExe>* exes) {
     for (pugi::xml_node child : database.children()) {
         if (std::strcmp(child.name(), "EXE") == 0) {
-            exes->push_back(PendingExe{child, pugi::xml_node(), 0});
+            exes->push_back(PendingExe{child, pugi::xml_node(), 0, false});
         } else if (std::strcmp(child.name(), "APP") == 0) {
             for (pugi::xml_attribute attribute : child.attributes()) {
                 if (std::strcmp(attribute.name(), "NAME") != 0 &&
@@ -224,12 +237,14 @@ bool collect_exes(Compile& c, pugi::xml_node database, std::vector<PendingExe>* 
                     return fail(c, exe.type() == pugi::node_element ? exe : child,
                                 "APP holds only EXE elements");
                 }
-                exes->push_back(PendingExe{exe, child, 0});
+                exes->push_back(PendingExe{exe, child, 0, false});
             }
         }
     }
     for (PendingExe& exe : *exes) {
         exe.key = string_key(upper(exe.exe.attribute("NAME").value()).c_str());
+        exe.wildcard =
+            wildcard_name(exe.exe.attribute("NAME").value()) || exe.exe.attribute("WILDCARD_NAME");
     }
     // Entries of one key stay together, as a unique-key index needs.
     std::stable_sort(exes->begin(), exes->end(),
@@ -247,12 +262,21 @@ uint32_t count_shims(pugi::xml_node database) {
     return count;
 }
 
-uint32_t distinct_keys(const std::vector<PendingExe>& exes) {
-    uint32_t count = 0;
-    for (size_t i = 0; i < exes.size(); ++i) {
-        count += i == 0 || exes[i].key != exes[i - 1].key ? 1 : 0;
+// The records of the EXE indexes: one per distinct key of the EXEs of exact names, and
+// one per wildcard EXE.
+void count_exe_records(const std::vector<PendingExe>& exes, uint32_t* by_name,
+                       uint32_t* by_wildcard) {
+    *by_name = 0;
+    *by_wildcard = 0;
+    const PendingExe* last = nullptr;
+    for (const PendingExe& exe : exes) {
+        if (exe.wildcard) {
+            ++*by_wildcard;
+            continue;
+        }
+        *by_name += last == nullptr || exe.key != last->key ? 1 : 0;
+        last = &exe;
     }
-    return count;
 }
 
 // DATABASE's children: definitions first so that references find them, then the other
@@ -319,8 +343,14 @@ WriterPtr compile_xml(const std::string& xml, const pugi::xml_document& document
     c.writer = writer.get();
     if (options.indexes) {
         uint32_t shims = count_shims(database);
-        if (!exes.empty()) {
-            declare_index(*writer, TAG_EXE, TAG_NAME, distinct_keys(exes), true);
+        uint32_t by_name = 0;
+        uint32_t by_wildcard = 0;
+        count_exe_records(exes, &by_name, &by_wildcard);
+        if (by_name != 0) {
+            declare_index(*writer, TAG_EXE, TAG_NAME, by_name, true, TAG_WILDCARD_NAME);
+        }
+        if (by_wildcard != 0) {
+            declare_index(*writer, TAG_EXE, TAG_WILDCARD_NAME, by_wildcard, false);
         }
         if (shims != 0) {
             declare_index(*writer, TAG_SHIM, TAG_NAME, shims, false);
