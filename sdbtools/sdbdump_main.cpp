@@ -4,7 +4,7 @@
 #include "dump_items.h"
 #include "json_dump.h"
 #include "sdb_dump.h"
-#include "sdb_index.h"
+#include "sdb_exe_lookup.h"
 #include "sdb_text.h"
 #include "xml_dump.h"
 
@@ -19,11 +19,14 @@ const char USAGE[] =
     "       sdbdump --audit FILE.sdb...\n"
     "       sdbdump --help\n"
     "Prints a shim database: as an indented tree (the default), as XML that sdbc compiles\n"
-    "back into the same bytes, or as JSON. --find prints the EXE entries of a file name,\n"
-    "found through the database's index. --audit prints one line per entry that injects a\n"
-    "DLL, redirects to another executable or patches code in memory.\n"
+    "back into the same bytes, or as JSON. --find prints the EXE entries that apply to a\n"
+    "file name: those of that name and those whose wildcard name (* and ?) matches it,\n"
+    "after a line that says how they were searched and how many of each were found.\n"
+    "--audit prints one line per entry that injects a DLL, redirects to another\n"
+    "executable or patches code in memory.\n"
     "Exit status: 0 done (audit: nothing found), 1 a file unreadable or damaged (after\n"
-    "printing what could be read), 2 usage error, 3 the audit found something.\n";
+    "printing what could be read), 2 usage error, 3 the audit found something, 4 --find\n"
+    "found no entry.\n";
 
 int usage() {
     std::cerr << USAGE;
@@ -54,7 +57,8 @@ int report(const sdb::WalkResult& result, std::ostream& out) {
     return 0;
 }
 
-// Each EXE of the name under DATABASE, as a subtree.
+// The EXEs that apply to the file name, each as a subtree, after a line saying how they
+// were searched and how many of each kind were found.
 int find(const char* name, const char* path) {
     std::u16string wanted;
     if (!sdb::from_utf8(name, &wanted)) {
@@ -65,18 +69,26 @@ int find(const char* name, const char* path) {
     if (!db) {
         return 1;
     }
-    sdb::TAGID database = sdb::database_list(*db);
+    sdb::ExeLookup found = sdb::find_exes(*db, wanted.c_str());
+    std::cout << "find " << quoted(wanted.c_str()) << ": " << found.exact.size() << " exact "
+              << (found.name_index ? "through the EXE/NAME index" : "by a scan of DATABASE") << ", "
+              << found.wildcard.size() << " wildcard "
+              << (found.wildcard_index ? "through the EXE/WILDCARD_NAME index"
+                                       : "by a scan of DATABASE")
+              << '\n';
     int status = 0;
-    sdb::KeySearch search;
-    // Parent 0 would stand for the root: a file without DATABASE has no entries.
-    for (sdb::TAGID exe = database != 0
-                              ? sdb::find_first_by_key(*db, database, sdb::TAG_EXE, sdb::TAG_NAME,
-                                                       wanted.c_str(), &search)
-                              : 0;
-         exe != 0; exe = sdb::find_next_by_key(*db, &search)) {
-        status |= report(dump_item(*db, exe, std::cout), std::cout);
+    for (const std::vector<sdb::TAGID>* kind : {&found.exact, &found.wildcard}) {
+        for (sdb::TAGID exe : *kind) {
+            status |= report(dump_item(*db, exe, std::cout), std::cout);
+        }
     }
-    return status;
+    // Damage may hide entries: that is said, and outranks finding none.
+    if (sdb::database_stopped_at(*db) != 0) {
+        std::cout << "stopped at " << offset_text(sdb::database_stopped_at(*db)) << ": "
+                  << sdb::database_stop_reason(*db) << '\n';
+        return 1;
+    }
+    return found.exact.empty() && found.wildcard.empty() ? 4 : status;
 }
 
 int audit(int count, char** paths) {

@@ -101,13 +101,51 @@ check "XML of a damaged file: status and place" sh -c "test $? -eq 1 && grep -q 
 "$SDBC" cut.xml cut_again.sdb 2>err.txt
 check "a damaged dump does not compile" sh -c "test $? -eq 1 && grep -q 'cannot be reproduced exactly' err.txt && test ! -e cut_again.sdb"
 
-# --find through the index and, without one, by scanning.
+# --find through the index and, without one, by scanning: a line that says how, then the
+# entries; 4 when nothing applies.
 "$SDBDUMP" --find SAMPLE.EXE sample.sdb >find.txt
-check "find through the index" sh -c "test $? -eq 0 && head -1 find.txt | grep -q '^0x0000011A EXE' && grep -q '^0x00000176     NAME \"CorrectFilePaths\"' find.txt"
+check "find through the index" sh -c "test $? -eq 0 && sed -n 2p find.txt | grep -q '^0x0000011A EXE' && grep -q '^0x00000176     NAME \"CorrectFilePaths\"' find.txt"
+check "find says how it searched" has '^find "SAMPLE.EXE": 1 exact through the EXE/NAME index, 0 wildcard by a scan of DATABASE$' find.txt
 "$SDBDUMP" --find sample.exe v3.sdb >find3.txt
-check "find by scanning" sh -c "test $? -eq 0 && grep -q 'EXE_ID {0a1b2c3d' find3.txt"
+check "find by scanning" sh -c "test $? -eq 0 && grep -q 'EXE_ID {0a1b2c3d' find3.txt && head -1 find3.txt | grep -q '1 exact by a scan of DATABASE'"
 "$SDBDUMP" --find nothing.exe sample.sdb >find0.txt
-check "find nothing" sh -c "test $? -eq 0 && test ! -s find0.txt"
+check "find nothing" sh -c "test $? -eq 4 && test \$(wc -l <find0.txt) -eq 1 && grep -q '0 exact.*0 wildcard' find0.txt"
+
+# Wildcard entries: sdbc gives them WILDCARD_NAME and an index of their own; --find finds
+# them for the names they match, through that index or by scanning, and the exact entries
+# of a name all of them.
+cat >wild.xml <<'XML'
+<DATABASE NAME="wild">
+  <EXE NAME="setup.exe" APP_NAME="first"/>
+  <EXE NAME="SETUP.EXE" APP_NAME="second"/>
+  <EXE NAME="setup*.exe"/>
+  <EXE NAME="*"/>
+  <EXE NAME="se?up.exe"/>
+  <EXE NAME="*install*"/>
+  <EXE NAME="setupx.exe"/>
+</DATABASE>
+XML
+"$SDBC" wild.xml wild.sdb && "$SDBC" --no-indexes wild.xml wild0.sdb
+"$SDBDUMP" wild.sdb >wild.txt
+check "wildcard entries get WILDCARD_NAME" has '^0x[0-9A-F]*     WILDCARD_NAME "se?up.exe"' wild.txt
+for db in wild.sdb wild0.sdb; do
+    how="through the EXE/WILDCARD_NAME index"
+    test $db = wild0.sdb && how="by a scan of DATABASE"
+    findw() { # name, expected status, expected exact count, wildcard count, then names found
+        name=$1 status=$2 exact=$3 wild=$4
+        shift 4
+        "$SDBDUMP" --find "$name" $db >findw.txt
+        check "$db: find $name: status" test $? -eq "$status"
+        check "$db: find $name: counts" sh -c "head -1 findw.txt | grep -q -- ' $exact exact .*, $wild wildcard $how\$'"
+        check "$db: find $name: entries" test "$(sed -n 's/^0x[0-9A-F]*   NAME "\(.*\)" (ref.*/\1/p' findw.txt | tr '\n' ' ')" = "$*"
+    }
+    # In file order, which sdbc sorts by key.
+    findw setup.exe 0 2 3 "setup.exe SETUP.EXE * se?up.exe setup*.exe "
+    findw Setup_Install.EXE 0 0 3 "* *install* setup*.exe "
+    findw 'setup*.exe' 0 0 2 "* setup*.exe "
+    findw 'se?up.exe' 0 0 2 "* se?up.exe "
+    findw '*' 0 0 1 "* "
+done
 
 # --audit: 3 with one line per finding, 0 for nothing, 1 for a file that cannot be read.
 cat >inject.xml <<'XML'
@@ -125,6 +163,25 @@ check "audit of a clean database" sh -c "test $? -eq 0 && test ! -s audit.txt"
 check "audit of an unreadable file" sh -c "test $? -eq 1 && grep -q 'text.sdb' err.txt"
 "$SDBDUMP" --audit inject.sdb text.sdb >audit.txt 2>err.txt
 check "audit: a finding comes before an unreadable file" test $? -eq 3
+
+# Damaged copies of the injecting database keep what can be read, strings included: the
+# finding still gives 3, --find still shows the entry, and both say where reading stopped.
+"$SDBDUMP" inject.sdb >inject.txt
+at() { sed -n "s/^0x\([0-9A-F]*\) $1 (.*/\1/p" inject.txt; }
+db=$((0x$(at DATABASE))) table=$((0x$(at STRINGTABLE))) size=$(wc -c <inject.sdb)
+head -c $((size - 2)) inject.sdb >damaged-cut.sdb
+cp inject.sdb damaged-enlarged.sdb
+printf '\377\377\377\177' | dd of=damaged-enlarged.sdb bs=1 seek=$((db + 2)) conv=notrunc 2>/dev/null
+# Two bytes of a tag of no known type, then the string table.
+{ head -c $table inject.sdb && printf '\0\0' && tail -c +$((table + 1)) inject.sdb; } >damaged-moved.sdb
+for kind in cut enlarged moved; do
+    file=damaged-$kind.sdb
+    "$SDBDUMP" --audit $file >audit.txt 2>err.txt
+    check "$kind: the finding survives" sh -c "test $? -eq 3 && grep -q 'inject-dll: SHIM_REF \"InjectDll\".*NAME \"victim.exe\"' audit.txt && grep -q 'audited up to' err.txt"
+    "$SDBDUMP" --find VICTIM.EXE $file >find.txt
+    check "$kind: find shows the entry and where reading stopped" sh -c "test $? -eq 1 && grep -q '^0x[0-9A-F]*   NAME \"victim.exe\"' find.txt && tail -1 find.txt | grep -q '^stopped at 0x'"
+done
+check "a moved string table keeps the command line" grep -q 'loads the DLLs "payload.dll"' audit.txt
 
 echo "$passed passed, $failed failed"
 test "$failed" -eq 0
