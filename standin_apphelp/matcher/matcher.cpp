@@ -3,6 +3,7 @@
 
 #include "tag_ref.h"
 
+#include "sdb_exe_lookup.h"
 #include "sdb_index.h"
 
 #include <cstring>
@@ -160,15 +161,16 @@ void AddMatchedExe(MatchState& state, const MatcherDatabase& database, sdb::TAGI
         AddNestedLayer(state, database, layer);
 }
 
-void AddExesNamed(MatchState& state, const MatcherDatabase& database, const char16_t* name,
-                  const AttributeSource& source) {
+// The entries of the file's exact name first, then the wildcard ones, each in its order.
+void AddExesFor(MatchState& state, const MatcherDatabase& database, const char16_t* fileName,
+                const AttributeSource& source) {
     const sdb::Database& db = *database.db;
-    sdb::KeySearch search;
-    for (sdb::TAGID exe = sdb::find_first_by_key(db, sdb::database_list(db), sdb::TAG_EXE,
-                                                 sdb::TAG_NAME, name, &search);
-         exe != 0; exe = sdb::find_next_by_key(db, &search)) {
-        if (ExeMatches(db, exe, source))
-            AddMatchedExe(state, database, exe);
+    sdb::ExeLookup found = sdb::find_exes(db, fileName);
+    for (const std::vector<sdb::TAGID>* kind : {&found.exact, &found.wildcard}) {
+        for (sdb::TAGID exe : *kind) {
+            if (ExeMatches(db, exe, source))
+                AddMatchedExe(state, database, exe);
+        }
     }
 }
 
@@ -198,8 +200,7 @@ bool MatchEntries(const std::vector<MatcherDatabase>& databases, const MatchRequ
     for (const MatcherDatabase& database : databases) {
         if (!database.consultExes)
             continue;
-        AddExesNamed(state, database, request.fileName.c_str(), attributes);
-        AddExesNamed(state, database, u"*", attributes);
+        AddExesFor(state, database, request.fileName.c_str(), attributes);
     }
     for (const std::u16string& name : request.storedLayers)
         AddLayerByName(state, name.c_str(), nullptr);
