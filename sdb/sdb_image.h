@@ -82,9 +82,10 @@ enum class ItemFault { None, PastEnd, UnknownType };
 ItemFault decode_item(const Database& db, TAGID tagid, uint32_t limit, Item* item);
 
 // The offset where the sibling after an item that ends at `end` starts: items are
-// aligned to even offsets.
+// aligned to even offsets. An item that ends at 0xFFFFFFFF, the end of the largest file,
+// has no sibling: the offset stays there rather than wrap to 0.
 inline uint32_t align_even(uint32_t end) {
-    return end + (end & 1u);
+    return end == 0xFFFFFFFFu ? end : end + (end & 1u);
 }
 
 // The extent of a list's children: [*first, *end). The root covers the file after the
