@@ -195,8 +195,9 @@ static void find_top_lists(Database& db) {
         }
         at = align_even(item.end);
     }
-    for (uint32_t t = last_data + (last_data & 1u); db.stringtable == 0 && t + 6 <= db.size;
-         t += 2) {
+    // Strings matter only for the entries of a DATABASE.
+    for (uint32_t t = align_even(last_data);
+         db.database != 0 && db.stringtable == 0 && uint64_t{t} + 6 <= db.size; t += 2) {
         uint32_t end = string_table_end(db, t);
         if (end != 0) {
             note_top_list(db, t, end);

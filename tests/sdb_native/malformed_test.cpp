@@ -4,7 +4,14 @@
 #include "sdb_walk.h"
 #include "sdb_writer.h"
 
+#include <functional>
+
 #include <gtest/gtest.h>
+
+#include <cstring>
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 using namespace sdb;
 
@@ -217,6 +224,190 @@ TEST(SdbMalformed, NestingDeeperThanAnyRealFile) {
     db = open_database_bytes(shallow.bytes);
     EXPECT_EQ(walk(*db, &visited).problem, WalkProblem::None);
     EXPECT_EQ(visited, 8u);
+}
+
+// Each case is an image and what one read of it must give, at the bound it pins.
+TEST(SdbMalformed, ReadsAtTheirBounds) {
+    struct Case {
+        const char* what;
+        ImageBuilder image;
+        std::function<uint32_t(const Database&)> read;
+        uint32_t expected;
+    };
+    const std::vector<Case> cases = {
+        // Bytes 19 and 20 (the SIZE tag's high byte, its value's low byte) read as a NULL tag.
+        {"odd TAGID over bytes of a valid item",
+         ImageBuilder().header().sized(TAG_DATABASE, 6).word(TAG_SIZE).dword(0x10),
+         [](const Database& db) { return uint32_t{get_tag(db, 19)}; }, 0},
+        {"NULL item last in its list",
+         ImageBuilder().header().sized(TAG_DATABASE, 8).word(TAG_SIZE).dword(1).word(TAG_GENERAL),
+         [](const Database& db) { return find_first_tag(db, 12, TAG_GENERAL); }, 24},
+        {"nothing after that NULL item",
+         ImageBuilder().header().sized(TAG_DATABASE, 8).word(TAG_SIZE).dword(1).word(TAG_GENERAL),
+         [](const Database& db) { return get_next_child(db, 12, 24); }, 0},
+        {"the first of two DATABASE lists",
+         ImageBuilder().header().sized(TAG_DATABASE, 0).sized(TAG_DATABASE, 0),
+         [](const Database& db) { return database_list(db); }, 12},
+        // prev is the earlier sibling of the parent: what follows it is the parent itself.
+        {"prev before the parent",
+         ImageBuilder().header().sized(TAG_DATABASE, 0).sized(TAG_EXE, 6).word(TAG_SIZE).dword(1),
+         [](const Database& db) { return get_next_child(db, 18, 12); }, 0},
+        {"GUID of 14 bytes",
+         ImageBuilder().header().sized(TAG_EXE_ID, 14).dword(1).dword(2).dword(3).word(4),
+         [](const Database& db) {
+             Guid guid;
+             return uint32_t{read_guid(db, 12, &guid)};
+         },
+         0},
+        {"GUID of 18 bytes",
+         ImageBuilder().header().sized(TAG_EXE_ID, 18).dword(1).dword(2).dword(3).dword(4).word(5),
+         [](const Database& db) {
+             Guid guid;
+             return uint32_t{read_guid(db, 12, &guid)};
+         },
+         0},
+        {"GUID of 16 bytes",
+         ImageBuilder().header().sized(TAG_EXE_ID, 16).dword(1).dword(2).dword(3).dword(4),
+         [](const Database& db) {
+             Guid guid;
+             return uint32_t{read_guid(db, 12, &guid) && guid.data1 == 1};
+         },
+         1},
+    };
+    for (const Case& c : cases) {
+        DatabasePtr db = open_database_bytes(c.image.bytes);
+        ASSERT_TRUE(db) << c.what;
+        EXPECT_EQ(c.read(*db), c.expected) << c.what;
+    }
+}
+
+// References into the table's 6-byte header read nothing; the first entry is at 6.
+TEST(SdbMalformed, StringReferencesOntoTheTableHeader) {
+    ImageBuilder b;
+    b.header().sized(TAG_DATABASE, 0).sized(TAG_STRINGTABLE, 8).sized(TAG_STRINGTABLE_ITEM, 2);
+    b.word(0);
+    DatabasePtr db = open_database_bytes(b.bytes);
+    ASSERT_TRUE(db);
+    for (uint32_t reference : {0u, 2u, 4u}) {
+        EXPECT_EQ(get_stringtable_ptr(*db, reference), nullptr) << reference;
+    }
+    ASSERT_NE(get_stringtable_ptr(*db, 6), nullptr);
+    EXPECT_EQ(get_stringtable_ptr(*db, 6)[0], u'\0');
+}
+
+TEST(SdbMalformed, SizesAtTheFourGibibyteBound) {
+    // One byte more than a TAGID can address is refused before anything is read.
+    if (sizeof(size_t) > 4) {
+        OpenError error = OpenError::None;
+        static const uint8_t header[HEADER_SIZE] = {2, 0, 0, 0, 1, 0, 0, 0, 's', 'd', 'b', 'f'};
+        EXPECT_FALSE(open_database_buffer(header, size_t{0xFFFFFFFFu} + 1, &error));
+        EXPECT_EQ(error, OpenError::TooLarge);
+    }
+    // The writer refuses an item that would take the image to 4 GiB, before reading it.
+    WriterPtr w = create_writer();
+    TAGID list = begin_list(*w, TAG_DATABASE);
+    uint8_t byte = 0;
+    EXPECT_FALSE(write_binary(*w, TAG_FILE_BITS, &byte, 0xFFFFFFF0u - next_tagid(*w) - 6 + 1));
+    EXPECT_TRUE(end_list(*w, list));
+    std::vector<uint8_t> image;
+    EXPECT_TRUE(close_to_buffer(*w, &image));
+#if defined(__linux__)
+    // A buffer of exactly 0xFFFFFFFF bytes is read; only its first and last pages are
+    // touched. DATABASE, then a string table whose one entry ends on the last byte.
+    const size_t size = 0xFFFFFFFFu;
+    void* mapped = mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    ASSERT_NE(mapped, MAP_FAILED);
+    uint8_t* bytes = static_cast<uint8_t*>(mapped);
+    const uint32_t table = 0xFFFFFFEEu;
+    ImageBuilder head;
+    head.header().sized(TAG_DATABASE, table - HEADER_SIZE - 6);
+    std::memcpy(bytes, head.bytes.data(), head.bytes.size());
+    ImageBuilder tail;
+    tail.sized(TAG_STRINGTABLE, 11).sized(TAG_STRINGTABLE_ITEM, 5).word(u'a').word(0);
+    std::memcpy(bytes + table, tail.bytes.data(), tail.bytes.size());
+    DatabasePtr db = open_database_buffer(bytes, size);
+    ASSERT_TRUE(db);
+    EXPECT_EQ(database_size(*db), 0xFFFFFFFFu);
+    EXPECT_EQ(database_stringtable(*db), table);
+    EXPECT_EQ(database_stopped_at(*db), 0u);
+    ASSERT_NE(get_stringtable_ptr(*db, 6), nullptr);
+    EXPECT_EQ(get_stringtable_ptr(*db, 6)[0], u'a');
+    EXPECT_EQ(get_next_child(*db, TAGID_ROOT, table), 0u);
+    // The entry ends on the last byte: nothing follows it, not even at offset 0.
+    EXPECT_EQ(walk_item(*db, table, [](TAGID, unsigned) {}).problem, WalkProblem::None);
+    db.reset();
+    munmap(mapped, size);
+#endif
+}
+
+// Damaged copies of a database keep their strings and entries: cut at the end, the
+// DATABASE size enlarged past the file or over the string table, an unreadable item
+// before the string table.
+TEST(SdbMalformed, DamageKeepsWhatCanBeRead) {
+    WriterPtr w = create_writer();
+    TAGID database = begin_list(*w, TAG_DATABASE);
+    TAGID exe = begin_list(*w, TAG_EXE);
+    write_string(*w, TAG_NAME, u"victim.exe");
+    write_string(*w, TAG_COMMAND_LINE, u"payload.dll");
+    end_list(*w, exe);
+    end_list(*w, database);
+    std::vector<uint8_t> image;
+    ASSERT_TRUE(close_to_buffer(*w, &image));
+    DatabasePtr whole = open_database_bytes(image);
+    TAGID table = database_stringtable(*whole);
+    uint32_t table_size = get_data_size(*whole, table);
+    auto set_size = [](std::vector<uint8_t>& bytes, TAGID list, uint32_t size) {
+        for (int i = 0; i < 4; ++i) {
+            bytes[list + 2 + i] = static_cast<uint8_t>(size >> (8 * i));
+        }
+    };
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        TAGID table;   // where the string table is found
+        TAGID stopped; // where reading the top level stopped
+        bool command;  // the last string is whole
+    };
+    std::vector<Case> cases;
+    cases.push_back({"whole", image, table, 0, true});
+    cases.push_back({"cut by 2 bytes", std::vector<uint8_t>(image.begin(), image.end() - 2), table,
+                     table, false});
+    cases.push_back({"DATABASE past the file", image, table, database, true});
+    set_size(cases.back().bytes, database, 0x7FFFFFF0u);
+    cases.push_back({"DATABASE over the string table", image, table, 0, true});
+    set_size(cases.back().bytes, database, get_data_size(*whole, database) + 6 + table_size);
+    cases.push_back({"DATABASE over part of the string table", image, table, table + 4, true});
+    set_size(cases.back().bytes, database, get_data_size(*whole, database) + 4);
+    cases.push_back({"an unknown tag before the string table", image, table + 2, table, true});
+    cases.back().bytes.insert(cases.back().bytes.begin() + table, {0, 0});
+    for (const Case& c : cases) {
+        DatabasePtr db = open_database_bytes(c.bytes);
+        ASSERT_TRUE(db) << c.what;
+        EXPECT_EQ(database_list(*db), database) << c.what;
+        EXPECT_EQ(database_stringtable(*db), c.table) << c.what;
+        EXPECT_EQ(database_stopped_at(*db), c.stopped) << c.what;
+        EXPECT_EQ(*database_stop_reason(*db) != 0, c.stopped != 0) << c.what;
+        EXPECT_EQ(find_first_tag(*db, database, TAG_EXE), exe) << c.what;
+        // The string table is no child of the DATABASE that swallowed it.
+        EXPECT_EQ(find_first_tag(*db, database, TAG_STRINGTABLE), 0u) << c.what;
+        const char16_t* name = get_child_string_ptr(*db, exe, TAG_NAME);
+        EXPECT_TRUE(name != nullptr && std::u16string(name) == u"victim.exe") << c.what;
+        EXPECT_EQ(get_child_string_ptr(*db, exe, TAG_COMMAND_LINE) != nullptr, c.command) << c.what;
+    }
+    // A lone STRINGTABLE header, or one whose first child is no entry, is not taken.
+    for (bool with_child : {false, true}) {
+        ImageBuilder b;
+        b.header().sized(TAG_DATABASE, 6).word(TAG_NAME).dword(6).word(0);
+        b.sized(TAG_STRINGTABLE, with_child ? 6 : 0);
+        if (with_child) {
+            b.word(TAG_NAME).dword(6);
+        }
+        DatabasePtr db = open_database_bytes(b.bytes);
+        ASSERT_TRUE(db);
+        EXPECT_EQ(database_stringtable(*db), 0u);
+        EXPECT_EQ(database_stopped_at(*db), 24u);
+    }
 }
 
 // A database with an EXE index whose record can be patched.
