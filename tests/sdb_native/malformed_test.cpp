@@ -200,30 +200,31 @@ TEST(SdbMalformed, UnknownTypeStopsTheWalk) {
 }
 
 TEST(SdbMalformed, NestingDeeperThanAnyRealFile) {
-    // Lists nested 1000 deep, each holding the next.
-    const unsigned levels = 1000;
-    ImageBuilder b;
-    b.header();
-    for (unsigned level = 0; level < levels; ++level) {
-        b.sized(TAG_DATA, 6 * (levels - level - 1));
+    // Lists nested `levels` deep, each holding the next, the innermost empty.
+    struct Case {
+        unsigned levels;
+        WalkProblem problem;
+        unsigned visited;
+    };
+    for (const Case& c :
+         {Case{8, WalkProblem::None, 8}, Case{MAX_DEPTH, WalkProblem::None, MAX_DEPTH},
+          Case{MAX_DEPTH + 1, WalkProblem::TooDeep, MAX_DEPTH},
+          Case{1000, WalkProblem::TooDeep, MAX_DEPTH}}) {
+        ImageBuilder b;
+        b.header();
+        for (unsigned level = 0; level < c.levels; ++level) {
+            b.sized(TAG_DATA, 6 * (c.levels - level - 1));
+        }
+        DatabasePtr db = open_database_bytes(b.bytes);
+        ASSERT_TRUE(db);
+        unsigned visited = 0;
+        WalkResult result = walk(*db, &visited);
+        EXPECT_EQ(result.problem, c.problem) << c.levels;
+        EXPECT_EQ(visited, c.visited) << c.levels;
+        if (c.problem == WalkProblem::TooDeep) {
+            EXPECT_EQ(result.where, HEADER_SIZE + 6 * MAX_DEPTH) << c.levels;
+        }
     }
-    DatabasePtr db = open_database_bytes(b.bytes);
-    ASSERT_TRUE(db);
-    unsigned visited = 0;
-    WalkResult result = walk(*db, &visited);
-    EXPECT_EQ(result.problem, WalkProblem::TooDeep);
-    EXPECT_EQ(visited, MAX_DEPTH);
-    EXPECT_EQ(result.where, HEADER_SIZE + 6 * MAX_DEPTH);
-
-    // Real nesting depths walk through.
-    ImageBuilder shallow;
-    shallow.header();
-    for (unsigned level = 0; level < 8; ++level) {
-        shallow.sized(TAG_DATA, 6 * (8 - level - 1));
-    }
-    db = open_database_bytes(shallow.bytes);
-    EXPECT_EQ(walk(*db, &visited).problem, WalkProblem::None);
-    EXPECT_EQ(visited, 8u);
 }
 
 // Each case is an image and what one read of it must give, at the bound it pins.

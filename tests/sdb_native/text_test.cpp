@@ -27,4 +27,34 @@ TEST(SdbText, UnpairedSurrogatesAndMalformedUtf8) {
     }
 }
 
+// Each length of UTF-8 at both ends, and the surrogates at theirs, both ways.
+TEST(SdbText, EncodingsAtTheirBounds) {
+    struct Case {
+        std::u16string utf16;
+        std::string utf8;
+    };
+    const Case cases[] = {
+        {u"\u007f", "\x7F"},
+        {u"\u0080", "\xC2\x80"},
+        {u"\u07ff", "\xDF\xBF"},
+        {u"\u0800", "\xE0\xA0\x80"},
+        {u"\ud7ff", "\xED\x9F\xBF"},
+        {u"\ue000", "\xEE\x80\x80"},
+        {u"\uffff", "\xEF\xBF\xBF"},
+        {u"\xD800\xDC00", "\xF0\x90\x80\x80"},
+        {u"\xDBFF\xDFFF", "\xF4\x8F\xBF\xBF"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(to_utf8(c.utf16), c.utf8) << c.utf8.size();
+        std::u16string back;
+        EXPECT_TRUE(from_utf8(c.utf8, &back)) << c.utf8.size();
+        EXPECT_EQ(back, c.utf16) << c.utf8.size();
+    }
+    // A high surrogate is paired only with a low one: before U+E000 or another high
+    // surrogate it stands alone.
+    EXPECT_EQ(to_utf8(u"\xD800\xE000"), "\xEF\xBF\xBD\xEE\x80\x80");
+    EXPECT_EQ(to_utf8(u"\xDBFF\xDBFF\xDC00"), "\xEF\xBF\xBD\xF4\x8F\xB0\x80");
+    EXPECT_EQ(to_utf8(u"\xD7FF\xDC00"), "\xED\x9F\xBF\xEF\xBF\xBD");
+}
+
 } // namespace

@@ -89,9 +89,15 @@ TEST(SdbGuidText, LowerCaseInBracesAndBufferLength) {
 
     for (const char* bad :
          {"", "{79dd75eb-c098-4757-9965-9e83c4ca9da}", "79dd75eb+c098-4757-9965-9e83c4ca9da4",
-          "{79dd75eb-c098-4757-9965-9e83c4ca9dx4}", "{79dd75eb-c098-4757-9965-9e83c4ca9da4"}) {
+          "{79dd75eb-c098-4757-9965-9e83c4ca9dx4}", "{79dd75eb-c098-4757-9965-9e83c4ca9da4",
+          // One brace, and the other end one character longer.
+          "{79dd75eb-c098-4757-9965-9e83c4ca9da4 ", "(79dd75eb-c098-4757-9965-9e83c4ca9da4}",
+          "79dd75eb-c098-4757-9965-9e83c4ca9da4}"}) {
         EXPECT_FALSE(parse_guid(bad, &id)) << bad;
     }
+    Guid braced;
+    ASSERT_TRUE(parse_guid("{79DD75EB-C098-4757-9965-9E83C4CA9DA4}", &braced));
+    EXPECT_EQ(braced, id);
 }
 
 } // namespace
