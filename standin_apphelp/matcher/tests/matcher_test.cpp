@@ -139,6 +139,38 @@ TEST_F(Matcher, FindsAllEntriesOfANameWithOrWithoutIndex) {
     }
 }
 
+// Wildcard entries of a real database's layout (their own index, none in EXE/NAME) match
+// the names their patterns fit, after the exact ones; without that index, by a scan.
+TEST_F(Matcher, WildcardEntriesMatchThroughTheirIndexOrAScan) {
+    for (bool wildcardIndex : {true, false}) {
+        std::vector<sdb::TAGID> wanted;
+        sdb::TAGID exact = 0;
+        sdb::DatabasePtr db = BuildDatabase(
+            TestGuid(1), true,
+            [&](sdb::Writer& w) {
+                wanted.push_back(WriteWildcardExe(w, u"CAD*.EXE", WriteAppConditionsFile));
+                WriteWildcardExe(w, u"cad*.dll", WriteAppConditionsFile);
+                wanted.push_back(WriteWildcardExe(w, u"c?dwriter.exe", WriteAppConditionsFile));
+                WriteWildcardExe(w, u"?cadwriter.exe", WriteAppConditionsFile);
+                WriteWildcardExe(w, u"*writer.exe", [](sdb::Writer& w) {
+                    WriteMatchingFile(
+                        w, u"*", [](sdb::Writer& w) { sdb::write_dword(w, sdb::TAG_SIZE, 1); });
+                });
+                exact = WriteExe(w, u"cadwriter.exe", WriteAppConditionsFile);
+            },
+            wildcardIndex);
+        ASSERT_TRUE(db);
+        ASSERT_TRUE(MatchOne(*db, u"CadWriter.exe")) << wildcardIndex;
+        ASSERT_EQ(record.exeCount, 3u) << wildcardIndex;
+        EXPECT_EQ(record.exeTagRefs[0], exact) << wildcardIndex;
+        EXPECT_EQ(record.exeTagRefs[1], wanted[0]) << wildcardIndex;
+        EXPECT_EQ(record.exeTagRefs[2], wanted[1]) << wildcardIndex;
+        ASSERT_TRUE(MatchOne(*db, u"cad.exe")) << wildcardIndex;
+        EXPECT_EQ(record.exeCount, 1u) << wildcardIndex;
+        EXPECT_FALSE(MatchOne(*db, u"cad.com")) << wildcardIndex;
+    }
+}
+
 TEST_F(Matcher, CustomDatabasesCountOnlyWhenConsulted) {
     sdb::TAGID mainLayer = 0, customExe = 0;
     sdb::DatabasePtr main = BuildDatabase(TestGuid(0x11), true, [&](sdb::Writer& w) {

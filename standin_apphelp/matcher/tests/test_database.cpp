@@ -2,10 +2,13 @@
 #include "test_database.h"
 
 sdb::DatabasePtr BuildDatabase(const sdb::Guid& id, bool indexed,
-                               const std::function<void(sdb::Writer&)>& body) {
+                               const std::function<void(sdb::Writer&)>& body, bool wildcardIndex) {
     sdb::WriterPtr writer = sdb::create_writer();
     if (indexed) {
-        sdb::declare_index(*writer, sdb::TAG_EXE, sdb::TAG_NAME, 40000, true);
+        sdb::declare_index(*writer, sdb::TAG_EXE, sdb::TAG_NAME, 40000, true,
+                           wildcardIndex ? sdb::TAG_WILDCARD_NAME : 0);
+        if (wildcardIndex)
+            sdb::declare_index(*writer, sdb::TAG_EXE, sdb::TAG_WILDCARD_NAME, 100, false);
         sdb::declare_index(*writer, sdb::TAG_LAYER, sdb::TAG_NAME, 100, true);
     }
     sdb::TAGID database = sdb::begin_list(*writer, sdb::TAG_DATABASE);
@@ -36,6 +39,14 @@ sdb::TAGID WriteExe(sdb::Writer& writer, const std::u16string& name,
     body(writer);
     sdb::end_list(writer, exe);
     return exe;
+}
+
+sdb::TAGID WriteWildcardExe(sdb::Writer& writer, const std::u16string& pattern,
+                            const std::function<void(sdb::Writer&)>& body) {
+    return WriteExe(writer, pattern, [&](sdb::Writer& w) {
+        sdb::write_string(w, sdb::TAG_WILDCARD_NAME, pattern);
+        body(w);
+    });
 }
 
 void WriteMatchingFile(sdb::Writer& writer, const std::u16string& name,
