@@ -91,4 +91,25 @@ TEST_F(SampleMatch, CustomDatabaseIsConsultedOnlyForItsPrograms) {
     EXPECT_EQ(FieldAt(record, 168), 2u);
 }
 
+// A wildcard entry of the main database (northwind?*.exe) matches renamed copies of
+// cadwriter.exe whose names its pattern fits, and no other.
+TEST_F(SampleMatch, WildcardEntryMatchesTheNamesItsPatternFits) {
+    ScratchFolder folder;
+    std::vector<BYTE> program = ReadWholeFile(std::wstring(SampleFolder) + L"cadwriter.exe");
+    for (const wchar_t* name : {L"NorthwindViewer.exe", L"northwind2.EXE"}) {
+        std::wstring copy = folder.Write(name, program);
+        ASSERT_TRUE(TheEngine().SdbGetMatchingExe(context.hsdb, copy.c_str(), nullptr, nullptr, 0,
+                                                  record.data()));
+        ASSERT_EQ(FieldAt(record, 168), 1u);
+        EXPECT_EQ(NameOf(context.hsdb, FieldAt(record, 0)), L"northwind?*.exe");
+        ASSERT_EQ(FieldAt(record, 172), 1u);
+        EXPECT_EQ(NameOf(context.hsdb, FieldAt(record, 128)), L"HighDpiAware");
+    }
+    for (const wchar_t* name : {L"northwind.exe", L"northwind2.dll"}) {
+        std::wstring copy = folder.Write(name, program);
+        EXPECT_FALSE(TheEngine().SdbGetMatchingExe(context.hsdb, copy.c_str(), nullptr, nullptr, 0,
+                                                   record.data()));
+    }
+}
+
 } // namespace
