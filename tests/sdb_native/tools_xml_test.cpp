@@ -276,6 +276,40 @@ TEST(SdbXmlEdit, ChangedTextsAndMovedItems) {
     EXPECT_EQ(record.tagid, exe);
 }
 
+// Every record of an index filled to its last record follows its moved item, the last one
+// too.
+TEST(SdbXmlEdit, TheLastRecordOfAFullIndexFollowsItsItem) {
+    WriterPtr w = create_writer();
+    ASSERT_TRUE(declare_index(*w, TAG_EXE, TAG_NAME, 2, true));
+    TAGID list = begin_list(*w, TAG_DATABASE);
+    for (const char16_t* name : {u"a.exe", u"b.exe"}) {
+        TAGID exe = begin_list(*w, TAG_EXE);
+        write_string(*w, TAG_NAME, name);
+        end_list(*w, exe);
+    }
+    end_list(*w, list);
+    std::vector<uint8_t> image;
+    ASSERT_TRUE(close_to_buffer(*w, &image));
+    std::string xml = xml_of(image);
+    size_t exe = xml.find("<EXE");
+    ASSERT_NE(exe, std::string::npos);
+    xml.insert(exe, "<DESCRIPTION>added</DESCRIPTION>");
+    std::vector<uint8_t> back;
+    std::string message;
+    std::vector<CompileError> notes;
+    ASSERT_TRUE(compile(xml, &back, &message, &notes)) << message;
+    DatabasePtr db = open_database_bytes(back);
+    TAGID index = find_index(*db, TAG_EXE, TAG_NAME);
+    ASSERT_EQ(index_record_count(*db, index), 2u);
+    TAGID moved = find_first_tag(*db, database_list(*db), TAG_EXE);
+    for (uint32_t n = 0; n < 2; ++n) {
+        IndexRecord record;
+        ASSERT_TRUE(index_record(*db, index, n, &record));
+        EXPECT_EQ(record.tagid, moved) << n;
+        moved = find_next_tag(*db, database_list(*db), moved);
+    }
+}
+
 TEST(SdbXmlEdit, MistakesAreRefusedWithTheirPlace) {
     const std::string head = "<SDB major=\"2\" minor=\"1\"><DATABASE>";
     const std::string tail = "</DATABASE></SDB>";
