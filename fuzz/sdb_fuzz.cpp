@@ -4,6 +4,7 @@
 #include "audit.h"
 #include "json_dump.h"
 #include "sdb_dump.h"
+#include "sdb_exe_lookup.h"
 #include "sdb_index.h"
 #include "xml_dump.h"
 #include "xml_image.h"
@@ -49,6 +50,8 @@ void look_up(const Database& db, TAGID parent, TAGID tagid) {
     for (TAGID t = scan_first_by_key(db, parent, tag, TAG_NAME, name, &search); t != 0;
          t = find_next_by_key(db, &search)) {
     }
+    // The name as a file name: exact and wildcard entries, as --find and the matcher ask.
+    find_exes(db, name);
 }
 
 } // namespace
