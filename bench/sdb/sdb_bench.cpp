@@ -1,9 +1,11 @@
-// Looking up an EXE by name in a database of 20,000 EXE entries (4 MB, the size of a
-// Windows system database): through the index and by scanning all entries; the cost of
-// opening such a database; sdbdump's text and XML dumps and --find, and sdbc's compile of
-// the XML dump. `sdb_bench --write-database=FILE` writes the database for timing the
-// commands themselves.
+// Looking up an EXE by name in a database of 20,000 EXE entries and 880 wildcard ones
+// (4 MB, the size of a Windows system database, with as many patterns): through the index
+// and by scanning all entries, and every entry that applies to a name; the cost of opening
+// such a database; sdbdump's text and XML dumps and --find, and sdbc's compile of the XML
+// dump. `sdb_bench --write-database=FILE` writes the database for timing the commands
+// themselves.
 #include "sdb_dump.h"
+#include "sdb_exe_lookup.h"
 #include "sdb_index.h"
 #include "sdb_writer.h"
 #include "xml_dump.h"
@@ -22,6 +24,9 @@ using namespace sdb;
 namespace {
 
 const unsigned EXE_COUNT = 20000;
+// As in a Windows 10 system database: 880 patterns, 67 of them a bare `*`.
+const unsigned WILDCARD_COUNT = 880;
+const unsigned BARE_STAR_EVERY = 13;
 
 // Names of 4 to 12 letters from a fixed pseudo-random sequence, some of them repeated.
 std::vector<std::u16string> exe_names() {
@@ -50,11 +55,37 @@ std::vector<std::u16string> exe_names() {
     return names;
 }
 
+// Patterns made from the names: a prefix then `*`, a run of letters between stars, `?` in
+// the middle, and a bare `*` now and then.
+std::vector<std::u16string> wildcard_names(const std::vector<std::u16string>& names) {
+    std::vector<std::u16string> patterns;
+    for (unsigned i = 0; i < WILDCARD_COUNT; ++i) {
+        const std::u16string& name = names[(i * 7877u) % names.size()];
+        switch (i % BARE_STAR_EVERY == 0 ? 3 : i % 3) {
+        case 0:
+            patterns.push_back(name.substr(0, 3) + u"*.exe");
+            break;
+        case 1:
+            patterns.push_back(u"*" + name.substr(1, 3) + u"*");
+            break;
+        case 2:
+            patterns.push_back(name.substr(0, 2) + u"??*.exe");
+            break;
+        default:
+            patterns.push_back(u"*");
+        }
+    }
+    return patterns;
+}
+
 // A database shaped like a real main database: each EXE with its application, a GUID, a
-// matching file with its version attributes and a shim reference.
-std::vector<uint8_t> build_database(const std::vector<std::u16string>& names) {
+// matching file with its version attributes and a shim reference; the wildcard entries
+// after the others, with WILDCARD_NAME and in an index of their own.
+std::vector<uint8_t> build_database(const std::vector<std::u16string>& names,
+                                    const std::vector<std::u16string>& patterns) {
     WriterPtr w = create_writer();
-    declare_index(*w, TAG_EXE, TAG_NAME, EXE_COUNT, true);
+    declare_index(*w, TAG_EXE, TAG_NAME, EXE_COUNT, true, TAG_WILDCARD_NAME);
+    declare_index(*w, TAG_EXE, TAG_WILDCARD_NAME, WILDCARD_COUNT, false);
     TAGID db = begin_list(*w, TAG_DATABASE);
     write_string(*w, TAG_NAME, u"Generated main database");
     TAGID library = begin_list(*w, TAG_LIBRARY);
@@ -63,9 +94,14 @@ std::vector<uint8_t> build_database(const std::vector<std::u16string>& names) {
     write_string(*w, TAG_DLLFILE, u"AcGenral.dll");
     end_list(*w, shim);
     end_list(*w, library);
-    for (unsigned i = 0; i < names.size(); ++i) {
+    std::vector<std::u16string> all = names;
+    all.insert(all.end(), patterns.begin(), patterns.end());
+    for (unsigned i = 0; i < all.size(); ++i) {
         TAGID exe = begin_list(*w, TAG_EXE);
-        write_string(*w, TAG_NAME, names[i]);
+        write_string(*w, TAG_NAME, all[i]);
+        if (i >= names.size()) {
+            write_string(*w, TAG_WILDCARD_NAME, all[i]);
+        }
         write_string(*w, TAG_APP_NAME, u"Application " + std::u16string(1, u'A' + i % 26));
         write_string(*w, TAG_VENDOR, u"Vendor " + std::u16string(1, u'A' + i % 13));
         Guid id = {i, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
@@ -78,7 +114,7 @@ std::vector<uint8_t> build_database(const std::vector<std::u16string>& names) {
         write_qword(*w, TAG_UPTO_BIN_PRODUCT_VERSION, 0x0002000000000000ull + i);
         write_dword(*w, TAG_LINK_DATE, 0x40000000u + i);
         write_string(*w, TAG_COMPANY_NAME, u"Company " + std::u16string(1, u'A' + i % 19));
-        write_string(*w, TAG_PRODUCT_NAME, u"Product " + names[i]);
+        write_string(*w, TAG_PRODUCT_NAME, u"Product " + all[i]);
         end_list(*w, file);
         TAGID ref = begin_list(*w, TAG_SHIM_REF);
         write_string(*w, TAG_NAME, u"CorrectFilePaths");
@@ -94,7 +130,8 @@ std::vector<uint8_t> build_database(const std::vector<std::u16string>& names) {
 
 struct Fixture {
     std::vector<std::u16string> names = exe_names();
-    std::vector<uint8_t> image = build_database(names);
+    std::vector<std::u16string> patterns = wildcard_names(names);
+    std::vector<uint8_t> image = build_database(names, patterns);
     DatabasePtr db = open_database_buffer(image.data(), image.size());
 };
 
@@ -158,18 +195,33 @@ void BM_OpenFile(benchmark::State& state) {
     std::remove(path.c_str());
 }
 
-// sdbdump --find after opening: the lookup and the printing of each entry found.
+// Every entry that applies to a name: the exact ones through EXE/NAME, the wildcard ones
+// through EXE/WILDCARD_NAME, each pattern tried.
+void BM_FindExes(benchmark::State& state) {
+    Fixture& f = fixture();
+    size_t n = 0;
+    size_t wildcard = 0;
+    for (auto _ : state) {
+        const std::u16string& name = f.names[(n++ * 7919) % f.names.size()];
+        ExeLookup found = find_exes(*f.db, name.c_str());
+        wildcard += found.wildcard.size();
+    }
+    state.counters["wildcard_hits"] = static_cast<double>(wildcard) / static_cast<double>(n);
+}
+
+// sdbdump --find after opening: the lookup and the printing of each entry found, the
+// wildcard ones included (at least the bare `*` ones for every name).
 void BM_FindCommand(benchmark::State& state) {
     Fixture& f = fixture();
-    TAGID parent = database_list(*f.db);
     size_t n = 0;
     for (auto _ : state) {
         const std::u16string& name = f.names[(n++ * 7919) % f.names.size()];
         std::ostringstream out;
-        KeySearch search;
-        for (TAGID t = find_first_by_key(*f.db, parent, TAG_EXE, TAG_NAME, name.c_str(), &search);
-             t != 0; t = find_next_by_key(*f.db, &search)) {
-            dump_item(*f.db, t, out);
+        ExeLookup found = find_exes(*f.db, name.c_str());
+        for (const std::vector<TAGID>* kind : {&found.exact, &found.wildcard}) {
+            for (TAGID t : *kind) {
+                dump_item(*f.db, t, out);
+            }
         }
         benchmark::DoNotOptimize(out.str().size());
     }
@@ -218,6 +270,7 @@ BENCHMARK(BM_LookupByIndex);
 BENCHMARK(BM_LookupByScan);
 BENCHMARK(BM_OpenBuffer);
 BENCHMARK(BM_OpenFile);
+BENCHMARK(BM_FindExes);
 BENCHMARK(BM_FindCommand);
 BENCHMARK(BM_DumpText)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DumpXml)->Unit(benchmark::kMillisecond);
