@@ -234,11 +234,19 @@ static DatabasePtr open_image(DatabasePtr db, OpenError* error) {
     return db;
 }
 
-DatabasePtr open_database_bytes(std::vector<uint8_t> bytes, OpenError* error) {
-    if (bytes.size() > 0xFFFFFFFFu) {
+// False, with the error, for an image of 4 GiB or more: TAGIDs cannot address it.
+static bool addressable(size_t size, OpenError* error) {
+    if (size > 0xFFFFFFFFu) {
         if (error != nullptr) {
             *error = OpenError::TooLarge;
         }
+        return false;
+    }
+    return true;
+}
+
+DatabasePtr open_database_bytes(std::vector<uint8_t> bytes, OpenError* error) {
+    if (!addressable(bytes.size(), error)) {
         return nullptr;
     }
     DatabasePtr db(new Database);
@@ -253,10 +261,7 @@ DatabasePtr open_database_buffer(const void* data, size_t size, OpenError* error
     if ((reinterpret_cast<uintptr_t>(bytes) & 1u) != 0) {
         return open_database_bytes(std::vector<uint8_t>(bytes, bytes + size), error);
     }
-    if (size > 0xFFFFFFFFu) {
-        if (error != nullptr) {
-            *error = OpenError::TooLarge;
-        }
+    if (!addressable(size, error)) {
         return nullptr;
     }
     DatabasePtr db(new Database);
