@@ -279,6 +279,33 @@ TEST(SdbIndex, GuidKeysUseTheirFirstEightBytes) {
     EXPECT_EQ(record.tagid, exe);
 }
 
+// A record may only lead to a child of the searched parent: an EXE of the name before
+// DATABASE, at the top level, is not found under it.
+TEST(SdbIndex, RecordsOutsideTheParentAreNotFollowed) {
+    for (bool unique : {false, true}) {
+        WriterPtr w = create_writer();
+        ASSERT_TRUE(declare_index(*w, TAG_EXE, TAG_NAME, 2, unique));
+        TAGID outside = begin_list(*w, TAG_EXE);
+        write_string(*w, TAG_NAME, u"app.exe");
+        end_list(*w, outside);
+        TAGID database = begin_list(*w, TAG_DATABASE);
+        TAGID inside = begin_list(*w, TAG_EXE);
+        write_string(*w, TAG_NAME, u"app.exe");
+        end_list(*w, inside);
+        end_list(*w, database);
+        std::vector<uint8_t> image;
+        ASSERT_TRUE(close_to_buffer(*w, &image));
+        DatabasePtr db = open_database_bytes(std::move(image));
+        // The unique index names only the first, outside one: nothing under DATABASE.
+        std::vector<TAGID> expected;
+        if (!unique) {
+            expected.push_back(inside);
+        }
+        EXPECT_EQ(found(*db, database, u"app.exe", false), expected) << unique;
+        EXPECT_EQ(found(*db, database, u"app.exe", true), std::vector<TAGID>{inside}) << unique;
+    }
+}
+
 // How the EXE indexes of a database with wildcard entries are written.
 enum class ExeIndexes { Both, NameOnly, None };
 
@@ -290,8 +317,9 @@ struct WildDatabase {
 const char16_t* const wild_names[] = {u"setup.exe", u"Setup.EXE", u"setup*.exe", u"*",
                                       u"se?up.exe", u"other.exe", u"*install*"};
 
-// EXEs of wild_names, the wildcard ones with WILDCARD_NAME. Both: real databases' indexes,
-// with the wildcard entries left out of EXE/NAME. NameOnly: EXE/NAME alone, listing all.
+// EXEs of wild_names. Both: real databases' indexes, the wildcard entries with
+// WILDCARD_NAME and left out of EXE/NAME. NameOnly: EXE/NAME alone, listing all, and the
+// patterns in NAME only, as older compilers leave them. None: no index, WILDCARD_NAME.
 WildDatabase build_wild(ExeIndexes indexes, std::vector<uint8_t>* image = nullptr) {
     WriterPtr w = create_writer();
     if (indexes != ExeIndexes::None) {
@@ -307,7 +335,8 @@ WildDatabase build_wild(ExeIndexes indexes, std::vector<uint8_t>* image = nullpt
     for (const char16_t* name : wild_names) {
         result.exes.push_back(begin_list(*w, TAG_EXE));
         write_string(*w, TAG_NAME, name);
-        if (std::u16string(name).find_first_of(u"*?") != std::u16string::npos) {
+        if (indexes != ExeIndexes::NameOnly &&
+            std::u16string(name).find_first_of(u"*?") != std::u16string::npos) {
             write_string(*w, TAG_WILDCARD_NAME, name);
         }
         end_list(*w, result.exes.back());
