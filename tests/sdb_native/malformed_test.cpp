@@ -382,6 +382,9 @@ TEST(SdbMalformed, DamageKeepsWhatCanBeRead) {
     set_size(cases.back().bytes, database, get_data_size(*whole, database) + 4);
     cases.push_back({"an unknown tag before the string table", image, table + 2, table, true});
     cases.back().bytes.insert(cases.back().bytes.begin() + table, {0, 0});
+    cases.push_back({"an unknown tag before a string table cut short", cases.back().bytes,
+                     table + 2, table, false});
+    cases.back().bytes.resize(cases.back().bytes.size() - 2);
     for (const Case& c : cases) {
         DatabasePtr db = open_database_bytes(c.bytes);
         ASSERT_TRUE(db) << c.what;
@@ -396,19 +399,31 @@ TEST(SdbMalformed, DamageKeepsWhatCanBeRead) {
         EXPECT_TRUE(name != nullptr && std::u16string(name) == u"victim.exe") << c.what;
         EXPECT_EQ(get_child_string_ptr(*db, exe, TAG_COMMAND_LINE) != nullptr, c.command) << c.what;
     }
-    // A lone STRINGTABLE header, or one whose first child is no entry, is not taken.
-    for (bool with_child : {false, true}) {
+    // Not taken for a string table: a lone STRINGTABLE header, one whose first child is no
+    // entry, one whose list ends inside an entry although the file goes on.
+    ImageBuilder lone, no_entry, cut_by_list;
+    lone.sized(TAG_STRINGTABLE, 0);
+    no_entry.sized(TAG_STRINGTABLE, 6).word(TAG_NAME).dword(6);
+    cut_by_list.sized(TAG_STRINGTABLE, 14).sized(TAG_STRINGTABLE_ITEM, 4).text(u"a");
+    cut_by_list.sized(TAG_STRINGTABLE_ITEM, 4).text(u"b");
+    for (const ImageBuilder* tail : {&lone, &no_entry, &cut_by_list}) {
         ImageBuilder b;
         b.header().sized(TAG_DATABASE, 6).word(TAG_NAME).dword(6).word(0);
-        b.sized(TAG_STRINGTABLE, with_child ? 6 : 0);
-        if (with_child) {
-            b.word(TAG_NAME).dword(6);
-        }
+        b.bytes.insert(b.bytes.end(), tail->bytes.begin(), tail->bytes.end());
         DatabasePtr db = open_database_bytes(b.bytes);
         ASSERT_TRUE(db);
-        EXPECT_EQ(database_stringtable(*db), 0u);
-        EXPECT_EQ(database_stopped_at(*db), 24u);
+        EXPECT_EQ(database_stringtable(*db), 0u) << tail->bytes.size();
+        EXPECT_EQ(database_stopped_at(*db), 24u) << tail->bytes.size();
     }
+    // The table is looked for after the last top-level list read, not inside an earlier one.
+    ImageBuilder decoy;
+    decoy.header().sized(TAG_DATA, 16).sized(TAG_STRINGTABLE, 10).sized(TAG_STRINGTABLE_ITEM, 4);
+    decoy.text(u"x").sized(TAG_DATABASE, 6).word(TAG_NAME).dword(6).word(0);
+    decoy.sized(TAG_STRINGTABLE, 10).sized(TAG_STRINGTABLE_ITEM, 4).text(u"y");
+    DatabasePtr db = open_database_bytes(decoy.bytes);
+    ASSERT_TRUE(db);
+    const char16_t* name = get_child_string_ptr(*db, database_list(*db), TAG_NAME);
+    EXPECT_TRUE(name != nullptr && std::u16string(name) == u"y");
 }
 
 // A database with an EXE index whose record can be patched.
