@@ -133,18 +133,28 @@ const char16_t* string_in(const Database& db, const Item& item) {
 // Notes a top-level list whose children are readable up to `end`; the first of each tag
 // counts.
 static void note_top_list(Database& db, TAGID list, uint32_t end) {
-    TAG tag = load16(db.image + list);
-    TAGID* slot = tag == TAG_DATABASE      ? &db.database
-                  : tag == TAG_STRINGTABLE ? &db.stringtable
-                  : tag == TAG_INDEXES     ? &db.indexes
-                                           : nullptr;
-    if (slot == nullptr || *slot != 0) {
+    TAGID* slot = nullptr;
+    uint32_t* slot_end = nullptr;
+    switch (load16(db.image + list)) {
+    case TAG_DATABASE:
+        slot = &db.database;
+        slot_end = &db.database_end;
+        break;
+    case TAG_STRINGTABLE:
+        slot = &db.stringtable;
+        slot_end = &db.stringtable_end;
+        break;
+    case TAG_INDEXES:
+        slot = &db.indexes;
+        slot_end = &db.indexes_end;
+        break;
+    default:
         return;
     }
-    *slot = list;
-    (tag == TAG_DATABASE      ? db.database_end
-     : tag == TAG_STRINGTABLE ? db.stringtable_end
-                              : db.indexes_end) = end;
+    if (*slot == 0) {
+        *slot = list;
+        *slot_end = end;
+    }
 }
 
 // The readable end of a STRINGTABLE list at `at` whose children are all STRINGTABLE_ITEMs,
