@@ -1,6 +1,7 @@
-// One match against a main database of 20,000 generated EXE entries (plus entries like the
-// samples') and a custom database, next to computing the executable's attributes alone:
-// the index finds the candidates, so the match should cost little beyond the attributes.
+// One match against a main database of 20,000 generated EXE entries and 880 wildcard ones
+// (plus entries like the samples') and a custom database, next to computing the
+// executable's attributes alone: the indexes find the candidates, so the match should cost
+// little beyond the attributes and the trying of each pattern.
 #include "file_checksum.h"
 #include "matcher.h"
 #include "pe_image.h"
@@ -25,6 +26,7 @@
 namespace {
 
 const int GeneratedEntries = 20000;
+const int WildcardEntries = 880;
 const std::size_t ProgramSize = 256 * 1024;
 
 void Put32(std::vector<std::uint8_t>& image, std::size_t at, std::uint32_t value) {
@@ -87,9 +89,12 @@ bool FileAttributesOf(const std::string& path, FileAttributes& attributes) {
     return true;
 }
 
-void WriteExe(sdb::Writer& w, const std::u16string& name, std::uint32_t size) {
+void WriteExe(sdb::Writer& w, const std::u16string& name, std::uint32_t size,
+              bool wildcard = false) {
     sdb::TAGID exe = sdb::begin_list(w, sdb::TAG_EXE);
     sdb::write_string(w, sdb::TAG_NAME, name);
+    if (wildcard)
+        sdb::write_string(w, sdb::TAG_WILDCARD_NAME, name);
     sdb::TAGID file = sdb::begin_list(w, sdb::TAG_MATCHING_FILE);
     sdb::write_string(w, sdb::TAG_NAME, u"*");
     sdb::write_dword(w, sdb::TAG_SIZE, size);
@@ -103,7 +108,9 @@ void WriteExe(sdb::Writer& w, const std::u16string& name, std::uint32_t size) {
 
 sdb::DatabasePtr MainDatabase() {
     sdb::WriterPtr w = sdb::create_writer();
-    sdb::declare_index(*w, sdb::TAG_EXE, sdb::TAG_NAME, GeneratedEntries + 3, true);
+    sdb::declare_index(*w, sdb::TAG_EXE, sdb::TAG_NAME, GeneratedEntries + 3, true,
+                       sdb::TAG_WILDCARD_NAME);
+    sdb::declare_index(*w, sdb::TAG_EXE, sdb::TAG_WILDCARD_NAME, WildcardEntries, false);
     sdb::TAGID database = sdb::begin_list(*w, sdb::TAG_DATABASE);
     sdb::write_string(*w, sdb::TAG_NAME, u"Generated main database");
     sdb::write_guid(*w, sdb::TAG_DATABASE_ID, sdb::Guid{0x11111111, 0x1111, 0x1111, {0x11}});
@@ -122,6 +129,17 @@ sdb::DatabasePtr MainDatabase() {
     names[u"bench.exe"] = ProgramSize;
     for (const auto& entry : names)
         WriteExe(*w, entry.first, entry.second);
+    // As many patterns as a Windows 10 system database, some a bare `*` that every program
+    // fits; their files' sizes keep them from matching.
+    for (int i = 0; i < WildcardEntries; ++i) {
+        std::snprintf(text, sizeof text,
+                      i % 13 == 0  ? "*"
+                      : i % 3 == 0 ? "setup%d*.exe"
+                      : i % 3 == 1 ? "*install%d*"
+                                   : "b%dnch??.exe",
+                      i);
+        WriteExe(*w, std::u16string(text, text + std::strlen(text)), 1000 + i, true);
+    }
     sdb::end_list(*w, database);
     std::vector<std::uint8_t> image;
     sdb::close_to_buffer(*w, &image);
