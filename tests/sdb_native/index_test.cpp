@@ -397,6 +397,22 @@ TEST(SdbExeLookup, ExactAndWildcardEntriesWhateverTheIndexes) {
     EXPECT_EQ(std::u16string(exe_wildcard_pattern(*both.db, both.exes[4])), u"se?up.exe");
 }
 
+// EXEs outside a DATABASE list are no entries: a file without one has none.
+TEST(SdbExeLookup, NoDatabaseNoEntries) {
+    WriterPtr w = create_writer();
+    for (const char16_t* name : {u"app.exe", u"*"}) {
+        TAGID exe = begin_list(*w, TAG_EXE);
+        write_string(*w, TAG_NAME, name);
+        end_list(*w, exe);
+    }
+    std::vector<uint8_t> image;
+    ASSERT_TRUE(close_to_buffer(*w, &image));
+    DatabasePtr db = open_database_bytes(std::move(image));
+    ExeLookup found = find_exes(*db, u"app.exe");
+    EXPECT_TRUE(found.exact.empty());
+    EXPECT_TRUE(found.wildcard.empty());
+}
+
 // Wildcard records that name an entry twice, point before DATABASE, at DATABASE itself or
 // at a child of another tag: each entry is found once, and only EXEs under DATABASE.
 TEST(SdbExeLookup, WildcardRecordsPointingAnywhere) {

@@ -21,8 +21,9 @@ TEST(SdbText, UnpairedSurrogatesAndMalformedUtf8) {
     EXPECT_EQ(to_utf8(u"\xD800x"), "\xEF\xBF\xBDx");
     EXPECT_EQ(to_utf8(u"x\xDC00"), "x\xEF\xBF\xBD");
     std::u16string out;
-    for (const char* bad : {"\x80", "\xC3", "\xC0\x80", "\xE0\x80\x80", "\xED\xA0\x80",
-                            "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80", "a\xC3(", "\xF0\x9F\x98"}) {
+    for (const char* bad :
+         {"\x80", "\xC3", "\xC0\x80", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+          "\xF8\x88\x80\x80\x80", "a\xC3(", "\xF0\x9F\x98", "\xC2\xC0", "\xE2\x82\xFF"}) {
         EXPECT_FALSE(from_utf8(bad, &out)) << bad;
     }
 }
