@@ -1,6 +1,9 @@
 // The XML dump compiled back byte for byte, edits of it, the audit and the tag table, on
 // databases that the tests build.
 #include "audit.h"
+#include "sdb_audit.h"
+#include "sdb_patch.h"
+#include "sdb_text.h"
 #include "base64.h"
 #include "sdb_dump.h"
 #include "sdb_index.h"
@@ -12,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <sstream>
 
 using namespace sdb;
@@ -329,27 +333,45 @@ TEST(SdbXmlEdit, MistakesAreRefusedWithTheirPlace) {
     EXPECT_TRUE(read_guid(*db, find_first_tag(*db, database, TAG_EXE_ID), &guid));
 }
 
+// The rules of the findings of an audit, in order.
+std::vector<std::string> rules_of(const AuditReport& report) {
+    std::vector<std::string> rules;
+    for (const AuditFinding& f : report.findings) {
+        rules.push_back(f.rule);
+    }
+    return rules;
+}
+
+// "NAME value" of each detail of a finding, joined by "; ".
+std::string details_of(const AuditFinding& f) {
+    std::string out;
+    for (const AuditField& field : f.details) {
+        out += (out.empty() ? "" : "; ") + field.name + " " + field.value;
+    }
+    return out;
+}
+
 TEST(SdbAudit, FindsInjectionRedirectionAndPatches) {
     std::vector<uint8_t> image = risky_database();
     DatabasePtr db = open_database_bytes(image);
-    std::vector<Finding> findings = audit_database(*db);
-    std::vector<std::string> rules;
-    for (const Finding& f : findings) {
-        rules.push_back(f.rule);
-    }
-    EXPECT_EQ(rules, (std::vector<std::string>{"patch", "inject-dll", "redirect-exe", "inject-dll",
-                                               "patch"}));
-    ASSERT_EQ(findings.size(), 5u);
-    EXPECT_NE(findings[0].detail.find("\"NopCheck\" holds 8 bytes"), std::string::npos);
-    EXPECT_NE(findings[1].detail.find("(for every program run with it)"), std::string::npos);
-    // The EXE's own finding through its layer names the DLL and the matched file.
-    EXPECT_NE(findings[3].detail.find("\"C:\\\\evil.dll\""), std::string::npos)
-        << findings[3].detail;
-    EXPECT_NE(findings[3].detail.find("through LAYER \"Sneaky\""), std::string::npos);
-    EXPECT_NE(findings[3].detail.find("NAME \"game.exe\""), std::string::npos);
-    EXPECT_NE(findings[3].detail.find("MATCHING_FILE NAME \"*\" (ref"), std::string::npos);
-    EXPECT_NE(findings[3].detail.find("SIZE 0x00001000 (4096)"), std::string::npos);
-    EXPECT_NE(findings[2].detail.find("\"C:\\\\other.exe\""), std::string::npos);
+    AuditReport report = audit_database(*db);
+    EXPECT_EQ(rules_of(report), (std::vector<std::string>{"patch", "inject-dll", "inject-dll",
+                                                          "redirect-exe", "patch"}));
+    ASSERT_EQ(report.findings.size(), 5u);
+    // PATCH_BITS of 8 bytes cannot hold a record: said, not read past.
+    EXPECT_EQ(report.findings[0].entry.kind, TAG_PATCH);
+    EXPECT_EQ(details_of(report.findings[0]), "PATCH_BITS ends inside a record");
+    EXPECT_EQ(report.findings[1].entry.kind, TAG_LAYER);
+    EXPECT_EQ(report.findings[1].entry.name, "Sneaky");
+    // The EXE's own finding through its layer names the DLL, the layer and the EXE; the
+    // command line comes from the SHIM when the reference has none.
+    const AuditFinding& through = report.findings[2];
+    EXPECT_EQ(through.entry.kind, TAG_EXE);
+    EXPECT_EQ(through.entry.exe, "game.exe");
+    EXPECT_EQ(details_of(through), "LAYER sneaky; SHIM InjectDll; COMMAND_LINE C:\\evil.dll");
+    EXPECT_EQ(details_of(report.findings[3]), "SHIM RedirectEXE; COMMAND_LINE C:\\other.exe");
+    EXPECT_EQ(report.findings[3].severity, AuditSeverity::High);
+    EXPECT_TRUE(audit_actionable(report));
     // A database of harmless fixes, and one without a DATABASE list, give nothing.
     WriterPtr w = create_writer();
     TAGID database = begin_list(*w, TAG_DATABASE);
@@ -361,9 +383,257 @@ TEST(SdbAudit, FindsInjectionRedirectionAndPatches) {
     end_list(*w, exe);
     end_list(*w, database);
     DatabasePtr clean = open_database_bytes(close(*w));
-    EXPECT_TRUE(audit_database(*clean).empty());
+    EXPECT_TRUE(audit_database(*clean).findings.empty());
     DatabasePtr bare = open_database_bytes(ImageBuilder().header().sized(TAG_LIBRARY, 0).bytes);
-    EXPECT_TRUE(audit_database(*bare).empty());
+    EXPECT_TRUE(audit_database(*bare).findings.empty());
+}
+
+// One PATCH_BITS record that replaces `bytes` bytes at `rva` of `module`, then the end.
+std::vector<uint8_t> patch_bits(const char16_t* module, uint32_t rva, uint32_t bytes) {
+    ImageBuilder b;
+    b.dword(PATCH_REPLACE).dword(PATCH_RECORD_HEADER + bytes).dword(bytes).dword(rva).dword(0);
+    for (uint32_t i = 0; i < PATCH_RECORD_MODULE_UNITS; ++i) {
+        b.word(*module != 0 ? *module++ : 0);
+    }
+    for (uint32_t i = 0; i < bytes; ++i) {
+        b.raw({0x90});
+    }
+    return b.dword(PATCH_END).bytes;
+}
+
+// A database with one entry whose fixes `fill` writes; the LIBRARY defines the shims
+// Evil (DLLFILE C:\x\evil.dll), Plain (AcGenral.dll), InjectDll and the patch Bits.
+struct RuleCase {
+    const char* what;
+    const char* rule; // expected only when risky
+    AuditSeverity severity;
+    const char* details; // of the finding, when risky
+    std::function<void(Writer&, bool risky)> fill;
+};
+
+std::vector<uint8_t> rule_database(const RuleCase& c, bool risky, const char16_t* name = u"Contoso",
+                                   const Guid* id = nullptr) {
+    WriterPtr w = create_writer();
+    TAGID database = begin_list(*w, TAG_DATABASE);
+    write_string(*w, TAG_NAME, name);
+    if (id != nullptr) {
+        write_guid(*w, TAG_DATABASE_ID, *id);
+    }
+    TAGID library = begin_list(*w, TAG_LIBRARY);
+    for (const char16_t* shim : {u"Evil", u"Plain", u"InjectDll"}) {
+        TAGID t = begin_list(*w, TAG_SHIM);
+        write_string(*w, TAG_NAME, shim);
+        if (shim[0] != u'I') {
+            write_string(*w, TAG_DLLFILE, shim[0] == u'E' ? u"C:\\x\\evil.dll" : u"AcGenral.dll");
+        }
+        end_list(*w, t);
+    }
+    TAGID patch = begin_list(*w, TAG_PATCH);
+    write_string(*w, TAG_NAME, u"Bits");
+    end_list(*w, patch);
+    end_list(*w, library);
+    c.fill(*w, risky);
+    end_list(*w, database);
+    return close(*w);
+}
+
+void ref(Writer& w, TAG tag, const char16_t* name, const char16_t* command = nullptr) {
+    TAGID t = begin_list(w, tag);
+    write_string(w, TAG_NAME, name);
+    if (command != nullptr) {
+        write_string(w, TAG_COMMAND_LINE, command);
+    }
+    end_list(w, t);
+}
+
+// An EXE of the name that holds one reference.
+void exe_with(Writer& w, const char16_t* exe, TAG tag, const char16_t* name,
+              const char16_t* command = nullptr) {
+    TAGID t = begin_list(w, TAG_EXE);
+    write_string(w, TAG_NAME, exe);
+    ref(w, tag, name, command);
+    end_list(w, t);
+}
+
+const std::vector<RuleCase>& rule_cases() {
+    static const std::vector<RuleCase> cases = {
+        {"InjectDll", "inject-dll", AuditSeverity::High, "SHIM injectdll; COMMAND_LINE a.dll",
+         [](Writer& w, bool risky) {
+             exe_with(w, u"a.exe", TAG_SHIM_REF, risky ? u"injectdll" : u"Plain", u"a.dll");
+         }},
+        {"RedirectEXE", "redirect-exe", AuditSeverity::High, "SHIM RedirectEXE; COMMAND_LINE b.exe",
+         [](Writer& w, bool risky) {
+             exe_with(w, u"a.exe", TAG_SHIM_REF, risky ? u"RedirectEXE" : u"Plain", u"b.exe");
+         }},
+        {"a shim with a foreign DLL", "custom-dll", AuditSeverity::High,
+         "SHIM Evil; DLLFILE C:\\x\\evil.dll",
+         [](Writer& w, bool risky) {
+             exe_with(w, u"a.exe", TAG_SHIM_REF, risky ? u"Evil" : u"Plain");
+         }},
+        {"an elevating layer", "elevation", AuditSeverity::Medium, "LAYER RunAsAdmin",
+         [](Writer& w, bool risky) {
+             exe_with(w, u"a.exe", TAG_LAYER, risky ? u"RunAsAdmin" : u"RunAsInvoker");
+         }},
+        {"RelaunchElevated", "elevation", AuditSeverity::Medium, "SHIM RelaunchElevated",
+         [](Writer& w, bool risky) {
+             exe_with(w, u"a.exe", TAG_SHIM_REF, risky ? u"RelaunchElevated" : u"Plain");
+         }},
+        {"ForceAdminAccess in a layer", "elevation", AuditSeverity::Medium, "SHIM ForceAdminAccess",
+         [](Writer& w, bool risky) {
+             TAGID layer = begin_list(w, TAG_LAYER);
+             write_string(w, TAG_NAME, u"L");
+             ref(w, TAG_SHIM_REF, risky ? u"ForceAdminAccess" : u"Plain");
+             end_list(w, layer);
+         }},
+        {"DisableNX", "weakens-security", AuditSeverity::Medium, "SHIM DisableNX",
+         [](Writer& w, bool risky) {
+             exe_with(w, u"a.exe", TAG_SHIM_REF, risky ? u"DisableNX" : u"Plain");
+         }},
+        {"TerminateExe with a command line", "weakens-security", AuditSeverity::Medium,
+         "SHIM TerminateExe; COMMAND_LINE av.exe",
+         [](Writer& w, bool risky) {
+             exe_with(w, u"a.exe", TAG_SHIM_REF, u"TerminateExe", risky ? u"av.exe" : u"");
+         }},
+        {"a PATCH_REF in a layer", "patch", AuditSeverity::High, "PATCH Bits",
+         [](Writer& w, bool risky) {
+             TAGID layer = begin_list(w, TAG_LAYER);
+             write_string(w, TAG_NAME, u"L");
+             ref(w, risky ? TAG_PATCH_REF : TAG_FLAG_REF, u"Bits");
+             end_list(w, layer);
+         }},
+        {"an EXE named *", "any-exe", AuditSeverity::Medium, "SHIM_REF Plain",
+         [](Writer& w, bool risky) {
+             exe_with(w, risky ? u"*" : u"*.exe", TAG_SHIM_REF, u"Plain");
+         }},
+        {"a fix of an MSI package", "msi", AuditSeverity::Medium, "LAYER WinXP",
+         [](Writer& w, bool risky) {
+             TAGID package = begin_list(w, TAG_MSI_PACKAGE);
+             write_string(w, TAG_NAME, u"setup.msi");
+             if (risky) {
+                 ref(w, TAG_LAYER, u"WinXP");
+             }
+             end_list(w, package);
+         }},
+        {"a fix of an MSI custom action", "msi", AuditSeverity::Medium, "SHIM_REF Plain",
+         [](Writer& w, bool) {
+             TAGID package = begin_list(w, TAG_MSI_PACKAGE);
+             write_string(w, TAG_NAME, u"setup.msi");
+             TAGID action = begin_list(w, TAG_MSI_CUSTOM_ACTION);
+             write_string(w, TAG_NAME, u"Install");
+             ref(w, TAG_SHIM_REF, u"Plain");
+             end_list(w, action);
+             end_list(w, package);
+         }},
+    };
+    return cases;
+}
+
+TEST(SdbAudit, EachRuleWithAndWithoutItsRiskyFix) {
+    for (const RuleCase& c : rule_cases()) {
+        for (bool risky : {true, false}) {
+            DatabasePtr db = open_database_bytes(rule_database(c, risky));
+            AuditReport report = audit_database(*db);
+            const AuditFinding* found = nullptr;
+            for (const AuditFinding& f : report.findings) {
+                found = f.rule == c.rule && f.entry.kind != TAG_SHIM ? &f : found;
+            }
+            // The custom action's case has no harmless form: its package holds no fix.
+            bool expected = risky || std::string(c.what).find("custom action") != std::string::npos;
+            ASSERT_EQ(found != nullptr, expected) << c.what << (risky ? "" : ", harmless");
+            if (found != nullptr) {
+                EXPECT_EQ(found->severity, c.severity) << c.what;
+                EXPECT_EQ(details_of(*found), c.details) << c.what;
+            }
+        }
+    }
+}
+
+TEST(SdbAudit, OneFindingPerRuleAndEntryWithItsContext) {
+    WriterPtr w = create_writer();
+    TAGID database = begin_list(*w, TAG_DATABASE);
+    TAGID library = begin_list(*w, TAG_LIBRARY);
+    TAGID shim = begin_list(*w, TAG_SHIM);
+    write_string(*w, TAG_NAME, u"InjectDll");
+    end_list(*w, shim);
+    TAGID flag = begin_list(*w, TAG_FLAG);
+    write_string(*w, TAG_NAME, u"NotAShim");
+    end_list(*w, flag);
+    TAGID patch = begin_list(*w, TAG_PATCH);
+    write_string(*w, TAG_NAME, u"Hook");
+    std::vector<uint8_t> bits = patch_bits(u"services.exe", 0x1A2B3C, 5);
+    write_binary(*w, TAG_PATCH_BITS, bits.data(), bits.size());
+    end_list(*w, patch);
+    end_list(*w, library);
+    TAGID exe = begin_list(*w, TAG_EXE);
+    write_string(*w, TAG_NAME, u"svc.exe");
+    write_string(*w, TAG_APP_NAME, u"Service");
+    ref(*w, TAG_SHIM_REF, u"InjectDll", u"one.dll");
+    ref(*w, TAG_SHIM_REF, u"InjectDll", u"two.dll");
+    // A SHIM_TAGID that points at an item of another tag: the name decides.
+    TAGID by_id = begin_list(*w, TAG_SHIM_REF);
+    write_dword(*w, TAG_SHIM_TAGID, flag);
+    write_string(*w, TAG_NAME, u"RedirectEXE");
+    end_list(*w, by_id);
+    TAGID patch_ref = begin_list(*w, TAG_PATCH_REF);
+    write_dword(*w, TAG_PATCH_TAGID, patch);
+    end_list(*w, patch_ref);
+    end_list(*w, exe);
+    end_list(*w, database);
+    DatabasePtr db = open_database_bytes(close(*w));
+    AuditReport report = audit_database(*db);
+    ASSERT_EQ(rules_of(report),
+              (std::vector<std::string>{"patch", "inject-dll", "redirect-exe", "patch"}));
+    EXPECT_EQ(details_of(report.findings[0]),
+              "opcode replace; MODULE_NAME services.exe; offset 0x001A2B3C; bytes 5");
+    const AuditFinding& inject = report.findings[1];
+    EXPECT_EQ(details_of(inject), "SHIM InjectDll; COMMAND_LINE one.dll; SHIM InjectDll; "
+                                  "COMMAND_LINE two.dll");
+    EXPECT_EQ(inject.entry.tagid, exe);
+    EXPECT_EQ(inject.entry.app_name, "Service");
+    EXPECT_EQ(report.findings[2].where, by_id);
+    // A PATCH_REF without a name takes its PATCH's, and decodes its bits.
+    EXPECT_EQ(details_of(report.findings[3]), "PATCH Hook; opcode replace; MODULE_NAME "
+                                              "services.exe; offset 0x001A2B3C; bytes 5");
+}
+
+TEST(SdbAudit, MicrosoftsMainDatabasesAndClaimsToBeOne) {
+    const RuleCase& inject = rule_cases()[0];
+    Guid sysmain{};
+    ASSERT_TRUE(parse_guid("{11111111-1111-1111-1111-111111111111}", &sysmain));
+    Guid other{};
+    ASSERT_TRUE(parse_guid("{6c4c1f4e-3a2b-4d5e-8f90-123456789abc}", &other));
+    struct Case {
+        const char16_t* name;
+        const Guid* id;
+        bool main;
+        const char* claim; // details of the claims-microsoft finding, "" for none
+    };
+    for (const Case& c : {
+             Case{u"Microsoft Windows Application Compatibility Fix Database", &sysmain, true, ""},
+             Case{u"Contoso fixes", &sysmain, false,
+                  "DATABASE_ID {11111111-1111-1111-1111-111111111111}"},
+             Case{u"MICROSOFT fix", &other, false, "NAME MICROSOFT fix"},
+             Case{u"Contoso fixes", &other, false, ""},
+         }) {
+        DatabasePtr db = open_database_bytes(rule_database(inject, true, c.name, c.id));
+        for (bool strict : {false, true}) {
+            AuditOptions options;
+            options.strict = strict;
+            AuditReport report = audit_database(*db, options);
+            EXPECT_EQ(report.identity.microsoft_main, c.main) << to_utf8(c.name);
+            EXPECT_EQ(report.identity.main_reason.empty(), !c.main);
+            const AuditFinding& last = report.findings.back();
+            EXPECT_EQ(last.rule, "inject-dll");
+            EXPECT_EQ(last.severity, c.main && !strict ? AuditSeverity::Info : AuditSeverity::High);
+            EXPECT_EQ(last.rule_severity, AuditSeverity::High);
+            EXPECT_EQ(audit_actionable(report), !c.main || strict);
+            std::string claim;
+            for (const AuditFinding& f : report.findings) {
+                claim += f.rule == "claims-microsoft" ? details_of(f) : "";
+            }
+            EXPECT_EQ(claim, c.claim) << to_utf8(c.name);
+        }
+    }
 }
 
 TEST(SdbTagTable, EveryNameOnceAndTheNumbersOfWindowsSystemDatabases) {
