@@ -4,8 +4,12 @@
 #include "sdb_audit.h"
 #include "sdb_patch.h"
 #include "sdb_text.h"
+#include "sdb_time.h"
 #include "base64.h"
+#include "dump_items.h"
+#include "json_dump.h"
 #include "sdb_dump.h"
+#include "sdb_image.h"
 #include "sdb_index.h"
 #include "sdb_test_image.h"
 #include "sdb_writer.h"
@@ -13,6 +17,7 @@
 #include "xml_image.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cstring>
 #include <functional>
@@ -108,6 +113,20 @@ TEST(SdbXmlRoundTrip, EveryNamedTagAtBothVersionsByteForByte) {
     for (uint32_t major : {2u, 3u}) {
         std::vector<uint8_t> image = every_named_tag(major);
         expect_round_trip(image, "every named tag");
+        // Names that XML cannot take as element names are given beside the number, and
+        // dates beside theirs.
+        std::string xml = xml_of(image);
+        for (const char* part : {"<ITEM tag=\"0x6017\" name=\"16BIT_DESCRIPTION\"",
+                                 "<ITEM tag=\"0x6020\" name=\"16BIT_MODULE_NAME\"", "<TIME at=\"0x",
+                                 "<LINK_DATE at=\"0x"}) {
+            EXPECT_NE(xml.find(part), std::string::npos) << part;
+        }
+        size_t dates = 0;
+        for (size_t at = xml.find(" date=\""); at != std::string::npos;
+             at = xml.find(" date=\"", at + 1)) {
+            ++dates;
+        }
+        EXPECT_EQ(dates, 4u); // TIME, LINK_DATE, UPTO_LINK_DATE, FROM_LINK_DATE
         // The text dump names every item: no tag is shown by number.
         DatabasePtr db = open_database_bytes(image);
         std::ostringstream text;
@@ -303,6 +322,11 @@ TEST(SdbXmlEdit, MistakesAreRefusedWithTheirPlace) {
              Case{"<GENERAL>1</GENERAL>", "a NULL item takes no value"},
              Case{"<SIZE><NAME/></SIZE>", "only a list holds elements"},
              Case{"<LIBRARY>text</LIBRARY>", "unexpected text in a list"},
+             Case{"<TIME date=\"2017-12-06T21:15:08Z\">5</TIME>", "the date and the number differ"},
+             Case{"<LINK_DATE date=\"1970-01-01T00:00:01Z\">0</LINK_DATE>",
+                  "the date and the number differ"},
+             Case{"<SIZE date=\"1970-01-01T00:00:00Z\">0</SIZE>", "on a tag that holds no date"},
+             Case{"<ITEM tag=\"0x6017\" name=\"NAME\">x</ITEM>", "is not the name of tag 0x6017"},
          }) {
         std::vector<uint8_t> image;
         std::string message;
@@ -632,6 +656,90 @@ TEST(SdbAudit, MicrosoftsMainDatabasesAndClaimsToBeOne) {
                 claim += f.rule == "claims-microsoft" ? details_of(f) : "";
             }
             EXPECT_EQ(claim, c.claim) << to_utf8(c.name);
+        }
+    }
+}
+
+TEST(SdbDump, ValuesByTypeAsTheTextShowsThem) {
+    WriterPtr w = create_writer();
+    TAGID database = begin_list(*w, TAG_DATABASE);
+    // The writer pads odd data to an even size, so the sizes are even.
+    uint8_t bytes[18];
+    for (uint8_t i = 0; i < 18; ++i) {
+        bytes[i] = i;
+    }
+    write_binary(*w, TAG_FIX_ID, bytes, 16);
+    write_binary(*w, TAG_FIX_ID, bytes, 14);
+    write_binary(*w, TAG_FILE_BITS, bytes, 16);
+    write_binary(*w, TAG_FILE_BITS, bytes, 18);
+    write_qword(*w, TAG_UPTO_BIN_FILE_VERSION, 0x0001000200030004ull);
+    write_qword(*w, TAG_TIME, 131570685082907747ull);
+    write_dword(*w, TAG_LINK_DATE, 0x43B86CFF);
+    write_string(*w, TAG_COMMAND_LINE, u"C:\\dir\\a \"b\"\x01");
+    end_list(*w, database);
+    std::vector<uint8_t> image = close(*w);
+    // A BYTE item, which the writer does not make: appended at the end, with its pad.
+    image.insert(image.end(), {0x01, 0x20, 0xAB, 0x00});
+    DatabasePtr db = open_database_bytes(image);
+    std::vector<std::string> values;
+    for (TAGID t = get_first_child(*db, database); t != 0; t = get_next_child(*db, database, t)) {
+        values.push_back(value_text(*db, t, get_tag(*db, t)));
+    }
+    TAGID byte = static_cast<TAGID>(image.size() - 4);
+    values.push_back(value_text(*db, byte, get_tag(*db, byte)));
+    const char* expected[] = {
+        "{03020100-0504-0706-0809-0a0b0c0d0e0f}",
+        "(14 bytes) 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D",
+        "(16 bytes) 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F",
+        "(18 bytes) 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ...",
+        "0x0001000200030004 (281483566841860) 1.2.3.4",
+        "0x01D36ED74B38B463 (131570685082907747) 2017-12-06T21:15:08.2907747Z",
+        "0x43B86CFF (1136159999) 2006-01-01T23:59:59Z",
+        "\"C:\\dir\\a \"b\"\\x01\" (ref 0x6)",
+        "0xAB (171)",
+    };
+    ASSERT_EQ(values.size(), sizeof expected / sizeof expected[0]);
+    for (size_t i = 0; i < values.size(); ++i) {
+        EXPECT_EQ(values[i], expected[i]) << i;
+    }
+}
+
+// The items of a JSON dump in document order: "at", "tag" and the item itself.
+void json_items(const nlohmann::json& items, std::vector<nlohmann::json>* out) {
+    for (const nlohmann::json& item : items) {
+        out->push_back(item);
+        if (item.contains("children")) {
+            json_items(item["children"], out);
+        }
+    }
+}
+
+TEST(SdbDump, JsonIsWrittenAsWalkedWithOffsetsAndLargeNumbersAsText) {
+    std::vector<uint8_t> whole = every_named_tag(2);
+    std::vector<uint8_t> cut(whole.begin(), whole.begin() + whole.size() / 2);
+    for (const std::vector<uint8_t>* image : {&whole, &cut}) {
+        DatabasePtr db = open_database_bytes(*image);
+        std::ostringstream out;
+        WalkResult walked = dump_json(*db, out);
+        nlohmann::json document = nlohmann::json::parse(out.str());
+        std::vector<nlohmann::json> items;
+        json_items(document["items"], &items);
+        std::vector<DumpItem> expected;
+        walk_dump_items(*db, [&](const DumpItem& item) { expected.push_back(item); });
+        ASSERT_EQ(items.size(), expected.size());
+        for (size_t i = 0; i < items.size(); ++i) {
+            EXPECT_EQ(items[i]["at"], offset_text(expected[i].tagid));
+            if (tag_type(expected[i].tag) == TAG_TYPE_QWORD) {
+                EXPECT_EQ(items[i]["value"], std::to_string(load64(expected[i].data))) << items[i];
+            }
+            std::string date;
+            if (tag_date_text(expected[i].tag, 0, &date)) {
+                EXPECT_TRUE(items[i].contains("date")) << items[i];
+            }
+        }
+        EXPECT_EQ(document.contains("stopped"), walked.problem != WalkProblem::None);
+        if (walked.problem != WalkProblem::None) {
+            EXPECT_EQ(document["stopped"]["at"], offset_text(walked.where));
         }
     }
 }
