@@ -107,6 +107,8 @@ void write_audit_json(const std::string& file, const AuditReport& report, std::o
             text += "}";
         }
         text += "]}\n";
+        out << text;
+        text.clear();
     }
     if (report.walk.problem != WalkProblem::None) {
         text += "{";
