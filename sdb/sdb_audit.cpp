@@ -198,6 +198,9 @@ public:
         }
     }
 
+    // Called after the other rules: a NAME that says Microsoft is worth acting on beside a
+    // risky fix, and only info alone (Microsoft's own smaller databases, whose IDs are not
+    // published, say so too); a main database's ID under another name always is.
     void audit_identity(const DatabaseIdentity& identity) {
         if (identity.microsoft_main) {
             return;
@@ -212,18 +215,27 @@ public:
         if (!by_name && !by_id) {
             return;
         }
-        AuditEntry entry;
-        entry.tagid = database_;
-        entry.kind = TAG_DATABASE;
-        entry.name = identity.name;
-        AuditFinding& f = add("claims-microsoft", AuditSeverity::Medium, database_, entry,
-                              "calls itself Microsoft's but is not one of its main databases");
+        bool risky = by_id;
+        for (const AuditFinding& other : findings) {
+            risky = risky || other.severity != AuditSeverity::Info;
+        }
+        AuditFinding f;
+        f.rule = "claims-microsoft";
+        f.severity = risky ? AuditSeverity::Medium : AuditSeverity::Info;
+        f.rule_severity = f.severity;
+        f.where = database_;
+        f.entry.tagid = database_;
+        f.entry.kind = TAG_DATABASE;
+        f.entry.name = identity.name;
+        f.summary = "calls itself Microsoft's but is not one of its main databases";
         if (by_name) {
             field(f, "NAME", identity.name);
         }
         if (by_id) {
             field(f, "DATABASE_ID", guid_to_text(identity.id));
         }
+        // The DATABASE comes before its items.
+        findings.insert(findings.begin(), std::move(f));
     }
 
 private:
@@ -432,7 +444,6 @@ AuditReport audit_database(const Database& db, const AuditOptions& options) {
     report.identity = identity_of(db, database);
     TAGID library = find_first_tag(db, database, TAG_LIBRARY);
     Auditor auditor(db, database, library);
-    auditor.audit_identity(report.identity);
     for (TAGID t = get_first_child(db, database); t != 0; t = get_next_child(db, database, t)) {
         TAG tag = get_tag(db, t);
         if (tag == TAG_LIBRARY) {
@@ -441,6 +452,7 @@ AuditReport audit_database(const Database& db, const AuditOptions& options) {
             auditor.audit_entry(t, tag);
         }
     }
+    auditor.audit_identity(report.identity);
     report.findings = std::move(auditor.findings);
     if (report.identity.microsoft_main && !options.strict) {
         for (AuditFinding& finding : report.findings) {

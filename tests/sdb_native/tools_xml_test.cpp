@@ -426,7 +426,8 @@ std::vector<uint8_t> patch_bits(const char16_t* module, uint32_t rva, uint32_t b
 }
 
 // A database with one entry whose fixes `fill` writes; the LIBRARY defines the shims
-// Evil (DLLFILE C:\x\evil.dll), Plain (AcGenral.dll), InjectDll and the patch Bits.
+// Plain (AcGenral.dll), InjectDll, the patch Bits and, in a risky one, Evil (DLLFILE
+// C:\x\evil.dll).
 struct RuleCase {
     const char* what;
     const char* rule; // expected only when risky
@@ -445,6 +446,9 @@ std::vector<uint8_t> rule_database(const RuleCase& c, bool risky, const char16_t
     }
     TAGID library = begin_list(*w, TAG_LIBRARY);
     for (const char16_t* shim : {u"Evil", u"Plain", u"InjectDll"}) {
+        if (shim[0] == u'E' && !risky) {
+            continue;
+        }
         TAGID t = begin_list(*w, TAG_SHIM);
         write_string(*w, TAG_NAME, shim);
         if (shim[0] != u'I') {
@@ -578,10 +582,18 @@ TEST(SdbAudit, OneFindingPerRuleAndEntryWithItsContext) {
     TAGID library = begin_list(*w, TAG_LIBRARY);
     TAGID shim = begin_list(*w, TAG_SHIM);
     write_string(*w, TAG_NAME, u"InjectDll");
+    write_string(*w, TAG_COMMAND_LINE, u"default.dll");
     end_list(*w, shim);
     TAGID flag = begin_list(*w, TAG_FLAG);
     write_string(*w, TAG_NAME, u"NotAShim");
     end_list(*w, flag);
+    // Two bytes over the last whole record: said after the records that were read.
+    TAGID cut_patch = begin_list(*w, TAG_PATCH);
+    write_string(*w, TAG_NAME, u"Cut");
+    std::vector<uint8_t> cut = patch_bits(u"a.dll", 0x10, 2);
+    cut.resize(cut.size() - 2);
+    write_binary(*w, TAG_PATCH_BITS, cut.data(), cut.size());
+    end_list(*w, cut_patch);
     TAGID patch = begin_list(*w, TAG_PATCH);
     write_string(*w, TAG_NAME, u"Hook");
     std::vector<uint8_t> bits = patch_bits(u"services.exe", 0x1A2B3C, 5);
@@ -593,11 +605,15 @@ TEST(SdbAudit, OneFindingPerRuleAndEntryWithItsContext) {
     write_string(*w, TAG_APP_NAME, u"Service");
     ref(*w, TAG_SHIM_REF, u"InjectDll", u"one.dll");
     ref(*w, TAG_SHIM_REF, u"InjectDll", u"two.dll");
-    // A SHIM_TAGID that points at an item of another tag: the name decides.
+    // A SHIM_TAGID that points at an item of another tag: the name finds the definition.
     TAGID by_id = begin_list(*w, TAG_SHIM_REF);
     write_dword(*w, TAG_SHIM_TAGID, flag);
-    write_string(*w, TAG_NAME, u"RedirectEXE");
+    write_string(*w, TAG_NAME, u"injectdll");
     end_list(*w, by_id);
+    // One that points at the SHIM needs no name.
+    TAGID by_tagid = begin_list(*w, TAG_SHIM_REF);
+    write_dword(*w, TAG_SHIM_TAGID, shim);
+    end_list(*w, by_tagid);
     TAGID patch_ref = begin_list(*w, TAG_PATCH_REF);
     write_dword(*w, TAG_PATCH_TAGID, patch);
     end_list(*w, patch_ref);
@@ -606,15 +622,20 @@ TEST(SdbAudit, OneFindingPerRuleAndEntryWithItsContext) {
     DatabasePtr db = open_database_bytes(close(*w));
     AuditReport report = audit_database(*db);
     ASSERT_EQ(rules_of(report),
-              (std::vector<std::string>{"patch", "inject-dll", "redirect-exe", "patch"}));
-    EXPECT_EQ(details_of(report.findings[0]),
+              (std::vector<std::string>{"patch", "patch", "inject-dll", "patch"}));
+    EXPECT_EQ(details_of(report.findings[0]), "opcode replace; MODULE_NAME a.dll; offset "
+                                              "0x00000010; bytes 2; PATCH_BITS ends inside a "
+                                              "record");
+    EXPECT_EQ(details_of(report.findings[1]),
               "opcode replace; MODULE_NAME services.exe; offset 0x001A2B3C; bytes 5");
-    const AuditFinding& inject = report.findings[1];
+    const AuditFinding& inject = report.findings[2];
     EXPECT_EQ(details_of(inject), "SHIM InjectDll; COMMAND_LINE one.dll; SHIM InjectDll; "
-                                  "COMMAND_LINE two.dll");
+                                  "COMMAND_LINE two.dll; SHIM injectdll; COMMAND_LINE "
+                                  "default.dll; SHIM InjectDll; COMMAND_LINE default.dll");
     EXPECT_EQ(inject.entry.tagid, exe);
+    EXPECT_EQ(inject.entry.exe, "svc.exe");
     EXPECT_EQ(inject.entry.app_name, "Service");
-    EXPECT_EQ(report.findings[2].where, by_id);
+    EXPECT_EQ(inject.where, find_first_tag(*db, exe, TAG_SHIM_REF));
     // A PATCH_REF without a name takes its PATCH's, and decodes its bits.
     EXPECT_EQ(details_of(report.findings[3]), "PATCH Hook; opcode replace; MODULE_NAME "
                                               "services.exe; offset 0x001A2B3C; bytes 5");
@@ -629,33 +650,51 @@ TEST(SdbAudit, MicrosoftsMainDatabasesAndClaimsToBeOne) {
     struct Case {
         const char16_t* name;
         const Guid* id;
+        bool risky; // with an InjectDll
         bool main;
         const char* claim; // details of the claims-microsoft finding, "" for none
+        AuditSeverity claim_severity;
     };
+    const AuditSeverity info = AuditSeverity::Info;
+    const AuditSeverity medium = AuditSeverity::Medium;
+    const char* const by_id = "DATABASE_ID {11111111-1111-1111-1111-111111111111}";
     for (const Case& c : {
-             Case{u"Microsoft Windows Application Compatibility Fix Database", &sysmain, true, ""},
-             Case{u"Contoso fixes", &sysmain, false,
-                  "DATABASE_ID {11111111-1111-1111-1111-111111111111}"},
-             Case{u"MICROSOFT fix", &other, false, "NAME MICROSOFT fix"},
-             Case{u"Contoso fixes", &other, false, ""},
+             Case{u"Microsoft Windows Application Compatibility Fix Database", &sysmain, true, true,
+                  "", info},
+             Case{u"Contoso fixes", &sysmain, true, false, by_id, medium},
+             Case{u"Contoso fixes", &sysmain, false, false, by_id, medium},
+             Case{u"MICROSOFT fix", &other, true, false, "NAME MICROSOFT fix", medium},
+             // A NAME alone, beside harmless fixes, is not worth acting on.
+             Case{u"Microsoft Fix it 50001", &other, false, false, "NAME Microsoft Fix it 50001",
+                  info},
+             Case{u"Contoso fixes", &other, true, false, "", info},
          }) {
-        DatabasePtr db = open_database_bytes(rule_database(inject, true, c.name, c.id));
+        DatabasePtr db = open_database_bytes(rule_database(inject, c.risky, c.name, c.id));
         for (bool strict : {false, true}) {
             AuditOptions options;
             options.strict = strict;
             AuditReport report = audit_database(*db, options);
             EXPECT_EQ(report.identity.microsoft_main, c.main) << to_utf8(c.name);
             EXPECT_EQ(report.identity.main_reason.empty(), !c.main);
-            const AuditFinding& last = report.findings.back();
-            EXPECT_EQ(last.rule, "inject-dll");
-            EXPECT_EQ(last.severity, c.main && !strict ? AuditSeverity::Info : AuditSeverity::High);
-            EXPECT_EQ(last.rule_severity, AuditSeverity::High);
-            EXPECT_EQ(audit_actionable(report), !c.main || strict);
+            bool risky = false;
             std::string claim;
             for (const AuditFinding& f : report.findings) {
-                claim += f.rule == "claims-microsoft" ? details_of(f) : "";
+                if (f.rule == "inject-dll") {
+                    risky = true;
+                    EXPECT_EQ(f.severity,
+                              c.main && !strict ? AuditSeverity::Info : AuditSeverity::High);
+                    EXPECT_EQ(f.rule_severity, AuditSeverity::High);
+                } else if (f.rule == "claims-microsoft") {
+                    claim = details_of(f);
+                    EXPECT_EQ(f.severity, c.claim_severity) << to_utf8(c.name);
+                    EXPECT_EQ(&f, &report.findings.front());
+                }
             }
+            EXPECT_EQ(risky, c.risky);
             EXPECT_EQ(claim, c.claim) << to_utf8(c.name);
+            EXPECT_EQ(audit_actionable(report),
+                      (c.risky && (!c.main || strict)) || c.claim_severity == medium)
+                << to_utf8(c.name);
         }
     }
 }
