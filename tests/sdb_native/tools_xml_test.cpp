@@ -777,6 +777,13 @@ TEST(SdbDump, JsonIsWrittenAsWalkedWithOffsetsAndLargeNumbersAsText) {
             }
         }
         EXPECT_EQ(document.contains("stopped"), walked.problem != WalkProblem::None);
+        // The audit's JSON Lines, with a file name that is not UTF-8, are JSON too.
+        std::ostringstream lines;
+        write_audit_json("caf\xE9\".sdb", audit_database(*db), lines);
+        std::istringstream each(lines.str());
+        for (std::string line; std::getline(each, line);) {
+            EXPECT_EQ(nlohmann::json::parse(line)["file"], "caf\xEF\xBF\xBD\".sdb") << line;
+        }
         if (walked.problem != WalkProblem::None) {
             EXPECT_EQ(document["stopped"]["at"], offset_text(walked.where));
         }
