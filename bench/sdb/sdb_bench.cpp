@@ -1,8 +1,8 @@
 // Looking up an EXE by name in a database of 20,000 EXE entries (4 MB, the size of a
 // Windows system database): through the index and by scanning all entries; the cost of
 // opening such a database; sdbdump's text, XML and JSON dumps, --find and the audit, and
-// sdbc's compile of the XML dump. `sdb_bench --write-database=FILE` writes the database for timing
-// the commands themselves.
+// sdbc's compile of the XML dump. `sdb_bench --write-database=FILE` writes the database for
+// timing the commands themselves.
 #include "audit.h"
 #include "json_dump.h"
 #include "sdb_audit.h"
