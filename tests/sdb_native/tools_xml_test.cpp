@@ -641,6 +641,62 @@ TEST(SdbAudit, OneFindingPerRuleAndEntryWithItsContext) {
                                               "services.exe; offset 0x001A2B3C; bytes 5");
 }
 
+TEST(SdbAudit, PatchBitsRecordsAtTheirBounds) {
+    std::vector<uint8_t> one = patch_bits(u"kernel32.dll", 0x1234, 3);
+    std::vector<uint8_t> no_end(one.begin(), one.end() - 4);
+    std::vector<uint8_t> two = no_end;
+    std::vector<uint8_t> second = patch_bits(u"b.dll", 0x20, 0);
+    two.insert(two.end(), second.begin(), second.end());
+    // A module name of all 32 units has no NUL.
+    std::vector<uint8_t> long_name = patch_bits(u"abcdefghijklmnopqrstuvwxyz012345", 1, 0);
+    auto with = [&](uint32_t offset, uint32_t value) {
+        std::vector<uint8_t> bits = one;
+        for (int i = 0; i < 4; ++i) {
+            bits[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+        }
+        return bits;
+    };
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bits;
+        size_t records;
+        bool complete;
+    };
+    for (const Case& c : {
+             Case{"the end alone", {0, 0, 0, 0}, 0, true},
+             Case{"nothing", {}, 0, true},
+             Case{"one record and the end", one, 1, true},
+             Case{"one record without the end", no_end, 1, true},
+             Case{"two records", two, 2, true},
+             Case{"a name of 32 units", long_name, 1, true},
+             Case{"a short header", std::vector<uint8_t>(one.begin(), one.begin() + 83), 0, false},
+             Case{"the pattern cut", std::vector<uint8_t>(one.begin(), one.begin() + 86), 0, false},
+             Case{"a record size past the data", with(PATCH_RECORD_SIZE, 1000), 0, false},
+             Case{"a record size below its header", with(PATCH_RECORD_SIZE, 83), 0, false},
+             Case{"a pattern bigger than its record",
+                  with(PATCH_RECORD_PATTERN_SIZE, PATCH_RECORD_HEADER + 4), 0, false},
+             Case{"a pattern that leaves no header", with(PATCH_RECORD_PATTERN_SIZE, 4), 0, false},
+         }) {
+        bool complete = !c.complete;
+        std::vector<PatchRecord> records =
+            decode_patch_bits(c.bits.data(), c.bits.size(), &complete);
+        EXPECT_EQ(records.size(), c.records) << c.what;
+        EXPECT_EQ(complete, c.complete) << c.what;
+    }
+    bool complete = false;
+    std::vector<PatchRecord> records = decode_patch_bits(two.data(), two.size(), &complete);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].module, u"kernel32.dll");
+    EXPECT_EQ(records[0].rva, 0x1234u);
+    EXPECT_EQ(records[0].pattern_size, 3u);
+    EXPECT_EQ(records[1].offset, PATCH_RECORD_HEADER + 3);
+    EXPECT_EQ(records[1].module, u"b.dll");
+    records = decode_patch_bits(long_name.data(), long_name.size(), &complete);
+    EXPECT_EQ(records.at(0).module, u"abcdefghijklmnopqrstuvwxyz012345");
+    EXPECT_EQ(patch_opcode_text(PATCH_MATCH), "match");
+    EXPECT_EQ(patch_opcode_text(7), "opcode 7");
+}
+
 TEST(SdbAudit, MicrosoftsMainDatabasesAndClaimsToBeOne) {
     const RuleCase& inject = rule_cases()[0];
     Guid sysmain{};
