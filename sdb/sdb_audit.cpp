@@ -184,16 +184,15 @@ public:
         if (tag == TAG_EXE) {
             const char16_t* name = get_child_string_ptr(db_, item, TAG_NAME);
             if (name != nullptr && name[0] == u'*' && name[1] == 0) {
-                breadth(item, item, entry, "any-exe", "applies its fixes to every program");
+                breadth(item, entry, "any-exe", "applies its fixes to every program");
             }
         } else if (tag == TAG_MSI_PACKAGE) {
-            breadth(item, item, entry, "msi", "applies fixes to an installer package");
+            breadth(item, entry, "msi", "applies fixes to an installer package");
             for (TAGID action = find_first_tag(db_, item, TAG_MSI_CUSTOM_ACTION); action != 0;
                  action = find_next_tag(db_, item, action)) {
                 AuditEntry inner = entry_of(action, TAG_MSI_CUSTOM_ACTION, entry);
                 audit_fixes(action, inner, std::string());
-                breadth(action, action, inner, "msi",
-                        "applies fixes to an installer's custom action");
+                breadth(action, inner, "msi", "applies fixes to an installer's custom action");
             }
         }
     }
@@ -379,13 +378,12 @@ private:
     }
 
     // The breadth rules: an entry that reaches far and applies fixes, with what it applies.
-    void breadth(TAGID list, TAGID where, const AuditEntry& entry, const char* rule,
-                 const char* summary) {
+    void breadth(TAGID list, const AuditEntry& entry, const char* rule, const char* summary) {
         for (TAGID t = get_first_child(db_, list); t != 0; t = get_next_child(db_, list, t)) {
             TAG tag = get_tag(db_, t);
             for (TAG fix : FIX_TAGS) {
                 if (tag == fix) {
-                    AuditFinding& f = add(rule, AuditSeverity::Medium, where, entry, summary);
+                    AuditFinding& f = add(rule, AuditSeverity::Medium, list, entry, summary);
                     field(f, tag_name(tag), utf8_or_empty(get_child_string_ptr(db_, t, TAG_NAME)));
                 }
             }
