@@ -118,7 +118,7 @@ protected:
         alice.key(std::string(USER_APPCOMPAT) + "\\Layers",
                   {string_test_value("C:\\b.exe", "WINXPSP3")});
         alice.key(std::string(USER_APPCOMPAT) + "\\Compatibility Assistant\\Store",
-                  {{"C:\\old.exe", 3, {1, 2, 3}}});
+                  {{"C:\\old.exe", 3, {1, 2, 3}}, {"C:\\odd.exe", 0x8900FF01, {}}});
         fs::create_directories(root / "USERS" / "Alice");
         alice.write(root / "USERS" / "Alice" / "NtUser.dat");
     }
@@ -194,8 +194,10 @@ TEST_F(ImageTree, PathsOfAnyCaseAreFoundAsWindowsFindsThem) {
     EXPECT_EQ(result.layers[0].layers[0].shims, (std::vector<std::string>{"A"}));
     EXPECT_EQ(result.layers[1].user, "Alice");
     EXPECT_EQ(result.layers[1].layers[0].shims, (std::vector<std::string>{"A", "B"}));
-    ASSERT_EQ(result.assistant.size(), 1u);
+    ASSERT_EQ(result.assistant.size(), 2u);
     EXPECT_EQ(result.assistant[0].program, "C:\\old.exe");
+    // A type no enumeration names comes through as it is stored.
+    EXPECT_EQ(result.assistant[1].type, 0x8900FF01u);
 }
 
 TEST_F(ImageTree, LinksAreNeverFollowedOutOfRoot) {
