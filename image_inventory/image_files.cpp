@@ -197,7 +197,8 @@ FileStatus ImageFiles::read_file(const std::string& path, std::vector<uint8_t>* 
         return status;
     }
     // The path holds no link any more; O_NOFOLLOW keeps it so if one appears meanwhile.
-    int fd = ::open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO of the image would otherwise wait for a writer forever.
+    int fd = ::open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return FileStatus::Unreadable;
     }

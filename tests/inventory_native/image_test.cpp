@@ -36,6 +36,7 @@ const char* const INSTALLED = "{aaaaaaaa-0000-0000-0000-000000000001}";
 const char* const OUTSIDE = "{bbbbbbbb-0000-0000-0000-000000000002}";
 const char* const CLIMBING = "{cccccccc-0000-0000-0000-000000000003}";
 const char* const LINKED = "{dddddddd-0000-0000-0000-000000000004}";
+const char* const FIFO = "{eeeeeeee-0000-0000-0000-000000000005}";
 
 void write_file(const fs::path& path, const std::vector<uint8_t>& bytes) {
     fs::create_directories(path.parent_path());
@@ -93,6 +94,7 @@ protected:
         write_file(windows / "apppatch" / "real" / "linked.sdb",
                    database_bytes({"Linked", LINKED, 0, "", {}, {}, {}}));
         fs::create_symlink("../real/linked.sdb", custom / (std::string(LINKED) + ".sdb"));
+        ASSERT_EQ(mkfifo((custom / (std::string(FIFO) + ".sdb")).c_str(), 0600), 0);
 
         TestHive software;
         software.key("Microsoft\\Windows NT\\CurrentVersion",
@@ -215,6 +217,14 @@ TEST_F(ImageTree, LinksAreNeverFollowedOutOfRoot) {
         EXPECT_EQ(record->provenance, inventory::Provenance::MissingFile);
         EXPECT_NE(record->reason.find("outside the image"), std::string::npos);
     }
+    // A FIFO where a database belongs is no file, and reading it does not wait for a writer.
+    const inventory::DatabaseRecord* fifo = nullptr;
+    for (const inventory::DatabaseRecord& record : result.databases) {
+        fifo = record.path.find(FIFO) != std::string::npos ? &record : fifo;
+    }
+    ASSERT_NE(fifo, nullptr);
+    EXPECT_EQ(fifo->file, FileStatus::NotAFile);
+    EXPECT_EQ(fifo->provenance, inventory::Provenance::Unregistered);
     const inventory::DatabaseRecord* linked = database(result, LINKED);
     ASSERT_NE(linked, nullptr);
     EXPECT_EQ(linked->name, "Linked");
