@@ -131,7 +131,7 @@ struct Inventory {
     std::vector<std::string> warnings;
 };
 
-// True when a database has a finding or an anomaly: what exit code 3 reports.
+// True when a database has an anomaly or a finding above info: what exit code 3 reports.
 bool inventory_alarms(const Inventory& inventory);
 
 } // namespace inventory
