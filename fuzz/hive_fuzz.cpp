@@ -1,5 +1,7 @@
-// libFuzzer target: opens any bytes as a registry hive (salvaging what libhivex refuses), takes
-// it as the SOFTWARE hive and as a user's, builds the inventory and writes its text and JSON,
+// libFuzzer target: the inventory of any bytes taken as a registry hive.
+//
+// Opens the bytes as a registry hive (salvaging what libhivex refuses), takes it as the
+// SOFTWARE hive and as a user's, builds the inventory and writes its text and JSON,
 // and checks what a reader of the report relies on: every line one line, the JSON ASCII.
 #include "image_files.h"
 #include "image_registry.h"

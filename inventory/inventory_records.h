@@ -1,6 +1,7 @@
-// The typed records of the inventory: registrations, databases with their provenance,
-// stored layers and the Program Compatibility Assistant's records. The text and the JSON
-// are both written from these.
+// The typed records of the inventory, from which its text and its JSON are written.
+//
+// Registrations, databases with their provenance, stored layers and the Program
+// Compatibility Assistant's records.
 #pragma once
 
 #include "file_view.h"

@@ -1,4 +1,6 @@
-// quillet-image on a large image: a 100 MB SOFTWARE hive (the registrations among
+// Benchmark: quillet-image's inventory of a large image against opening its hives alone.
+//
+// A large image: a 100 MB SOFTWARE hive (the registrations among
 // 120,000 other keys, small ones as in a real hive), 20 user hives with stored layers and the
 // assistant's records, 50 registered custom databases and a 20,000-entry main database. Timed
 // against opening the same hives and reading and opening the same databases alone. The image is

@@ -1,4 +1,6 @@
-// quillet-image over image trees built by the tests: paths of any case, links out of ROOT,
+// quillet-image over image trees built by the tests.
+//
+// Paths of any case, links out of ROOT,
 // dirty and damaged hives, the program's streams and exit codes, and that nothing is written.
 #include "image_banner.h"
 #include "image_files.h"

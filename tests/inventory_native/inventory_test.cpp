@@ -1,5 +1,7 @@
-// The inventory core over in-memory views: provenance and anomalies, bad registry values,
-// stored layers and the assistant's records, field by field in the text and the JSON.
+// The inventory core over in-memory views, field by field in the text and the JSON.
+//
+// Provenance and anomalies, findings, bad registry values, stored layers and the
+// assistant's records.
 #include "inventory.h"
 #include "inventory_output.h"
 #include "memory_views.h"
