@@ -50,7 +50,7 @@ void write_file(const fs::path& path, const std::vector<uint8_t>& bytes) {
 }
 
 TestValue text_value(const std::string& name, const std::string& text) {
-    return {name, 1, utf16(text)};
+    return {name, inventory::VALUE_STRING, utf16(text)};
 }
 
 void build_image(const fs::path& root) {
@@ -85,17 +85,17 @@ void build_image(const fs::path& root) {
         software.key(std::string(APPCOMPAT) + "\\InstalledSDB\\" + guid,
                      {text_value("DatabasePath", "C:\\Windows\\AppPatch\\Custom\\" + guid + ".sdb"),
                       text_value("DatabaseDescription", "Vendor fixes"),
-                      {"DatabaseInstallTimeStamp", 11, qword_bytes(1)},
-                      {"DatabaseType", 4, dword_bytes(0x10000)}});
+                      {"DatabaseInstallTimeStamp", inventory::VALUE_QWORD, qword_bytes(1)},
+                      {"DatabaseType", inventory::VALUE_DWORD, dword_bytes(0x10000)}});
         software.key(std::string(APPCOMPAT) + "\\Custom\\app" + std::to_string(i) + ".exe",
-                     {{guid + ".sdb", 11, qword_bytes(1)}});
+                     {{guid + ".sdb", inventory::VALUE_QWORD, qword_bytes(1)}});
     }
     software.key(std::string(APPCOMPAT) + "\\Layers",
                  {text_value("C:\\app.exe", "~ LAYER1 LAYER2")});
     std::vector<uint8_t> filler(FILLER_BYTES, 0x5a);
     for (int i = 0; i < FILLER_KEYS; ++i) {
         software.key("Classes\\Filler" + std::to_string(i / 100) + "\\Key" + std::to_string(i),
-                     {{"Data", 3, filler}});
+                     {{"Data", inventory::VALUE_BINARY, filler}});
     }
     fs::create_directories(windows / "System32" / "config");
     software.write(windows / "System32" / "config" / "SOFTWARE");
@@ -107,7 +107,8 @@ void build_image(const fs::path& root) {
         for (int i = 0; i < 20; ++i) {
             layers.push_back(text_value("C:\\Program Files\\app" + std::to_string(i) + ".exe",
                                         "~ LAYER" + std::to_string(i)));
-            store.push_back({"C:\\setup" + std::to_string(i) + ".exe", 3, {1, 2, 3, 4}});
+            store.push_back(
+                {"C:\\setup" + std::to_string(i) + ".exe", inventory::VALUE_BINARY, {1, 2, 3, 4}});
         }
         hive.key(std::string(USER_APPCOMPAT) + "\\Layers", layers);
         hive.key(std::string(USER_APPCOMPAT) + "\\Compatibility Assistant\\Store", store);

@@ -55,12 +55,12 @@ std::string read_text(const fs::path& path) {
 }
 
 TestValue string_test_value(const std::string& name, const std::string& text) {
-    return {name, 1, utf16(text)};
+    return {name, inventory::VALUE_STRING, utf16(text)};
 }
 
 std::vector<TestValue> installed_values(const std::string& path) {
     return {string_test_value("DatabasePath", path),
-            {"DatabaseInstallTimeStamp", 11, qword_bytes(1)}};
+            {"DatabaseInstallTimeStamp", inventory::VALUE_QWORD, qword_bytes(1)}};
 }
 
 struct ProgramRun {
@@ -100,8 +100,8 @@ protected:
 
         TestHive software;
         software.key("Microsoft\\Windows NT\\CurrentVersion",
-                     {{"CurrentMajorVersionNumber", 4, dword_bytes(10)},
-                      {"CurrentMinorVersionNumber", 4, dword_bytes(0)},
+                     {{"CurrentMajorVersionNumber", inventory::VALUE_DWORD, dword_bytes(10)},
+                      {"CurrentMinorVersionNumber", inventory::VALUE_DWORD, dword_bytes(0)},
                       string_test_value("CurrentBuildNumber", "19045")});
         software.key(
             std::string(APPCOMPAT) + "\\InstalledSDB\\" + INSTALLED,
@@ -112,7 +112,7 @@ protected:
                 installed_values("%windir%\\AppPatch\\Custom\\" + std::string(guid) + ".sdb"));
         }
         software.key(std::string("WOW6432Node\\") + APPCOMPAT + "\\Custom\\contoso.exe",
-                     {{std::string(INSTALLED) + ".sdb", 11, qword_bytes(1)}});
+                     {{std::string(INSTALLED) + ".sdb", inventory::VALUE_QWORD, qword_bytes(1)}});
         software.key(std::string(APPCOMPAT) + "\\Layers",
                      {string_test_value("C:\\app.exe", "~ RUNASADMIN")});
         fs::create_directories(windows / "System32" / "CONFIG");
@@ -121,8 +121,9 @@ protected:
         TestHive alice;
         alice.key(std::string(USER_APPCOMPAT) + "\\Layers",
                   {string_test_value("C:\\b.exe", "WINXPSP3")});
-        alice.key(std::string(USER_APPCOMPAT) + "\\Compatibility Assistant\\Store",
-                  {{"C:\\old.exe", 3, {1, 2, 3}}, {"C:\\odd.exe", 0x8900FF01, {}}});
+        alice.key(
+            std::string(USER_APPCOMPAT) + "\\Compatibility Assistant\\Store",
+            {{"C:\\old.exe", inventory::VALUE_BINARY, {1, 2, 3}}, {"C:\\odd.exe", 0x8900FF01, {}}});
         fs::create_directories(root / "USERS" / "Alice");
         alice.write(root / "USERS" / "Alice" / "NtUser.dat");
     }
@@ -360,6 +361,23 @@ TEST_F(ImageTree, ProgramStreamsExitCodesAndNoWrite) {
     EXPECT_NE(alone.out.find("Database " + std::string(INSTALLED) + ": installed\n"),
               std::string::npos);
     EXPECT_NE(alone.out.find("(not available (no file system given))"), std::string::npos);
+
+    // User hives alone: their layers, named by the file.
+    fs::path user_hive = root / "USERS" / "Alice" / "NtUser.dat";
+    ProgramRun users = run("--json --ntuser " + user_hive.string() + " --ntuser " +
+                           (base / "absent.dat").string());
+    EXPECT_EQ(users.exit_code, 1);
+    EXPECT_NE(users.err.find("absent.dat"), std::string::npos);
+    std::istringstream user_lines(users.out);
+    std::vector<json> user_objects;
+    while (std::getline(user_lines, line)) {
+        user_objects.push_back(json::parse(line));
+    }
+    ASSERT_EQ(user_objects.size(), 4u); // the banner, a layer, two assistant records
+    EXPECT_EQ(user_objects[0]["image"], nullptr);
+    EXPECT_EQ(user_objects[1]["type"], "layer");
+    EXPECT_EQ(user_objects[1]["user"], user_hive.string());
+    EXPECT_EQ(user_objects[1]["program"], "C:\\b.exe");
 
     EXPECT_EQ(snapshot(), before);
 }
