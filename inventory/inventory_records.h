@@ -82,6 +82,9 @@ struct DatabaseRecord {
     std::optional<std::string> database_id;
     std::optional<uint64_t> time; // TIME, a FILETIME
     std::optional<std::string> compiler_version;
+    // Which main database Microsoft publishes its DATABASE_ID for ("DATABASE_ID is that of
+    // sysmain.sdb"); empty when none.
+    std::string main_id;
     EntryCounts counts;
     std::vector<std::string> targets; // the first few programs its EXE entries name
     size_t target_count = 0;          // all of them

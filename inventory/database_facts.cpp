@@ -1,0 +1,104 @@
+// What a database file holds, for its record: identity, entry counts, targets, findings.
+#include "database_facts.h"
+
+#include "windows_paths.h"
+
+#include "sdb_audit.h"
+#include "sdb_reader.h"
+#include "sdb_text.h"
+
+#include <cstdio>
+#include <set>
+
+namespace inventory {
+
+namespace {
+
+std::string hex_tagid(sdb::TAGID tagid) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(tagid));
+    return text;
+}
+
+void count_library(const sdb::Database& db, sdb::TAGID library, EntryCounts* counts) {
+    for (sdb::TAGID item = sdb::get_first_child(db, library); item != 0;
+         item = sdb::get_next_child(db, library, item)) {
+        sdb::TAG tag = sdb::get_tag(db, item);
+        counts->shim += tag == sdb::TAG_SHIM ? 1 : 0;
+        counts->patch += tag == sdb::TAG_PATCH ? 1 : 0;
+    }
+}
+
+void count_entries(const sdb::Database& db, sdb::TAGID database, size_t target_limit,
+                   DatabaseRecord* record) {
+    std::set<std::string> seen;
+    for (sdb::TAGID item = sdb::get_first_child(db, database); item != 0;
+         item = sdb::get_next_child(db, database, item)) {
+        switch (sdb::get_tag(db, item)) {
+        case sdb::TAG_LIBRARY:
+            count_library(db, item, &record->counts);
+            break;
+        case sdb::TAG_LAYER:
+            ++record->counts.layer;
+            break;
+        case sdb::TAG_MSI_PACKAGE:
+            ++record->counts.msi;
+            break;
+        case sdb::TAG_EXE: {
+            ++record->counts.exe;
+            const char16_t* name = sdb::get_child_string_ptr(db, item, sdb::TAG_NAME);
+            std::string target = name != nullptr ? sdb::to_utf8(name) : std::string();
+            if (!target.empty() && seen.insert(lower_ascii(target)).second &&
+                record->targets.size() < target_limit) {
+                record->targets.push_back(target);
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    record->target_count = seen.size();
+}
+
+} // namespace
+
+void describe_database(const std::vector<uint8_t>& bytes, size_t target_limit,
+                       DatabaseRecord* record) {
+    sdb::OpenError error = sdb::OpenError::None;
+    sdb::DatabasePtr db = sdb::open_database_buffer(bytes.data(), bytes.size(), &error);
+    if (!db) {
+        record->read_problem = sdb::open_error_text(error);
+        return;
+    }
+    sdb::TAGID database = sdb::database_list(*db);
+    if (database == 0) {
+        record->read_problem = "no DATABASE list";
+        return;
+    }
+    record->readable = true;
+    sdb::AuditReport audit = sdb::audit_database(*db);
+    const sdb::DatabaseIdentity& identity = audit.identity;
+    if (!identity.name.empty()) {
+        record->name = identity.name;
+    }
+    if (identity.has_id) {
+        record->database_id = sdb::guid_to_text(identity.id);
+    }
+    record->main_id = identity.main_reason;
+    if (identity.has_time) {
+        record->time = identity.time;
+    }
+    if (const char16_t* version =
+            sdb::get_child_string_ptr(*db, database, sdb::TAG_COMPILER_VERSION)) {
+        record->compiler_version = sdb::to_utf8(version);
+    }
+    count_entries(*db, database, target_limit, record);
+    record->findings = audit.findings;
+    if (audit.walk.problem != sdb::WalkProblem::None) {
+        record->read_problem = std::string("damaged at ") + hex_tagid(audit.walk.where) + ": " +
+                               sdb::walk_problem_text(audit.walk.problem);
+    }
+}
+
+} // namespace inventory

@@ -1,0 +1,143 @@
+// The databases of the inventory: the main ones, the registered ones and the files of the
+// Custom folders, each once, with its file read and described.
+#include "database_list.h"
+
+#include "database_facts.h"
+#include "windows_paths.h"
+
+#include <map>
+
+namespace inventory {
+
+namespace {
+
+class RecordSet {
+public:
+    // The record of path, made when there is none.
+    size_t at_path(const std::string& path) {
+        std::string key = path_key(path);
+        auto found = by_path_.find(key);
+        if (found != by_path_.end()) {
+            return found->second;
+        }
+        DatabaseRecord record;
+        record.path = path;
+        records_.push_back(record);
+        by_path_.emplace(key, records_.size() - 1);
+        return records_.size() - 1;
+    }
+    // A record with no file, for a registration that names none.
+    size_t without_path() {
+        records_.emplace_back();
+        return records_.size() - 1;
+    }
+    std::vector<DatabaseRecord>& records() { return records_; }
+
+private:
+    std::vector<DatabaseRecord> records_;
+    std::map<std::string, size_t> by_path_;
+};
+
+struct CustomFile {
+    std::string path;
+    std::string stem; // the name without ".sdb", lower case
+};
+
+void list_custom(const FileView& files, const std::string& folder, std::vector<CustomFile>* found,
+                 std::vector<std::string>* warnings) {
+    std::vector<DirectoryEntry> entries;
+    FileStatus status = files.list_directory(folder, &entries);
+    if (status != FileStatus::Ok && status != FileStatus::Missing) {
+        warnings->push_back(folder + ": " + file_status_text(status));
+    }
+    for (const DirectoryEntry& entry : entries) {
+        if (entry.directory) {
+            continue;
+        }
+        std::string name = lower_ascii(entry.name);
+        size_t dot = name.rfind(".sdb");
+        bool sdb = dot != std::string::npos && dot + 4 == name.size();
+        found->push_back({join_path(folder, entry.name), sdb ? name.substr(0, dot) : name});
+    }
+}
+
+void read_record(const FileView& files, size_t target_limit, DatabaseRecord* record) {
+    std::vector<uint8_t> bytes;
+    record->file = files.read_file(record->path, &bytes);
+    if (record->file == FileStatus::Ok) {
+        describe_database(bytes, target_limit, record);
+    }
+}
+
+} // namespace
+
+std::vector<DatabaseRecord> list_databases(const FileView& files,
+                                           const std::vector<MainFile>& mains,
+                                           const std::vector<Registration>& registrations,
+                                           size_t target_limit,
+                                           std::vector<std::string>* warnings) {
+    RecordSet set;
+    for (const MainFile& main : mains) {
+        DatabaseRecord& record = set.records()[set.at_path(main.path)];
+        record.main = true;
+        record.file = main.status;
+        if (main.status == FileStatus::Ok) {
+            describe_database(main.bytes, target_limit, &record);
+        }
+    }
+    std::vector<CustomFile> custom;
+    list_custom(files, custom_folder(files), &custom, warnings);
+    list_custom(files, custom64_folder(files), &custom, warnings);
+
+    std::map<std::string, size_t> by_guid;
+    for (size_t i = 0; i < registrations.size(); ++i) {
+        const Registration& registration = registrations[i];
+        if (registration.kind != RegistrationKind::InstalledSdb) {
+            continue;
+        }
+        size_t at = registration.path ? set.at_path(*registration.path) : set.without_path();
+        set.records()[at].registrations.push_back(i);
+        by_guid.emplace(lower_ascii(registration.guid), at);
+    }
+    for (size_t i = 0; i < registrations.size(); ++i) {
+        const Registration& registration = registrations[i];
+        if (registration.kind != RegistrationKind::Custom) {
+            continue;
+        }
+        std::string guid = lower_ascii(registration.guid);
+        auto known = by_guid.find(guid);
+        size_t at = 0;
+        if (known != by_guid.end()) {
+            at = known->second;
+        } else {
+            std::string path = join_path(custom_folder(files), registration.guid + ".sdb");
+            for (const CustomFile& file : custom) {
+                if (file.stem == guid) {
+                    path = file.path;
+                    break;
+                }
+            }
+            at = set.at_path(path);
+            by_guid.emplace(guid, at);
+        }
+        set.records()[at].registrations.push_back(i);
+    }
+    for (const CustomFile& file : custom) {
+        set.at_path(file.path);
+    }
+
+    std::vector<DatabaseRecord>& records = set.records();
+    for (DatabaseRecord& record : records) {
+        if (!record.main && !record.path.empty()) {
+            read_record(files, target_limit, &record);
+        }
+        if (!record.registrations.empty()) {
+            record.guid = registrations[record.registrations.front()].guid;
+        } else if (record.database_id) {
+            record.guid = *record.database_id;
+        }
+    }
+    return std::move(records);
+}
+
+} // namespace inventory

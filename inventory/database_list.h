@@ -1,0 +1,25 @@
+// The databases of the inventory: the main ones, the registered ones and the files of the
+// Custom folders, each once, with its file read and described.
+#pragma once
+
+#include "file_view.h"
+#include "inventory_records.h"
+#include "main_databases.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace inventory {
+
+// One record per database file (joined by path, case-blind) and per registration that
+// names no file; registrations are joined to records by path (InstalledSDB) or by GUID
+// (Custom, through InstalledSDB or the {GUID}.sdb name of a Custom file). Records are in
+// this order: main databases, registered ones, Custom files that nothing registers.
+// Provenance is left for judge_database().
+std::vector<DatabaseRecord> list_databases(const FileView& files,
+                                           const std::vector<MainFile>& mains,
+                                           const std::vector<Registration>& registrations,
+                                           size_t target_limit, std::vector<std::string>* warnings);
+
+} // namespace inventory

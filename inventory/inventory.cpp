@@ -1,0 +1,40 @@
+// Building the inventory from a registry view and a file-system view.
+#include "inventory.h"
+
+#include "database_list.h"
+#include "layer_table.h"
+#include "main_databases.h"
+#include "provenance.h"
+#include "registrations.h"
+#include "stored_layers.h"
+
+namespace inventory {
+
+Inventory build_inventory(const RegistryView& registry, const FileView& files,
+                          const InventoryOptions& options) {
+    Inventory inventory;
+    std::vector<MainFile> mains = read_main_databases(files);
+    if (options.databases) {
+        inventory.registrations =
+            read_registrations(registry, files.windows_directory(), &inventory.warnings);
+        inventory.databases = list_databases(files, mains, inventory.registrations,
+                                             options.target_limit, &inventory.warnings);
+        for (DatabaseRecord& record : inventory.databases) {
+            judge_database(inventory.registrations, &record);
+        }
+    }
+    if (options.layers) {
+        LayerTable table;
+        for (const MainFile& main : mains) {
+            sdb::DatabasePtr db = sdb::open_database_buffer(main.bytes.data(), main.bytes.size());
+            if (db) {
+                table.add_database(*db, main.path);
+            }
+        }
+        inventory.layers = read_stored_layers(registry, table, &inventory.warnings);
+        inventory.assistant = read_assistant_records(registry, &inventory.warnings);
+    }
+    return inventory;
+}
+
+} // namespace inventory

@@ -1,0 +1,83 @@
+// The English words of the views' and the records' enumerations, and the alarm test.
+#include "inventory_records.h"
+
+namespace inventory {
+
+const char* key_status_text(KeyStatus status) {
+    switch (status) {
+    case KeyStatus::Present:
+        return "present";
+    case KeyStatus::Missing:
+        return "missing";
+    case KeyStatus::Unreadable:
+        break;
+    }
+    return "unreadable";
+}
+
+const char* file_status_text(FileStatus status) {
+    switch (status) {
+    case FileStatus::Ok:
+        return "ok";
+    case FileStatus::Missing:
+        return "missing";
+    case FileStatus::Unreadable:
+        return "unreadable";
+    case FileStatus::OutsideRoot:
+        return "outside the image";
+    case FileStatus::NotAFile:
+        break;
+    }
+    return "not a file";
+}
+
+const char* hive_text(Hive hive) {
+    switch (hive) {
+    case Hive::Machine:
+        return "native";
+    case Hive::Machine32:
+        return "32-bit";
+    case Hive::User:
+        break;
+    }
+    return "user";
+}
+
+const char* registration_kind_text(RegistrationKind kind) {
+    return kind == RegistrationKind::Custom ? "Custom" : "InstalledSDB";
+}
+
+const char* provenance_text(Provenance provenance) {
+    switch (provenance) {
+    case Provenance::Microsoft:
+        return "microsoft";
+    case Provenance::Installed:
+        return "installed";
+    case Provenance::MissingFile:
+        return "missing-file";
+    case Provenance::Unregistered:
+        return "unregistered";
+    case Provenance::GuidMismatch:
+        return "guid-mismatch";
+    case Provenance::ClaimsMicrosoft:
+        return "claims-microsoft";
+    case Provenance::NotADatabase:
+        break;
+    }
+    return "not-a-database";
+}
+
+bool is_anomaly(Provenance provenance) {
+    return provenance != Provenance::Microsoft && provenance != Provenance::Installed;
+}
+
+bool inventory_alarms(const Inventory& inventory) {
+    for (const DatabaseRecord& database : inventory.databases) {
+        if (!database.findings.empty() || !database.anomalies.empty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace inventory

@@ -1,0 +1,41 @@
+// The main databases of AppPatch and AppPatch64, read once for their records and layers.
+#include "main_databases.h"
+
+#include "windows_paths.h"
+
+namespace inventory {
+
+const char* const MAIN_DATABASE_FILES[3] = {"sysmain.sdb", "msimain.sdb", "drvmain.sdb"};
+
+std::string apppatch_folder(const FileView& files) {
+    return join_path(files.windows_directory(), "AppPatch");
+}
+
+std::string apppatch64_folder(const FileView& files) {
+    return join_path(files.windows_directory(), "AppPatch64");
+}
+
+std::string custom_folder(const FileView& files) {
+    return join_path(apppatch_folder(files), "Custom");
+}
+
+std::string custom64_folder(const FileView& files) {
+    return join_path(custom_folder(files), "Custom64");
+}
+
+std::vector<MainFile> read_main_databases(const FileView& files) {
+    std::vector<MainFile> mains;
+    for (const std::string& folder : {apppatch_folder(files), apppatch64_folder(files)}) {
+        for (const char* name : MAIN_DATABASE_FILES) {
+            MainFile main;
+            main.path = join_path(folder, name);
+            main.status = files.read_file(main.path, &main.bytes);
+            if (main.status != FileStatus::Missing) {
+                mains.push_back(std::move(main));
+            }
+        }
+    }
+    return mains;
+}
+
+} // namespace inventory

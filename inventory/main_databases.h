@@ -1,0 +1,31 @@
+// The main databases of AppPatch and AppPatch64, read once for their records and layers.
+#pragma once
+
+#include "file_view.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace inventory {
+
+// The file names of the main databases (compared without regard to case).
+extern const char* const MAIN_DATABASE_FILES[3];
+
+struct MainFile {
+    std::string path;
+    FileStatus status = FileStatus::Missing;
+    std::vector<uint8_t> bytes; // when status is Ok
+};
+
+// Every main database in AppPatch, then AppPatch64, that is there (missing ones are left
+// out; one that cannot be read is kept with its status).
+std::vector<MainFile> read_main_databases(const FileView& files);
+
+// The AppPatch folder, its 64-bit twin, and the two folders of custom databases.
+std::string apppatch_folder(const FileView& files);
+std::string apppatch64_folder(const FileView& files);
+std::string custom_folder(const FileView& files);
+std::string custom64_folder(const FileView& files);
+
+} // namespace inventory

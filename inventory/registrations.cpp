@@ -1,0 +1,143 @@
+// The registrations of databases: InstalledSDB keys and Custom values, in both machine views.
+#include "registrations.h"
+
+#include "registry_keys.h"
+#include "registry_values.h"
+#include "windows_paths.h"
+
+#include "sdb_guid.h"
+
+namespace inventory {
+
+namespace {
+
+const char* const SDB_SUFFIX = ".sdb";
+
+// Records the GUID as written and, when it parses, in the lower-case form.
+void set_guid(const std::string& text, Registration* registration) {
+    sdb::Guid guid{};
+    registration->guid = text;
+    registration->guid_valid = text.size() == sdb::GUID_TEXT_CHARS - 1 && text.front() == '{' &&
+                               sdb::parse_guid(text, &guid);
+    if (registration->guid_valid) {
+        registration->guid = sdb::guid_to_text(guid);
+    } else {
+        registration->problems.push_back("\"" + text + "\" is not a GUID");
+    }
+}
+
+// Moves a value's problem line, if any, into the registration.
+void keep_problem(std::string* problem, Registration* registration) {
+    if (!problem->empty()) {
+        registration->problems.push_back(*problem);
+        problem->clear();
+    }
+}
+
+void note_unreadable(KeyStatus status, const KeyPath& key, std::vector<std::string>* warnings) {
+    if (status == KeyStatus::Unreadable) {
+        warnings->push_back(key_display_name(key, std::string()) + ": could not be read");
+    }
+}
+
+Registration read_installed(const RegistryView& registry, const KeyPath& key,
+                            const std::string& windows_dir, std::vector<std::string>* warnings) {
+    Registration registration;
+    registration.kind = RegistrationKind::InstalledSdb;
+    registration.hive = key.hive;
+    registration.key = key_display_name(key, std::string());
+    set_guid(file_name_of(key.path), &registration);
+    std::vector<RegistryValue> values;
+    KeyStatus status = registry.values(key, &values);
+    note_unreadable(status, key, warnings);
+    std::string text;
+    std::string problem;
+    if (const RegistryValue* path = find_value(values, "DatabasePath")) {
+        if (value_string(*path, &text, &problem)) {
+            registration.path = expand_windows_variables(text, windows_dir);
+        }
+    } else if (status == KeyStatus::Present) {
+        problem = "DatabasePath: absent";
+    }
+    keep_problem(&problem, &registration);
+    if (const RegistryValue* description = find_value(values, "DatabaseDescription")) {
+        if (value_string(*description, &text, &problem)) {
+            registration.description = text;
+        }
+        keep_problem(&problem, &registration);
+    }
+    if (const RegistryValue* stamp = find_value(values, "DatabaseInstallTimeStamp")) {
+        uint64_t time = 0;
+        if (value_qword(*stamp, &time, &problem)) {
+            registration.install_time = time;
+        }
+        keep_problem(&problem, &registration);
+    }
+    if (const RegistryValue* type = find_value(values, "DatabaseType")) {
+        uint32_t number = 0;
+        if (value_dword(*type, &number, &problem)) {
+            registration.database_type = number;
+        }
+        keep_problem(&problem, &registration);
+    }
+    return registration;
+}
+
+void read_custom(const RegistryView& registry, const KeyPath& key, const std::string& program,
+                 std::vector<Registration>* registrations, std::vector<std::string>* warnings) {
+    std::vector<RegistryValue> values;
+    note_unreadable(registry.values(key, &values), key, warnings);
+    for (const RegistryValue& value : values) {
+        Registration registration;
+        registration.kind = RegistrationKind::Custom;
+        registration.hive = key.hive;
+        registration.key = key_display_name(key, std::string());
+        registration.program = program;
+        std::string name = value.name;
+        size_t suffix = std::string(SDB_SUFFIX).size();
+        if (name.size() > suffix &&
+            equal_ignoring_case(name.substr(name.size() - suffix), SDB_SUFFIX)) {
+            name.resize(name.size() - suffix);
+        } else {
+            registration.problems.push_back("\"" + value.name + "\" does not end in .sdb");
+        }
+        set_guid(name, &registration);
+        std::string problem;
+        uint64_t time = 0;
+        if (value_qword(value, &time, &problem)) {
+            registration.install_time = time;
+        }
+        keep_problem(&problem, &registration);
+        registrations->push_back(registration);
+    }
+}
+
+} // namespace
+
+std::vector<Registration> read_registrations(const RegistryView& registry,
+                                             const std::string& windows_dir,
+                                             std::vector<std::string>* warnings) {
+    std::vector<Registration> registrations;
+    const Hive hives[] = {Hive::Machine, Hive::Machine32};
+    for (Hive hive : hives) {
+        KeyPath installed = appcompat_key(hive, 0, "InstalledSDB");
+        std::vector<std::string> names;
+        note_unreadable(registry.subkeys(installed, &names), installed, warnings);
+        for (const std::string& name : names) {
+            registrations.push_back(read_installed(
+                registry, appcompat_key(hive, 0, "InstalledSDB\\" + name), windows_dir, warnings));
+        }
+    }
+    for (Hive hive : hives) {
+        KeyPath custom = appcompat_key(hive, 0, "Custom");
+        std::vector<std::string> programs;
+        note_unreadable(registry.subkeys(custom, &programs), custom, warnings);
+        for (const std::string& program : programs) {
+            read_custom(registry, appcompat_key(hive, 0, "Custom\\" + program), program,
+                        &registrations, warnings);
+        }
+    }
+    return registrations;
+}
+
+} // namespace inventory
