@@ -14,6 +14,7 @@ enum class FileStatus {
     Unreadable,  // there, but could not be listed or read
     OutsideRoot, // a link that leads out of the image (never followed)
     NotAFile,    // a folder or a device where a file was expected, or the reverse
+    Unavailable, // no file system to look in (registry hives read alone)
 };
 // A short English description ("missing", "outside the image", ...).
 const char* file_status_text(FileStatus status);

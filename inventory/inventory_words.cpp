@@ -26,9 +26,11 @@ const char* file_status_text(FileStatus status) {
     case FileStatus::OutsideRoot:
         return "outside the image";
     case FileStatus::NotAFile:
+        return "not a file";
+    case FileStatus::Unavailable:
         break;
     }
-    return "not a file";
+    return "not available (no file system given)";
 }
 
 const char* hive_text(Hive hive) {

@@ -3,6 +3,8 @@
 
 #include "windows_paths.h"
 
+#include <utility>
+
 namespace inventory {
 
 const char* const MAIN_DATABASE_FILES[3] = {"sysmain.sdb", "msimain.sdb", "drvmain.sdb"};
@@ -30,7 +32,7 @@ std::vector<MainFile> read_main_databases(const FileView& files) {
             MainFile main;
             main.path = join_path(folder, name);
             main.status = files.read_file(main.path, &main.bytes);
-            if (main.status != FileStatus::Missing) {
+            if (main.status != FileStatus::Missing && main.status != FileStatus::Unavailable) {
                 mains.push_back(std::move(main));
             }
         }

@@ -18,8 +18,8 @@ struct MainFile {
     std::vector<uint8_t> bytes; // when status is Ok
 };
 
-// Every main database in AppPatch, then AppPatch64, that is there (missing ones are left
-// out; one that cannot be read is kept with its status).
+// Every main database in AppPatch, then AppPatch64, that is there (missing ones, and all
+// when there is no file system, are left out; one that cannot be read is kept with its status).
 std::vector<MainFile> read_main_databases(const FileView& files);
 
 // The AppPatch folder, its 64-bit twin, and the two folders of custom databases.

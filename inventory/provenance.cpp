@@ -30,7 +30,8 @@ void judge_database(const std::vector<Registration>& registrations, DatabaseReco
     record->anomalies.clear();
     record->reason.clear();
     bool registered = !record->registrations.empty();
-    bool absent = record->file != FileStatus::Ok && record->file != FileStatus::Unreadable;
+    bool absent = record->file != FileStatus::Ok && record->file != FileStatus::Unreadable &&
+                  record->file != FileStatus::Unavailable;
     if (registered && absent) {
         const Registration& first = registrations[record->registrations.front()];
         add(Provenance::MissingFile,
@@ -100,7 +101,9 @@ void judge_database(const std::vector<Registration>& registrations, DatabaseReco
     } else {
         record->provenance = Provenance::Installed;
         record->reason = "registered in " + place(registrations[record->registrations.front()]) +
-                         ", and its DATABASE_ID is the registered GUID";
+                         (record->readable ? ", and its DATABASE_ID is the registered GUID"
+                                           : ", its file not checked: " +
+                                                 std::string(file_status_text(record->file)));
     }
 }
 
