@@ -88,33 +88,45 @@ KeyStatus SubkeyNames(HKEY key, std::vector<std::wstring>& names) {
 // The value names of a key are at most 16,383 units long.
 const DWORD LongestValueName = 16384;
 
+// The buffers that the values of one key are read into, grown as a value needs: most keys
+// hold short names and small data.
+struct ValueBuffers {
+    std::vector<wchar_t> name;
+    std::vector<BYTE> data;
+    ValueBuffers() : name(256), data(1024) {}
+};
+
 // The value at one index, its data as stored. False at the end of the values; error tells a
 // failure from the end.
-bool ValueAt(HKEY key, DWORD index, DWORD dataSize, RegistryValue& value, LONG& error) {
-    std::vector<wchar_t> name(LongestValueName);
+bool ValueAt(HKEY key, DWORD index, ValueBuffers& buffers, RegistryValue& value, LONG& error) {
     for (;;) {
-        DWORD nameLength = LongestValueName;
+        DWORD nameLength = static_cast<DWORD>(buffers.name.size());
         DWORD type = REG_NONE;
-        DWORD size = dataSize;
-        std::vector<BYTE> data(dataSize + 1);
-        error = RegEnumValueW(key, index, &name[0], &nameLength, NULL, &type, &data[0], &size);
-        if (error == ERROR_MORE_DATA && size > dataSize &&
+        DWORD size = static_cast<DWORD>(buffers.data.size());
+        error = RegEnumValueW(key, index, &buffers.name[0], &nameLength, NULL, &type,
+                              &buffers.data[0], &size);
+        if (error == ERROR_MORE_DATA && buffers.name.size() < LongestValueName) {
+            buffers.name.resize(LongestValueName); // the name or the data did not fit
+            continue;
+        }
+        if (error == ERROR_MORE_DATA && size > buffers.data.size() &&
             size <= Win32RegistryView::MaximumValueBytes) {
-            dataSize = size; // grown since the key's sizes were asked
+            buffers.data.resize(size);
             continue;
         }
         if (error == ERROR_MORE_DATA) {
             // Too large to take: the name and the type only, asked without the data.
-            nameLength = LongestValueName;
-            error = RegEnumValueW(key, index, &name[0], &nameLength, NULL, &type, NULL, NULL);
+            nameLength = static_cast<DWORD>(buffers.name.size());
+            error =
+                RegEnumValueW(key, index, &buffers.name[0], &nameLength, NULL, &type, NULL, NULL);
             size = 0;
         }
         if (error != ERROR_SUCCESS) {
             return false;
         }
-        value.name = Utf8(std::wstring(&name[0], nameLength));
+        value.name = Utf8(std::wstring(&buffers.name[0], nameLength));
         value.type = type;
-        value.data.assign(data.begin(), data.begin() + size);
+        value.data.assign(buffers.data.begin(), buffers.data.begin() + size);
         return true;
     }
 }
@@ -198,16 +210,11 @@ KeyStatus Win32RegistryView::values(const KeyPath& key, std::vector<RegistryValu
     if (status != KeyStatus::Present) {
         return status;
     }
-    DWORD largest = 0;
-    LONG error = RegQueryInfoKeyW(opened.Handle(), NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL,
-                                  &largest, NULL, NULL);
-    if (error != ERROR_SUCCESS) {
-        return StatusOf(error);
-    }
-    const DWORD dataSize = largest < MaximumValueBytes ? largest : MaximumValueBytes;
+    ValueBuffers buffers;
+    LONG error = ERROR_SUCCESS;
     for (DWORD index = 0;; ++index) {
         RegistryValue value;
-        if (!ValueAt(opened.Handle(), index, dataSize, value, error)) {
+        if (!ValueAt(opened.Handle(), index, buffers, value, error)) {
             return error == ERROR_NO_MORE_ITEMS ? KeyStatus::Present : KeyStatus::Unreadable;
         }
         values->push_back(value);
