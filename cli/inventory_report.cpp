@@ -37,10 +37,17 @@ bool ReportInventory(bool databases, bool layers, bool json) {
     }
     const std::vector<std::string> lines =
         json ? inventory::inventory_json_lines(found) : inventory::inventory_text_lines(found);
-    std::wstring text;
+    // UTF-8 already, so that a pipe or file takes it without a round trip through UTF-16.
+    size_t size = 0;
     for (const std::string& line : lines) {
-        text += WideFromUtf8(line) + L"\r\n";
+        size += line.size() + 2;
     }
-    WriteToStandardOutput(text);
+    std::string text;
+    text.reserve(size);
+    for (const std::string& line : lines) {
+        text += line;
+        text += "\r\n";
+    }
+    WriteUtf8ToStandardOutput(text);
     return inventory::inventory_alarms(found);
 }
