@@ -1,0 +1,56 @@
+// The command line of quillet-image.
+#include "command_line.h"
+
+namespace image_inventory {
+
+const char* usage_text() {
+    return "Usage: quillet-image [--json] [--software FILE] [--ntuser FILE]... [ROOT]\n"
+           "Lists the shim databases, their registrations and the stored layers of a Windows\n"
+           "image: ROOT is a mounted Windows volume or a collection that keeps its paths.\n"
+           "  --software FILE  read this SOFTWARE hive instead of ROOT's\n"
+           "  --ntuser FILE    read this user hive instead of ROOT's (repeatable)\n"
+           "  --json           write JSON Lines instead of text\n"
+           "  --help           show this text\n"
+           "Exit codes: 0 listed, 1 a hive or ROOT could not be read (what could be is listed),\n"
+           "2 usage error, 3 a database has an audit finding or an anomaly.\n";
+}
+
+bool parse_command_line(int argc, const char* const* argv, CommandLine* line, std::string* error) {
+    for (int i = 1; i < argc; ++i) {
+        std::string argument = argv[i];
+        if (argument == "--help") {
+            line->help = true;
+        } else if (argument == "--json") {
+            line->json = true;
+        } else if (argument == "--software" || argument == "--ntuser") {
+            if (i + 1 >= argc) {
+                *error = argument + " needs a file";
+                return false;
+            }
+            std::string file = argv[++i];
+            if (argument == "--ntuser") {
+                line->ntusers.push_back(file);
+            } else if (!line->software.empty()) {
+                *error = "--software is given twice";
+                return false;
+            } else {
+                line->software = file;
+            }
+        } else if (argument.size() > 1 && argument[0] == '-') {
+            *error = "unknown option " + argument;
+            return false;
+        } else if (!line->root.empty()) {
+            *error = "more than one ROOT";
+            return false;
+        } else {
+            line->root = argument;
+        }
+    }
+    if (!line->help && line->root.empty() && line->software.empty() && line->ntusers.empty()) {
+        *error = "no ROOT and no hive file";
+        return false;
+    }
+    return true;
+}
+
+} // namespace image_inventory

@@ -1,0 +1,176 @@
+// One registry hive file opened read-only through libhivex, navigated by key path.
+#include "hive_file.h"
+
+#include "image_files.h"
+#include "regf_header.h"
+
+#include <hivex.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace image_inventory {
+
+namespace {
+
+using inventory::KeyStatus;
+
+std::vector<uint8_t> read_whole(const std::string& path, size_t limit) {
+    std::vector<uint8_t> bytes;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return bytes;
+    }
+    uint8_t buffer[65536];
+    size_t got = 0;
+    while (bytes.size() < limit && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    }
+    std::fclose(file);
+    if (bytes.size() > limit) {
+        bytes.resize(limit);
+    }
+    return bytes;
+}
+
+// A file in memory holding bytes, for libhivex to open by name; -1 when it cannot be made.
+int memory_file(const std::vector<uint8_t>& bytes) {
+    int fd = memfd_create("salvaged-hive", MFD_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (wrote <= 0) {
+            close(fd);
+            return -1;
+        }
+        done += static_cast<size_t>(wrote);
+    }
+    return fd;
+}
+
+// Frees what libhivex hands out with malloc.
+struct Freer {
+    void operator()(void* memory) const { std::free(memory); }
+};
+template <typename T> using Owned = std::unique_ptr<T, Freer>;
+
+} // namespace
+
+std::unique_ptr<HiveFile> HiveFile::open(const std::string& path,
+                                         std::vector<std::string>* warnings) {
+    std::vector<uint8_t> block = read_whole(path, REGF_BASE_BLOCK);
+    RegfState state = decode_regf_state(block.data(), block.size());
+    for (const std::string& warning : regf_state_warnings(state, path)) {
+        warnings->push_back(warning);
+    }
+    // No HIVEX_OPEN_WRITE: libhivex opens the file read-only.
+    hive_h* hive = hivex_open(path.c_str(), 0);
+    if (hive != nullptr) {
+        return std::unique_ptr<HiveFile>(new HiveFile(hive, -1));
+    }
+    std::string reason = std::strerror(errno);
+    int fd = memory_file(salvage_hive(read_whole(path, MAX_READ_BYTES)));
+    if (fd >= 0) {
+        std::string name = "/proc/self/fd/" + std::to_string(fd);
+        hive = hivex_open(name.c_str(), HIVEX_OPEN_UNSAFE);
+    }
+    if (hive == nullptr) {
+        if (fd >= 0) {
+            close(fd);
+        }
+        warnings->push_back(path + ": not a readable hive (" + reason + ")");
+        return nullptr;
+    }
+    warnings->push_back(path + ": damaged (" + reason + "); read as far as it goes");
+    return std::unique_ptr<HiveFile>(new HiveFile(hive, fd));
+}
+
+HiveFile::HiveFile(hive_h* hive, int memory_file) : hive_(hive), memory_file_(memory_file) {}
+
+HiveFile::~HiveFile() {
+    hivex_close(hive_);
+    if (memory_file_ >= 0) {
+        close(memory_file_);
+    }
+}
+
+KeyStatus HiveFile::find(const std::string& path, size_t* found) const {
+    hive_node_h node = hivex_root(hive_);
+    if (node == 0) {
+        return KeyStatus::Unreadable;
+    }
+    size_t start = 0;
+    while (start < path.size()) {
+        size_t end = path.find('\\', start);
+        end = end == std::string::npos ? path.size() : end;
+        std::string name = path.substr(start, end - start);
+        start = end + 1;
+        if (name.empty()) {
+            continue;
+        }
+        errno = 0;
+        node = hivex_node_get_child(hive_, node, name.c_str());
+        if (node == 0) {
+            return errno == 0 ? KeyStatus::Missing : KeyStatus::Unreadable;
+        }
+    }
+    *found = node;
+    return KeyStatus::Present;
+}
+
+KeyStatus HiveFile::subkeys(const std::string& path, std::vector<std::string>* names) const {
+    size_t node = 0;
+    KeyStatus status = find(path, &node);
+    if (status != KeyStatus::Present) {
+        return status;
+    }
+    Owned<hive_node_h> children(hivex_node_children(hive_, node));
+    if (!children) {
+        return KeyStatus::Unreadable;
+    }
+    for (hive_node_h* child = children.get(); *child != 0; ++child) {
+        Owned<char> name(hivex_node_name(hive_, *child));
+        if (name) {
+            names->push_back(name.get());
+        }
+    }
+    return KeyStatus::Present;
+}
+
+KeyStatus HiveFile::values(const std::string& path,
+                           std::vector<inventory::RegistryValue>* values) const {
+    size_t node = 0;
+    KeyStatus status = find(path, &node);
+    if (status != KeyStatus::Present) {
+        return status;
+    }
+    Owned<hive_value_h> list(hivex_node_values(hive_, node));
+    if (!list) {
+        return KeyStatus::Unreadable;
+    }
+    for (hive_value_h* value = list.get(); *value != 0; ++value) {
+        Owned<char> name(hivex_value_key(hive_, *value));
+        hive_type type = hive_t_REG_NONE;
+        size_t length = 0;
+        Owned<char> data(hivex_value_value(hive_, *value, &type, &length));
+        if (!name || !data) {
+            status = KeyStatus::Unreadable;
+            continue;
+        }
+        inventory::RegistryValue read;
+        read.name = name.get();
+        read.type = static_cast<uint32_t>(type);
+        read.data.assign(data.get(), data.get() + length);
+        values->push_back(read);
+    }
+    return status;
+}
+
+} // namespace image_inventory

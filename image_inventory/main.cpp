@@ -1,0 +1,69 @@
+// quillet-image: the inventory of shim databases, registrations and stored layers of an
+// offline Windows image, as text or JSON Lines. Only reads.
+#include "command_line.h"
+#include "image_banner.h"
+#include "image_files.h"
+#include "image_hives.h"
+#include "image_registry.h"
+#include "inventory.h"
+#include "inventory_output.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <iostream>
+
+namespace {
+
+const int EXIT_LISTED = 0;
+const int EXIT_UNREADABLE = 1;
+const int EXIT_USAGE = 2;
+const int EXIT_ALARM = 3;
+
+bool is_folder(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace image_inventory;
+    CommandLine line;
+    std::string error;
+    if (!parse_command_line(argc, argv, &line, &error)) {
+        std::cerr << "quillet-image: " << error << "\n" << usage_text();
+        return EXIT_USAGE;
+    }
+    if (line.help) {
+        std::cout << usage_text();
+        return EXIT_LISTED;
+    }
+    if (!line.root.empty() && !is_folder(line.root)) {
+        std::cerr << "quillet-image: " << line.root << ": not a folder\n";
+        return EXIT_UNREADABLE;
+    }
+    ImageFiles files(line.root);
+    ImageRegistry registry;
+    std::vector<std::string> warnings;
+    bool all_read = open_hives(line, files, &registry, &warnings);
+    inventory::Inventory inventory = inventory::build_inventory(registry, files);
+    warnings.insert(warnings.end(), inventory.warnings.begin(), inventory.warnings.end());
+    for (const std::string& warning : warnings) {
+        std::cerr << "quillet-image: " << warning << "\n";
+    }
+    ImageBanner banner = read_banner(registry, line.root.empty() ? line.software : line.root);
+    std::string out = (line.json ? banner_json(banner) : banner_text(banner)) + "\n";
+    for (const std::string& text : line.json ? inventory::inventory_json_lines(inventory)
+                                             : inventory::inventory_text_lines(inventory)) {
+        out += text + "\n";
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    if (std::fflush(stdout) != 0) {
+        return EXIT_UNREADABLE;
+    }
+    if (inventory::inventory_alarms(inventory)) {
+        return EXIT_ALARM;
+    }
+    return all_read ? EXIT_LISTED : EXIT_UNREADABLE;
+}

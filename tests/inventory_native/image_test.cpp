@@ -1,0 +1,353 @@
+// quillet-image over image trees built by the tests: paths of any case, links out of ROOT,
+// dirty and damaged hives, the program's streams and exit codes, and that nothing is written.
+#include "image_banner.h"
+#include "image_files.h"
+#include "image_hives.h"
+#include "regf_header.h"
+#include "inventory.h"
+#include "inventory_output.h"
+#include "test_database.h"
+#include "test_hive.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using inventory::FileStatus;
+using nlohmann::json;
+
+namespace {
+
+const char* const APPCOMPAT = "Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags";
+const char* const USER_APPCOMPAT =
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags";
+const char* const SYSMAIN_ID = "{11111111-1111-1111-1111-111111111111}";
+const char* const INSTALLED = "{aaaaaaaa-0000-0000-0000-000000000001}";
+const char* const OUTSIDE = "{bbbbbbbb-0000-0000-0000-000000000002}";
+const char* const CLIMBING = "{cccccccc-0000-0000-0000-000000000003}";
+const char* const LINKED = "{dddddddd-0000-0000-0000-000000000004}";
+
+void write_file(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string read_text(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TestValue string_test_value(const std::string& name, const std::string& text) {
+    return {name, 1, utf16(text)};
+}
+
+std::vector<TestValue> installed_values(const std::string& path) {
+    return {string_test_value("DatabasePath", path),
+            {"DatabaseInstallTimeStamp", 11, qword_bytes(1)}};
+}
+
+struct ProgramRun {
+    int exit_code;
+    std::string out;
+    std::string err;
+};
+
+// An image under a fresh temporary folder, with a database outside it for links to aim at.
+class ImageTree : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/quillet-image-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        base = pattern;
+        root = base / "image";
+        fs::path windows = root / "wINDOWS";
+        fs::path custom = windows / "apppatch" / "CUSTOM";
+        write_file(windows / "apppatch" / "SysMain.SDB",
+                   database_bytes({"Microsoft",
+                                   SYSMAIN_ID,
+                                   0,
+                                   "",
+                                   {"A", "B"},
+                                   {{"RUNASADMIN", {"A"}}, {"WINXPSP3", {"A", "B"}}},
+                                   {}}));
+        write_file(custom / (std::string(INSTALLED) + ".SDB"),
+                   database_bytes({"Contoso", INSTALLED, 0, "", {}, {}, {"contoso.exe"}}));
+        write_file(base / "outside.sdb",
+                   database_bytes({"Outside", OUTSIDE, 0, "", {}, {}, {"secret.exe"}}));
+        fs::create_symlink(base / "outside.sdb", custom / (std::string(OUTSIDE) + ".sdb"));
+        fs::create_symlink("../../../../outside.sdb", custom / (std::string(CLIMBING) + ".sdb"));
+        write_file(windows / "apppatch" / "real" / "linked.sdb",
+                   database_bytes({"Linked", LINKED, 0, "", {}, {}, {}}));
+        fs::create_symlink("../real/linked.sdb", custom / (std::string(LINKED) + ".sdb"));
+
+        TestHive software;
+        software.key("Microsoft\\Windows NT\\CurrentVersion",
+                     {{"CurrentMajorVersionNumber", 4, dword_bytes(10)},
+                      {"CurrentMinorVersionNumber", 4, dword_bytes(0)},
+                      string_test_value("CurrentBuildNumber", "19045")});
+        software.key(
+            std::string(APPCOMPAT) + "\\InstalledSDB\\" + INSTALLED,
+            installed_values("C:\\Windows\\AppPatch\\Custom\\" + std::string(INSTALLED) + ".sdb"));
+        for (const char* guid : {OUTSIDE, CLIMBING, LINKED}) {
+            software.key(
+                std::string(APPCOMPAT) + "\\InstalledSDB\\" + guid,
+                installed_values("%windir%\\AppPatch\\Custom\\" + std::string(guid) + ".sdb"));
+        }
+        software.key(std::string("WOW6432Node\\") + APPCOMPAT + "\\Custom\\contoso.exe",
+                     {{std::string(INSTALLED) + ".sdb", 11, qword_bytes(1)}});
+        software.key(std::string(APPCOMPAT) + "\\Layers",
+                     {string_test_value("C:\\app.exe", "~ RUNASADMIN")});
+        fs::create_directories(windows / "System32" / "CONFIG");
+        software.write(windows / "System32" / "CONFIG" / "software");
+
+        TestHive alice;
+        alice.key(std::string(USER_APPCOMPAT) + "\\Layers",
+                  {string_test_value("C:\\b.exe", "WINXPSP3")});
+        alice.key(std::string(USER_APPCOMPAT) + "\\Compatibility Assistant\\Store",
+                  {{"C:\\old.exe", 3, {1, 2, 3}}});
+        fs::create_directories(root / "USERS" / "Alice");
+        alice.write(root / "USERS" / "Alice" / "NtUser.dat");
+    }
+
+    void TearDown() override { fs::remove_all(base); }
+
+    inventory::Inventory inventory_of(const image_inventory::CommandLine& line,
+                                      std::vector<std::string>* warnings, bool* all_read) {
+        image_inventory::ImageFiles files(line.root);
+        image_inventory::ImageRegistry registry;
+        *all_read = image_inventory::open_hives(line, files, &registry, warnings);
+        return inventory::build_inventory(registry, files);
+    }
+
+    ProgramRun run(const std::string& arguments) {
+        fs::path out = base / "out.txt";
+        fs::path err = base / "err.txt";
+        std::string command = std::string(QUILLET_IMAGE) + " " + arguments + " >" + out.string() +
+                              " 2>" + err.string();
+        int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_text(out), read_text(err)};
+    }
+
+    // Every file and link below ROOT with its size, time and content.
+    std::map<std::string, std::string> snapshot() {
+        std::map<std::string, std::string> state;
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
+            struct stat info;
+            lstat(entry.path().c_str(), &info);
+            std::string facts = std::to_string(info.st_size) + ":" + std::to_string(info.st_mtime) +
+                                ":" + std::to_string(info.st_mode);
+            if (S_ISREG(info.st_mode)) {
+                facts += ":" + read_text(entry.path());
+            }
+            state[entry.path().string()] = facts;
+        }
+        return state;
+    }
+
+    fs::path base;
+    fs::path root;
+};
+
+const inventory::DatabaseRecord* database(const inventory::Inventory& inventory,
+                                          const std::string& guid) {
+    for (const inventory::DatabaseRecord& record : inventory.databases) {
+        if (record.guid == guid) {
+            return &record;
+        }
+    }
+    return nullptr;
+}
+
+TEST_F(ImageTree, PathsOfAnyCaseAreFoundAsWindowsFindsThem) {
+    image_inventory::CommandLine line;
+    line.root = root.string();
+    std::vector<std::string> warnings;
+    bool all_read = false;
+    inventory::Inventory result = inventory_of(line, &warnings, &all_read);
+    EXPECT_TRUE(all_read);
+    EXPECT_TRUE(warnings.empty());
+
+    const inventory::DatabaseRecord* main = database(result, SYSMAIN_ID);
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(main->provenance, inventory::Provenance::Microsoft);
+    const inventory::DatabaseRecord* installed = database(result, INSTALLED);
+    ASSERT_NE(installed, nullptr);
+    EXPECT_EQ(installed->provenance, inventory::Provenance::Installed);
+    EXPECT_EQ(installed->registrations.size(), 2u);
+    EXPECT_EQ(installed->name, "Contoso");
+
+    ASSERT_EQ(result.layers.size(), 2u);
+    EXPECT_EQ(result.layers[0].layers[0].shims, (std::vector<std::string>{"A"}));
+    EXPECT_EQ(result.layers[1].user, "Alice");
+    EXPECT_EQ(result.layers[1].layers[0].shims, (std::vector<std::string>{"A", "B"}));
+    ASSERT_EQ(result.assistant.size(), 1u);
+    EXPECT_EQ(result.assistant[0].program, "C:\\old.exe");
+}
+
+TEST_F(ImageTree, LinksAreNeverFollowedOutOfRoot) {
+    image_inventory::CommandLine line;
+    line.root = root.string();
+    std::vector<std::string> warnings;
+    bool all_read = false;
+    inventory::Inventory result = inventory_of(line, &warnings, &all_read);
+    for (const char* guid : {OUTSIDE, CLIMBING}) {
+        SCOPED_TRACE(guid);
+        const inventory::DatabaseRecord* record = database(result, guid);
+        ASSERT_NE(record, nullptr);
+        EXPECT_EQ(record->file, FileStatus::OutsideRoot);
+        EXPECT_FALSE(record->name);
+        EXPECT_EQ(record->provenance, inventory::Provenance::MissingFile);
+        EXPECT_NE(record->reason.find("outside the image"), std::string::npos);
+    }
+    const inventory::DatabaseRecord* linked = database(result, LINKED);
+    ASSERT_NE(linked, nullptr);
+    EXPECT_EQ(linked->name, "Linked");
+
+    fs::create_symlink(root / "wINDOWS", root / "loop");
+    fs::create_symlink("loop2", root / "loop1");
+    fs::create_symlink("loop1", root / "loop2");
+    image_inventory::ImageFiles files(root.string());
+    std::string host;
+    EXPECT_EQ(files.resolve("C:\\..\\outside.sdb", &host), FileStatus::OutsideRoot);
+    EXPECT_EQ(files.resolve("C:\\Windows\\..\\..\\outside.sdb", &host), FileStatus::OutsideRoot);
+    EXPECT_EQ(files.resolve("c:/windows/APPPATCH/sysmain.sdb", &host), FileStatus::Ok);
+    EXPECT_EQ(host, (root / "wINDOWS" / "apppatch" / "SysMain.SDB").string());
+    EXPECT_EQ(files.resolve("C:\\loop1\\x", &host), FileStatus::Unreadable);
+    // An absolute link back into ROOT stays inside.
+    EXPECT_EQ(files.resolve("C:\\LOOP\\AppPatch\\sysmain.sdb", &host), FileStatus::Ok);
+}
+
+TEST_F(ImageTree, DirtyAndDamagedHivesAreReadAsFarAsTheyGoWithAWarningNamingThem) {
+    TestHive bob;
+    bob.key(std::string(USER_APPCOMPAT) + "\\Layers", {string_test_value("C:\\bob.exe", "X")});
+    fs::path bob_hive = root / "USERS" / "bob" / "NTUSER.DAT";
+    fs::create_directories(bob_hive.parent_path());
+    bob.write(bob_hive);
+    {
+        std::fstream file(bob_hive, std::ios::in | std::ios::out | std::ios::binary);
+        // As Windows leaves it: the primary sequence number ahead, the checksum right.
+        std::string block(image_inventory::REGF_BASE_BLOCK, '\0');
+        file.read(&block[0], static_cast<std::streamsize>(block.size()));
+        block[image_inventory::REGF_PRIMARY_SEQUENCE] = '\x7f';
+        uint32_t sum =
+            image_inventory::regf_checksum(reinterpret_cast<const uint8_t*>(block.data()));
+        for (size_t i = 0; i < 4; ++i) {
+            block[image_inventory::REGF_CHECKSUM + i] = static_cast<char>(sum >> (8 * i));
+        }
+        file.seekp(0);
+        file.write(block.data(), static_cast<std::streamsize>(block.size()));
+    }
+    // Carol's hive spans several bins and lost the end of its last ones; Dave's is cut
+    // inside its first bin.
+    TestHive carol;
+    carol.key(std::string(USER_APPCOMPAT) + "\\Layers", {string_test_value("C:\\carol.exe", "X")});
+    for (int i = 0; i < 300; ++i) {
+        carol.key("Filler\\key" + std::to_string(i),
+                  {string_test_value("v", std::string(40, 'f'))});
+    }
+    fs::path carol_hive = root / "USERS" / "carol" / "ntuser.dat";
+    fs::create_directories(carol_hive.parent_path());
+    carol.write(carol_hive);
+    std::string whole = read_text(carol_hive);
+    ASSERT_GT(whole.size(), 4 * image_inventory::REGF_BASE_BLOCK);
+    std::ofstream(carol_hive, std::ios::binary | std::ios::trunc)
+        << whole.substr(0, whole.size() - image_inventory::REGF_BASE_BLOCK - 100);
+    fs::path dave_hive = root / "USERS" / "dave" / "NTUSER.DAT";
+    fs::create_directories(dave_hive.parent_path());
+    std::ofstream(dave_hive, std::ios::binary)
+        << whole.substr(0, image_inventory::REGF_BASE_BLOCK + 100);
+
+    image_inventory::CommandLine line;
+    line.root = root.string();
+    std::vector<std::string> warnings;
+    bool all_read = false;
+    inventory::Inventory result = inventory_of(line, &warnings, &all_read);
+    auto warned = [&](const fs::path& hive, const std::string& word) {
+        for (const std::string& warning : warnings) {
+            if (warning.find(hive.filename().string()) != std::string::npos &&
+                warning.find(hive.parent_path().filename().string()) != std::string::npos &&
+                warning.find(word) != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(warned(bob_hive, "dirty")) << ::testing::PrintToString(warnings);
+    EXPECT_TRUE(warned(carol_hive, "damaged")) << ::testing::PrintToString(warnings);
+    EXPECT_TRUE(warned(dave_hive, "not a readable hive"));
+    EXPECT_FALSE(all_read);
+    std::vector<std::string> programs;
+    for (const inventory::StoredLayer& layer : result.layers) {
+        programs.push_back(layer.program);
+    }
+    EXPECT_EQ(programs, (std::vector<std::string>{"C:\\app.exe", "C:\\b.exe", "C:\\bob.exe",
+                                                  "C:\\carol.exe"}));
+    // The other hives are still read.
+    EXPECT_NE(database(result, INSTALLED), nullptr);
+}
+
+TEST_F(ImageTree, ProgramStreamsExitCodesAndNoWrite) {
+    std::map<std::string, std::string> before = snapshot();
+
+    ProgramRun help = run("--help");
+    EXPECT_EQ(help.exit_code, 0);
+    EXPECT_EQ(help.out.rfind("Usage: quillet-image", 0), 0u);
+    EXPECT_TRUE(help.err.empty());
+    for (const char* bad : {"", "--frobnicate x", "a b", "--ntuser", "--software a --software b"}) {
+        SCOPED_TRACE(bad);
+        ProgramRun usage = run(bad);
+        EXPECT_EQ(usage.exit_code, 2);
+        EXPECT_TRUE(usage.out.empty());
+        EXPECT_NE(usage.err.find("Usage: quillet-image"), std::string::npos);
+    }
+    ProgramRun absent = run((base / "no-such-image").string());
+    EXPECT_EQ(absent.exit_code, 1);
+    EXPECT_TRUE(absent.out.empty());
+
+    // The links out of ROOT are anomalies: exit code 3.
+    ProgramRun json_run = run("--json " + root.string());
+    EXPECT_EQ(json_run.exit_code, 3);
+    std::istringstream lines(json_run.out);
+    std::string line;
+    std::vector<json> objects;
+    while (std::getline(lines, line)) {
+        objects.push_back(json::parse(line));
+    }
+    ASSERT_FALSE(objects.empty());
+    EXPECT_EQ(objects[0]["type"], "banner");
+    EXPECT_EQ(objects[0]["program"], "quillet-image");
+    EXPECT_EQ(objects[0]["schema"], 1);
+    EXPECT_EQ(objects[0]["build"], 19045);
+    EXPECT_EQ(objects[0]["text"], "Image " + root.string() + " (Windows 10.0.19045)");
+    ProgramRun text_run = run(root.string());
+    EXPECT_EQ(text_run.exit_code, 3);
+    EXPECT_EQ(text_run.out.rfind("Image " + root.string() + " (Windows 10.0.19045)\n", 0), 0u);
+    EXPECT_NE(text_run.out.find("Database " + std::string(OUTSIDE) + ": missing-file\n"),
+              std::string::npos);
+
+    // A SOFTWARE hive alone: the files cannot be checked, which is no anomaly.
+    fs::path hive = root / "wINDOWS" / "System32" / "CONFIG" / "software";
+    ProgramRun alone = run("--software " + hive.string());
+    EXPECT_EQ(alone.exit_code, 0) << alone.out << alone.err;
+    EXPECT_NE(alone.out.find("Database " + std::string(INSTALLED) + ": installed\n"),
+              std::string::npos);
+    EXPECT_NE(alone.out.find("(not available (no file system given))"), std::string::npos);
+
+    EXPECT_EQ(snapshot(), before);
+}
+
+} // namespace

@@ -1,0 +1,397 @@
+// The inventory core over in-memory views: provenance and anomalies, bad registry values,
+// stored layers and the assistant's records, field by field in the text and the JSON.
+#include "inventory.h"
+#include "inventory_output.h"
+#include "memory_views.h"
+#include "test_database.h"
+#include "test_hive.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+
+using inventory::Hive;
+using nlohmann::json;
+
+namespace {
+
+const char* const APPCOMPAT = "Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags";
+const char* const USER_APPCOMPAT =
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags";
+const char* const SYSMAIN_ID = "{11111111-1111-1111-1111-111111111111}";
+const char* const CUSTOM = "C:\\Windows\\AppPatch\\Custom\\";
+const uint64_t FILETIME_2020 = 132223104000000000ull; // 2020-01-01T00:00:00Z
+
+std::string key(const std::string& below) {
+    return std::string(APPCOMPAT) + "\\" + below;
+}
+
+std::vector<json> parse_lines(const std::vector<std::string>& lines) {
+    std::vector<json> objects;
+    for (const std::string& line : lines) {
+        EXPECT_TRUE(std::all_of(line.begin(), line.end(), [](char c) {
+            return c >= 0x20 && c < 0x7F;
+        })) << line;
+        objects.push_back(json::parse(line));
+    }
+    return objects;
+}
+
+const json* object_of(const std::vector<json>& objects, const char* type, const char* field,
+                      const std::string& value) {
+    for (const json& object : objects) {
+        if (object["type"] == type && object[field].is_string() && object[field] == value) {
+            return &object;
+        }
+    }
+    return nullptr;
+}
+
+bool has_line(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+struct InstalledDatabase {
+    std::string guid;
+    std::string path;
+};
+
+void register_installed(MemoryRegistry* registry, Hive hive, const InstalledDatabase& database) {
+    registry->set(hive, 0, key("InstalledSDB\\" + database.guid),
+                  {string_value("DatabasePath", database.path),
+                   string_value("DatabaseDescription", "desc " + database.guid),
+                   qword_value("DatabaseInstallTimeStamp", FILETIME_2020),
+                   dword_value("DatabaseType", 0x10000)});
+}
+
+// A main database, an installed one, and one of each anomaly.
+class InventoryAnomalies : public ::testing::Test {
+protected:
+    void SetUp() override {
+        files.add("C:\\Windows\\AppPatch\\sysmain.sdb",
+                  database_bytes({"Microsoft Windows Application Compatibility Fix Database",
+                                  SYSMAIN_ID,
+                                  FILETIME_2020,
+                                  "3.0.0.9",
+                                  {"RunAsAdmin"},
+                                  {{"RUNASADMIN", {"RunAsAdmin"}}},
+                                  {"setup.exe"}}));
+        const std::string installed = "{aaaaaaaa-0000-0000-0000-000000000001}";
+        register_installed(&registry, Hive::Machine,
+                           {installed, std::string(CUSTOM) + installed + ".sdb"});
+        registry.set(Hive::Machine32, 0, key("Custom\\contoso.exe"),
+                     {qword_value(installed + ".sdb", FILETIME_2020)});
+        files.add(
+            std::string(CUSTOM) + installed + ".sdb",
+            database_bytes({"Contoso fixes",
+                            installed,
+                            FILETIME_2020,
+                            "3.0.0.9",
+                            {"InjectDll"},
+                            {},
+                            {"a.exe", "b.exe", "A.EXE", "c.exe", "d.exe", "e.exe", "f.exe"}}));
+        register_installed(
+            &registry, Hive::Machine,
+            {"{bbbbbbbb-0000-0000-0000-000000000002}",
+             "%WINDIR%\\AppPatch\\Custom\\{bbbbbbbb-0000-0000-0000-000000000002}.sdb"});
+        files.add(
+            std::string(CUSTOM) + "Custom64\\{cccccccc-0000-0000-0000-000000000003}.sdb",
+            database_bytes(
+                {"Stray", "{cccccccc-0000-0000-0000-000000000003}", 0, "", {}, {}, {"stray.exe"}}));
+        register_installed(
+            &registry, Hive::Machine32,
+            {"{dddddddd-0000-0000-0000-000000000004}", std::string(CUSTOM) + "mismatch.sdb"});
+        files.add(
+            std::string(CUSTOM) + "mismatch.sdb",
+            database_bytes({"Other", "{eeeeeeee-0000-0000-0000-000000000005}", 0, "", {}, {}, {}}));
+        register_installed(
+            &registry, Hive::Machine,
+            {"{ffffffff-0000-0000-0000-000000000006}", std::string(CUSTOM) + "claims.sdb"});
+        files.add(std::string(CUSTOM) + "claims.sdb",
+                  database_bytes({"Microsoft Windows Update Fixes",
+                                  "{ffffffff-0000-0000-0000-000000000006}",
+                                  0,
+                                  "",
+                                  {},
+                                  {},
+                                  {}}));
+        register_installed(
+            &registry, Hive::Machine,
+            {"{12345678-0000-0000-0000-000000000007}", std::string(CUSTOM) + "notadb.sdb"});
+        files.add(std::string(CUSTOM) + "notadb.sdb",
+                  {'M', 'Z', 0x90, 0, 3, 0, 0, 0, 4, 0, 0, 0, 0xFF, 0xFF});
+    }
+
+    MemoryRegistry registry;
+    MemoryFiles files;
+};
+
+TEST_F(InventoryAnomalies, EachDatabaseGetsItsWordAnomaliesAndFieldsInTextAndJson) {
+    inventory::Inventory result = inventory::build_inventory(registry, files);
+    std::vector<std::string> text = inventory::inventory_text_lines(result);
+    std::vector<json> objects = parse_lines(inventory::inventory_json_lines(result));
+
+    struct Expected {
+        std::string guid;
+        std::string provenance;
+        std::vector<std::string> anomalies;
+        bool exists;
+        bool readable;
+    };
+    const Expected expected[] = {
+        {SYSMAIN_ID, "microsoft", {}, true, true},
+        {"{aaaaaaaa-0000-0000-0000-000000000001}", "installed", {}, true, true},
+        {"{bbbbbbbb-0000-0000-0000-000000000002}", "missing-file", {"missing-file"}, false, false},
+        {"{ffffffff-0000-0000-0000-000000000006}",
+         "claims-microsoft",
+         {"claims-microsoft"},
+         true,
+         true},
+        {"{12345678-0000-0000-0000-000000000007}",
+         "not-a-database",
+         {"not-a-database"},
+         true,
+         false},
+        {"{dddddddd-0000-0000-0000-000000000004}", "guid-mismatch", {"guid-mismatch"}, true, true},
+        {"{cccccccc-0000-0000-0000-000000000003}", "unregistered", {"unregistered"}, true, true},
+    };
+    ASSERT_EQ(result.databases.size(), std::size(expected));
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        const Expected& want = expected[i];
+        SCOPED_TRACE(want.guid);
+        EXPECT_EQ(result.databases[i].guid, want.guid);
+        EXPECT_TRUE(has_line(text, "Database " + want.guid + ": " + want.provenance));
+        const json* object = object_of(objects, "database", "guid", want.guid);
+        ASSERT_NE(object, nullptr);
+        EXPECT_EQ((*object)["provenance"], want.provenance);
+        EXPECT_EQ((*object)["anomalies"], json(want.anomalies));
+        EXPECT_EQ((*object)["exists"], want.exists);
+        EXPECT_EQ((*object)["readable"], want.readable);
+        EXPECT_FALSE((*object)["reason"].get<std::string>().empty());
+    }
+
+    const json& main = *object_of(objects, "database", "guid", SYSMAIN_ID);
+    EXPECT_EQ(main["main"], true);
+    EXPECT_EQ(main["time"], "2020-01-01T00:00:00Z");
+    EXPECT_EQ(main["compilerVersion"], "3.0.0.9");
+    EXPECT_EQ(main["counts"],
+              json({{"exe", 1}, {"layer", 1}, {"shim", 1}, {"patch", 0}, {"msi", 0}}));
+    EXPECT_EQ(main["reason"], "a main database in its place, and its DATABASE_ID is that of "
+                              "sysmain.sdb");
+
+    const json& installed =
+        *object_of(objects, "database", "guid", "{aaaaaaaa-0000-0000-0000-000000000001}");
+    EXPECT_EQ(installed["name"], "Contoso fixes");
+    EXPECT_EQ(installed["databaseId"], "{aaaaaaaa-0000-0000-0000-000000000001}");
+    EXPECT_EQ(installed["targets"], json({"a.exe", "b.exe", "c.exe", "d.exe", "e.exe"}));
+    EXPECT_EQ(installed["targetCount"], 6);
+    ASSERT_EQ(installed["registeredAt"].size(), 2u);
+    EXPECT_EQ(installed["registeredAt"][0]["kind"], "InstalledSDB");
+    EXPECT_EQ(installed["registeredAt"][1]["kind"], "Custom");
+    EXPECT_EQ(installed["registeredAt"][1]["view"], "32-bit");
+    EXPECT_EQ(installed["registeredAt"][1]["key"],
+              "HKLM\\SOFTWARE\\WOW6432Node\\" + key("Custom\\contoso.exe"));
+    EXPECT_TRUE(has_line(text, "  Targets: a.exe, b.exe, c.exe, d.exe, e.exe (6 in all)"));
+    EXPECT_TRUE(has_line(text, "  Registered: InstalledSDB (native view), Custom (32-bit view) "
+                               "for contoso.exe"));
+
+    const json& missing =
+        *object_of(objects, "database", "guid", "{bbbbbbbb-0000-0000-0000-000000000002}");
+    EXPECT_EQ(missing["path"],
+              "C:\\Windows\\AppPatch\\Custom\\{bbbbbbbb-0000-0000-0000-000000000002}.sdb");
+    EXPECT_EQ(missing["fileStatus"], "missing");
+    EXPECT_EQ(missing["name"], nullptr);
+
+    const json& mismatch =
+        *object_of(objects, "database", "guid", "{dddddddd-0000-0000-0000-000000000004}");
+    EXPECT_EQ(mismatch["databaseId"], "{eeeeeeee-0000-0000-0000-000000000005}");
+    EXPECT_NE(mismatch["reason"].get<std::string>().find("{eeeeeeee-"), std::string::npos);
+
+    const json& stray =
+        *object_of(objects, "database", "guid", "{cccccccc-0000-0000-0000-000000000003}");
+    EXPECT_EQ(stray["registeredAt"], json::array());
+    EXPECT_TRUE(has_line(text, "  Registered: nowhere"));
+
+    const json& notadb =
+        *object_of(objects, "database", "guid", "{12345678-0000-0000-0000-000000000007}");
+    EXPECT_EQ(notadb["readProblem"], "no \"sdbf\" magic in the header");
+    EXPECT_TRUE(inventory::inventory_alarms(result));
+
+    const json* registration =
+        object_of(objects, "registration", "guid", "{aaaaaaaa-0000-0000-0000-000000000001}");
+    ASSERT_NE(registration, nullptr);
+    EXPECT_EQ((*registration)["installTime"], "2020-01-01T00:00:00Z");
+    EXPECT_EQ((*registration)["databaseType"], 0x10000);
+    EXPECT_EQ((*registration)["description"], "desc {aaaaaaaa-0000-0000-0000-000000000001}");
+    EXPECT_EQ((*registration)["program"], nullptr);
+}
+
+TEST_F(InventoryAnomalies, MainAndInstalledDatabasesAloneRaiseNoAlarm) {
+    MemoryRegistry clean;
+    register_installed(&clean, Hive::Machine,
+                       {"{aaaaaaaa-0000-0000-0000-000000000001}",
+                        std::string(CUSTOM) + "{aaaaaaaa-0000-0000-0000-000000000001}.sdb"});
+    MemoryFiles some;
+    std::vector<uint8_t> bytes;
+    files.read_file("C:\\Windows\\AppPatch\\sysmain.sdb", &bytes);
+    some.add("C:\\Windows\\AppPatch\\sysmain.sdb", bytes);
+    files.read_file(std::string(CUSTOM) + "{aaaaaaaa-0000-0000-0000-000000000001}.sdb", &bytes);
+    some.add(std::string(CUSTOM) + "{AAAAAAAA-0000-0000-0000-000000000001}.SDB", bytes);
+    inventory::Inventory result = inventory::build_inventory(clean, some);
+    ASSERT_EQ(result.databases.size(), 2u);
+    EXPECT_EQ(result.databases[1].provenance, inventory::Provenance::Installed);
+    EXPECT_FALSE(inventory::inventory_alarms(result));
+}
+
+TEST(InventoryRegistryValues, BadValuesGiveProblemLinesAndTheInventoryGoesOn) {
+    MemoryRegistry registry;
+    MemoryFiles files;
+    const std::string good = "{aaaaaaaa-0000-0000-0000-000000000001}";
+    registry.set(Hive::Machine, 0, key("InstalledSDB\\" + good),
+                 {dword_value("DatabasePath", 5),
+                  raw_value("DatabaseDescription", inventory::VALUE_STRING, utf16("open", false)),
+                  raw_value("DatabaseInstallTimeStamp", inventory::VALUE_QWORD, {1, 2, 3}),
+                  string_value("DatabaseType", "0")});
+    registry.set(Hive::Machine, 0, key("InstalledSDB\\not-a-guid"),
+                 {raw_value("DatabasePath", inventory::VALUE_STRING, {'C', 0, ':'})});
+    registry.set(Hive::Machine, 0, key("InstalledSDB\\{bbbbbbbb-0000-0000-0000-000000000002}"),
+                 {string_value("DatabasePath", std::string(40000, 'x'))});
+    registry.set(Hive::Machine, 0, key("Custom\\app.exe"),
+                 {dword_value(good + ".sdb", 1), qword_value("readme.txt", 1)});
+    registry.deny(Hive::Machine32, 0, key("InstalledSDB"));
+
+    inventory::Inventory result = inventory::build_inventory(registry, files);
+    ASSERT_EQ(result.registrations.size(), 5u);
+    struct Expected {
+        std::string guid;
+        bool valid;
+        std::vector<std::string> problems;
+    };
+    const Expected expected[] = {
+        {good,
+         true,
+         {"DatabasePath: a REG_DWORD where a string belongs",
+          "DatabaseDescription: a string without its terminating NUL",
+          "DatabaseInstallTimeStamp: a REG_QWORD of 3 bytes where a REG_QWORD belongs",
+          "DatabaseType: a REG_SZ of 4 bytes where a REG_DWORD belongs"}},
+        {"not-a-guid",
+         false,
+         {"\"not-a-guid\" is not a GUID", "DatabasePath: a string of odd size (3 bytes)"}},
+        {"{bbbbbbbb-0000-0000-0000-000000000002}",
+         true,
+         {"DatabasePath: longer than 32767 characters"}},
+        {good,
+         true,
+         {"{aaaaaaaa-0000-0000-0000-000000000001}.sdb: a REG_DWORD of 4 bytes where a "
+          "REG_QWORD belongs"}},
+        {"readme.txt",
+         false,
+         {"\"readme.txt\" does not end in .sdb", "\"readme.txt\" is not a GUID"}},
+    };
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        const inventory::Registration& registration = result.registrations[i];
+        SCOPED_TRACE(registration.key);
+        EXPECT_EQ(registration.guid, expected[i].guid);
+        EXPECT_EQ(registration.guid_valid, expected[i].valid);
+        EXPECT_EQ(registration.problems, expected[i].problems);
+    }
+    EXPECT_EQ(result.registrations[0].description, "open");
+    EXPECT_FALSE(result.registrations[0].path);
+    EXPECT_EQ(result.warnings,
+              std::vector<std::string>{"HKLM\\SOFTWARE\\WOW6432Node\\" + key("InstalledSDB") +
+                                       ": could not be read"});
+    // Registrations that name no file still give a database each, and the text says why.
+    std::vector<std::string> text = inventory::inventory_text_lines(result);
+    EXPECT_TRUE(has_line(text, "  Problem: DatabasePath: a REG_DWORD where a string belongs"));
+    EXPECT_TRUE(has_line(text, "  Path: (none)"));
+}
+
+TEST(InventoryLayers, StoredLayersAreSplitAndExpandedThroughTheMainDatabases) {
+    MemoryRegistry registry;
+    MemoryFiles files;
+    files.add("C:\\Windows\\AppPatch\\sysmain.sdb",
+              database_bytes({"Microsoft",
+                              SYSMAIN_ID,
+                              0,
+                              "",
+                              {"A", "B", "C"},
+                              {{"WINXPSP3", {"A", "B"}}, {"RUNASADMIN", {"C"}}},
+                              {}}));
+    files.add("C:\\Windows\\AppPatch64\\sysmain.sdb",
+              database_bytes({"Microsoft",
+                              SYSMAIN_ID,
+                              0,
+                              "",
+                              {"D"},
+                              {{"WINXPSP3", {"D"}}, {"HIGHDPIAWARE", {"D"}}},
+                              {}}));
+    registry.set(Hive::Machine, 0, key("Layers"),
+                 {string_value("C:\\app\\a.exe", "~ # WinXPSP3  HIGHDPIAWARE")});
+    size_t alice = registry.add_user("alice");
+    registry.set(
+        Hive::User, alice, std::string(USER_APPCOMPAT) + "\\Layers",
+        {string_value("C:\\b.exe", "RUNASADMIN NOSUCHLAYER"), dword_value("C:\\c.exe", 1)});
+    registry.set(Hive::User, alice,
+                 std::string(USER_APPCOMPAT) + "\\Compatibility Assistant\\Store",
+                 {raw_value("C:\\old\\setup.exe", inventory::VALUE_BINARY, {1, 2})});
+    registry.set(Hive::User, alice,
+                 std::string(USER_APPCOMPAT) + "\\Compatibility Assistant\\Persisted",
+                 {dword_value("C:\\old\\game.exe", 1)});
+
+    inventory::InventoryOptions options;
+    options.databases = false;
+    inventory::Inventory result = inventory::build_inventory(registry, files, options);
+    EXPECT_TRUE(result.databases.empty());
+    ASSERT_EQ(result.layers.size(), 3u);
+    const inventory::StoredLayer& machine = result.layers[0];
+    EXPECT_EQ(machine.markers, (std::vector<std::string>{"~", "#"}));
+    ASSERT_EQ(machine.layers.size(), 2u);
+    EXPECT_EQ(machine.layers[0].shims, (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(machine.layers[0].database, "C:\\Windows\\AppPatch\\sysmain.sdb");
+    EXPECT_EQ(machine.layers[1].database, "C:\\Windows\\AppPatch64\\sysmain.sdb");
+
+    std::vector<json> objects = parse_lines(inventory::inventory_json_lines(result));
+    const json& user = *object_of(objects, "layer", "program", "C:\\b.exe");
+    EXPECT_EQ(user["scope"], "user");
+    EXPECT_EQ(user["user"], "alice");
+    EXPECT_EQ(user["layers"][0], json({{"name", "RUNASADMIN"},
+                                       {"found", true},
+                                       {"database", "C:\\Windows\\AppPatch\\sysmain.sdb"},
+                                       {"shims", {"C"}}}));
+    EXPECT_EQ(user["layers"][1]["found"], false);
+    EXPECT_EQ(user["layers"][1]["database"], nullptr);
+    const json& wrong = *object_of(objects, "layer", "program", "C:\\c.exe");
+    EXPECT_EQ(wrong["problem"], "C:\\c.exe: a REG_DWORD where a string belongs");
+    const json& store = *object_of(objects, "assistant", "program", "C:\\old\\setup.exe");
+    EXPECT_EQ(store["list"], "Store");
+    EXPECT_EQ(store["user"], "alice");
+    EXPECT_NE(object_of(objects, "assistant", "program", "C:\\old\\game.exe"), nullptr);
+
+    std::vector<std::string> text = inventory::inventory_text_lines(result);
+    EXPECT_TRUE(has_line(text, "Layer (machine, native view) C:\\app\\a.exe: ~ # WinXPSP3  "
+                               "HIGHDPIAWARE"));
+    EXPECT_TRUE(has_line(text, "  WinXPSP3: A, B (C:\\Windows\\AppPatch\\sysmain.sdb)"));
+    EXPECT_TRUE(has_line(text, "  NOSUCHLAYER: not defined in the main databases"));
+    EXPECT_TRUE(has_line(text, "Assistant (user alice, Persisted) C:\\old\\game.exe"));
+}
+
+TEST(InventoryOutput, HostileNamesStayOneLineAndJsonStaysAscii) {
+    MemoryRegistry registry;
+    MemoryFiles files;
+    size_t user = registry.add_user("b\xc3\xa9r\xff");
+    registry.set(Hive::User, user, std::string(USER_APPCOMPAT) + "\\Layers",
+                 {string_value("C:\\x.exe\r\nDatabase {forged}: microsoft", "RUNASADMIN")});
+    inventory::Inventory result = inventory::build_inventory(registry, files);
+    std::vector<std::string> text = inventory::inventory_text_lines(result);
+    for (const std::string& line : text) {
+        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos);
+    }
+    EXPECT_FALSE(has_line(text, "Database {forged}: microsoft"));
+    std::vector<json> objects = parse_lines(inventory::inventory_json_lines(result));
+    ASSERT_EQ(objects.size(), 1u);
+    EXPECT_EQ(objects[0]["program"], "C:\\x.exe\r\nDatabase {forged}: microsoft");
+    EXPECT_EQ(objects[0]["user"], "b\xc3\xa9r\xef\xbf\xbd");
+}
+
+} // namespace

@@ -1,0 +1,63 @@
+// Shim databases written for the inventory's tests through the format library's writer.
+#include "test_database.h"
+
+#include "sdb_text.h"
+#include "sdb_writer.h"
+
+#include <stdexcept>
+
+namespace {
+
+std::u16string u16(const std::string& text) {
+    std::u16string out;
+    sdb::from_utf8(text, &out);
+    return out;
+}
+
+void name_list(sdb::Writer& writer, sdb::TAG tag, const std::string& name) {
+    sdb::TAGID list = sdb::begin_list(writer, tag);
+    sdb::write_string(writer, sdb::TAG_NAME, u16(name));
+    sdb::end_list(writer, list);
+}
+
+} // namespace
+
+std::vector<uint8_t> database_bytes(const TestDatabase& spec) {
+    sdb::WriterPtr writer = sdb::create_writer();
+    sdb::TAGID database = sdb::begin_list(*writer, sdb::TAG_DATABASE);
+    if (spec.time != 0) {
+        sdb::write_qword(*writer, sdb::TAG_TIME, spec.time);
+    }
+    if (!spec.compiler.empty()) {
+        sdb::write_string(*writer, sdb::TAG_COMPILER_VERSION, u16(spec.compiler));
+    }
+    if (!spec.name.empty()) {
+        sdb::write_string(*writer, sdb::TAG_NAME, u16(spec.name));
+    }
+    sdb::Guid id{};
+    if (!spec.id.empty() && sdb::parse_guid(spec.id, &id)) {
+        sdb::write_guid(*writer, sdb::TAG_DATABASE_ID, id);
+    }
+    sdb::TAGID library = sdb::begin_list(*writer, sdb::TAG_LIBRARY);
+    for (const std::string& shim : spec.shims) {
+        name_list(*writer, sdb::TAG_SHIM, shim);
+    }
+    sdb::end_list(*writer, library);
+    for (const TestLayer& layer : spec.layers) {
+        sdb::TAGID list = sdb::begin_list(*writer, sdb::TAG_LAYER);
+        sdb::write_string(*writer, sdb::TAG_NAME, u16(layer.name));
+        for (const std::string& shim : layer.shims) {
+            name_list(*writer, sdb::TAG_SHIM_REF, shim);
+        }
+        sdb::end_list(*writer, list);
+    }
+    for (const std::string& exe : spec.exes) {
+        name_list(*writer, sdb::TAG_EXE, exe);
+    }
+    sdb::end_list(*writer, database);
+    std::vector<uint8_t> image;
+    if (!sdb::close_to_buffer(*writer, &image)) {
+        throw std::runtime_error("the test database cannot be written");
+    }
+    return image;
+}

@@ -1,0 +1,178 @@
+// Registry hive files built for the tests: an empty hive written from the public layout of
+// the format, filled through libhivex's write calls.
+#include "test_hive.h"
+
+#include "regf_header.h"
+
+#include <hivex.h>
+
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace {
+
+using namespace image_inventory;
+
+// The first bin follows the base block; cells are 8-byte aligned and start with their size,
+// negative while in use.
+const size_t BIN_SIZE = 4096;
+const size_t BIN_HEADER = 32;
+const size_t ROOT_CELL = BIN_HEADER;
+const char ROOT_NAME[] = "ROOT";
+const size_t ROOT_NAME_LENGTH = sizeof ROOT_NAME - 1;
+// A key cell ("nk"): the fields written here, from the start of the cell's data.
+const size_t NK_FLAGS = 2;
+const size_t NK_SUBKEY_LIST = 28;
+const size_t NK_VALUE_LIST = 40;
+const size_t NK_SECURITY = 44;
+const size_t NK_CLASS = 48;
+const size_t NK_NAME_LENGTH = 72;
+const size_t NK_NAME = 76;
+const uint16_t NK_ROOT_FLAGS = 0x2C; // root of the hive, not deletable, ASCII name
+// A security cell ("sk"): links to itself, one reference, an empty self-relative descriptor.
+const size_t SK_FLINK = 4;
+const size_t SK_BLINK = 8;
+const size_t SK_REFERENCES = 12;
+const size_t SK_DESCRIPTOR_SIZE = 16;
+const size_t SK_DESCRIPTOR = 20;
+const size_t DESCRIPTOR_BYTES = 20;
+const uint16_t DESCRIPTOR_SELF_RELATIVE = 0x8000;
+const uint32_t NONE = 0xFFFFFFFF;
+
+void put32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
+    }
+}
+
+void put16(std::vector<uint8_t>& out, size_t at, uint16_t value) {
+    out[at] = static_cast<uint8_t>(value);
+    out[at + 1] = static_cast<uint8_t>(value >> 8);
+}
+
+size_t aligned(size_t size) {
+    return (size + 7) & ~static_cast<size_t>(7);
+}
+
+} // namespace
+
+std::vector<uint8_t> empty_hive_bytes() {
+    std::vector<uint8_t> hive(REGF_BASE_BLOCK + BIN_SIZE);
+    std::memcpy(&hive[REGF_SIGNATURE], "regf", 4);
+    put32(hive, REGF_PRIMARY_SEQUENCE, 1);
+    put32(hive, REGF_SECONDARY_SEQUENCE, 1);
+    put32(hive, REGF_MAJOR_VERSION, 1);
+    put32(hive, REGF_MINOR_VERSION, 3);
+    put32(hive, REGF_ROOT_CELL, static_cast<uint32_t>(ROOT_CELL));
+    put32(hive, REGF_BINS_SIZE, static_cast<uint32_t>(BIN_SIZE));
+    put32(hive, REGF_CHECKSUM, regf_checksum(hive.data()));
+
+    const size_t bin = REGF_BASE_BLOCK;
+    std::memcpy(&hive[bin], "hbin", 4);
+    put32(hive, bin + 8, static_cast<uint32_t>(BIN_SIZE));
+
+    const size_t nk_size = aligned(4 + NK_NAME + ROOT_NAME_LENGTH);
+    const size_t sk_cell = ROOT_CELL + nk_size;
+    const size_t sk_size = aligned(4 + SK_DESCRIPTOR + DESCRIPTOR_BYTES);
+    const size_t free_cell = sk_cell + sk_size;
+
+    size_t nk = bin + ROOT_CELL;
+    put32(hive, nk, static_cast<uint32_t>(-static_cast<int32_t>(nk_size)));
+    std::memcpy(&hive[nk + 4], "nk", 2);
+    put16(hive, nk + 4 + NK_FLAGS, NK_ROOT_FLAGS);
+    put32(hive, nk + 4 + NK_SUBKEY_LIST, NONE);
+    put32(hive, nk + 4 + NK_SUBKEY_LIST + 4, NONE);
+    put32(hive, nk + 4 + NK_VALUE_LIST, NONE);
+    put32(hive, nk + 4 + NK_SECURITY, static_cast<uint32_t>(sk_cell));
+    put32(hive, nk + 4 + NK_CLASS, NONE);
+    put16(hive, nk + 4 + NK_NAME_LENGTH, static_cast<uint16_t>(ROOT_NAME_LENGTH));
+    std::memcpy(&hive[nk + 4 + NK_NAME], ROOT_NAME, ROOT_NAME_LENGTH);
+
+    size_t sk = bin + sk_cell;
+    put32(hive, sk, static_cast<uint32_t>(-static_cast<int32_t>(sk_size)));
+    std::memcpy(&hive[sk + 4], "sk", 2);
+    put32(hive, sk + 4 + SK_FLINK, static_cast<uint32_t>(sk_cell));
+    put32(hive, sk + 4 + SK_BLINK, static_cast<uint32_t>(sk_cell));
+    put32(hive, sk + 4 + SK_REFERENCES, 1);
+    put32(hive, sk + 4 + SK_DESCRIPTOR_SIZE, static_cast<uint32_t>(DESCRIPTOR_BYTES));
+    hive[sk + 4 + SK_DESCRIPTOR] = 1; // revision
+    put16(hive, sk + 4 + SK_DESCRIPTOR + 2, DESCRIPTOR_SELF_RELATIVE);
+
+    put32(hive, bin + free_cell, static_cast<uint32_t>(BIN_SIZE - free_cell));
+    return hive;
+}
+
+std::vector<uint8_t> utf16(const std::string& text, bool terminated) {
+    std::vector<uint8_t> bytes;
+    for (char c : text) {
+        bytes.push_back(static_cast<uint8_t>(c));
+        bytes.push_back(0);
+    }
+    if (terminated) {
+        bytes.push_back(0);
+        bytes.push_back(0);
+    }
+    return bytes;
+}
+
+std::vector<uint8_t> dword_bytes(uint32_t value) {
+    std::vector<uint8_t> bytes(4);
+    put32(bytes, 0, value);
+    return bytes;
+}
+
+std::vector<uint8_t> qword_bytes(uint64_t value) {
+    std::vector<uint8_t> bytes(8);
+    put32(bytes, 0, static_cast<uint32_t>(value));
+    put32(bytes, 4, static_cast<uint32_t>(value >> 32));
+    return bytes;
+}
+
+void TestHive::key(const std::string& path, const std::vector<TestValue>& values) {
+    keys_.push_back({path, values});
+}
+
+void TestHive::write(const std::string& path) const {
+    std::string empty = path + ".empty";
+    std::vector<uint8_t> bytes = empty_hive_bytes();
+    std::FILE* file = std::fopen(empty.c_str(), "wb");
+    if (file == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
+        throw std::runtime_error("cannot write " + empty);
+    }
+    std::fclose(file);
+    hive_h* hive = hivex_open(empty.c_str(), HIVEX_OPEN_WRITE);
+    if (hive == nullptr) {
+        throw std::runtime_error("libhivex refuses the empty hive");
+    }
+    for (const Key& key : keys_) {
+        hive_node_h node = hivex_root(hive);
+        size_t start = 0;
+        while (start < key.path.size()) {
+            size_t end = key.path.find('\\', start);
+            end = end == std::string::npos ? key.path.size() : end;
+            std::string name = key.path.substr(start, end - start);
+            start = end + 1;
+            hive_node_h child = hivex_node_get_child(hive, node, name.c_str());
+            node = child != 0 ? child : hivex_node_add_child(hive, node, name.c_str());
+            if (node == 0) {
+                throw std::runtime_error("libhivex cannot add " + key.path);
+            }
+        }
+        std::vector<hive_set_value> set;
+        for (const TestValue& value : key.values) {
+            set.push_back({const_cast<char*>(value.name.c_str()),
+                           static_cast<hive_type>(value.type), value.data.size(),
+                           reinterpret_cast<char*>(const_cast<uint8_t*>(value.data.data()))});
+        }
+        if (!set.empty() && hivex_node_set_values(hive, node, set.size(), set.data(), 0) != 0) {
+            throw std::runtime_error("libhivex cannot set the values of " + key.path);
+        }
+    }
+    if (hivex_commit(hive, path.c_str(), 0) != 0) {
+        throw std::runtime_error("libhivex cannot write " + path);
+    }
+    hivex_close(hive);
+    unlink(empty.c_str());
+}
