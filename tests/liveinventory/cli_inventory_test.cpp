@@ -358,4 +358,15 @@ TEST_F(CliInventory, StoredLayersAreExpandedIntoTheShimsTheEngineReads) {
     EXPECT_EQ(L"  NoSuchLayer: not defined in the main databases", block[2]);
 }
 
+
+TEST_F(CliInventory, AnAlarmOutranksAMissingFileAndTheReportStillComes) {
+    const CliRun run = RunCli(L"--json --databases C:\\quillet-samples\\no-such.exe");
+    EXPECT_EQ(3u, run.exitCode) << Utf8(run.errors);
+    EXPECT_NE(std::wstring::npos, run.errors.find(L"no such file"));
+    const std::vector<json> objects = Objects(run);
+    ASSERT_GE(objects.size(), 2u);
+    EXPECT_EQ("file", objects[1]["type"]) << "the targets come before the inventory";
+    EXPECT_TRUE(Find(objects, "database", "guid", MissingGuid).is_object());
+}
+
 } // namespace

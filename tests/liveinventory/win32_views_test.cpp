@@ -93,8 +93,14 @@ TEST(Win32RegistryView, AGiantValueComesWithoutItsDataAndTheRestOfTheKeyStillCom
     ASSERT_TRUE(big.Written() && small.Written());
 
     const Win32RegistryView view;
-    ASSERT_FALSE(view.users().empty());
-    EXPECT_EQ("HKEY_CURRENT_USER", view.users()[0].source);
+    const std::vector<inventory::UserHive> users = view.users();
+    ASSERT_FALSE(users.empty());
+    EXPECT_EQ("HKEY_CURRENT_USER", users[0].source);
+    for (size_t i = 1; i < users.size(); ++i) {
+        EXPECT_NE(users[0].name, users[i].name) << "the current user comes once";
+        EXPECT_EQ(std::string::npos, users[i].name.find("_Classes"));
+        EXPECT_EQ("HKEY_USERS\\" + users[i].name, users[i].source);
+    }
     std::vector<RegistryValue> values;
     const std::string userPath = "Software\\Microsoft\\Windows NT\\CurrentVersion\\"
                                  "AppCompatFlags\\QuilletViewTest";
