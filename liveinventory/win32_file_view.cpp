@@ -10,21 +10,33 @@ using inventory::FileStatus;
 
 namespace {
 
-// The wide path the file calls take: the \\?\ form once a full path reaches MAX_PATH. False
-// for a path that no file can have (an embedded NUL).
-bool CallPath(const std::string& path, std::wstring& wide) {
-    wide = WideFromUtf8(path);
-    if (wide.empty() || wide.find(L'\0') != std::wstring::npos) {
+// Whether the path is a full path on a drive ("C:\..."), with or without the \\?\ form.
+bool OnADrive(const std::wstring& path) {
+    const size_t start = path.compare(0, 4, L"\\\\?\\") == 0 ? 4 : 0;
+    if (path.size() <= start + 2) {
         return false;
     }
-    if (wide.size() >= MAX_PATH && wide.compare(0, 4, L"\\\\?\\") != 0) {
-        if (wide.size() > 2 && wide[1] == L':' && wide[2] == L'\\') {
-            wide = L"\\\\?\\" + wide;
-        } else if (wide.compare(0, 2, L"\\\\") == 0) {
-            wide = L"\\\\?\\UNC\\" + wide.substr(2);
-        }
+    const wchar_t drive = static_cast<wchar_t>(path[start] | 0x20);
+    return drive >= L'a' && drive <= L'z' && path[start + 1] == L':' &&
+           (path[start + 2] == L'\\' || path[start + 2] == L'/');
+}
+
+// The wide path the file calls take: the \\?\ form once it reaches MAX_PATH. Missing for a
+// path that no file can have (an embedded NUL); unreadable for one that is not on a drive,
+// since a network path (\\server\share) would make the tool contact that server and a
+// device path (\\.\COM1) would open a device.
+FileStatus CallPath(const std::string& path, std::wstring& wide) {
+    wide = WideFromUtf8(path);
+    if (wide.empty() || wide.find(L'\0') != std::wstring::npos) {
+        return FileStatus::Missing;
     }
-    return true;
+    if (!OnADrive(wide)) {
+        return FileStatus::Unreadable;
+    }
+    if (wide.size() >= MAX_PATH && wide.compare(0, 4, L"\\\\?\\") != 0) {
+        wide = L"\\\\?\\" + wide;
+    }
+    return FileStatus::Ok;
 }
 
 FileStatus StatusOfError(DWORD error) {
@@ -80,8 +92,9 @@ FileStatus Win32FileView::list_directory(const std::string& path,
                                          std::vector<DirectoryEntry>* entries) const {
     entries->clear();
     std::wstring folder;
-    if (!CallPath(path, folder)) {
-        return FileStatus::Missing;
+    const FileStatus usable = CallPath(path, folder);
+    if (usable != FileStatus::Ok) {
+        return usable;
     }
     const RedirectionRevert redirection;
     DWORD attributes = 0;
@@ -114,8 +127,9 @@ FileStatus Win32FileView::list_directory(const std::string& path,
 FileStatus Win32FileView::read_file(const std::string& path, std::vector<uint8_t>* bytes) const {
     bytes->clear();
     std::wstring wide;
-    if (!CallPath(path, wide)) {
-        return FileStatus::Missing;
+    const FileStatus usable = CallPath(path, wide);
+    if (usable != FileStatus::Ok) {
+        return usable;
     }
     const RedirectionRevert redirection;
     FileHandleHolder file;
@@ -147,8 +161,9 @@ FileStatus Win32FileView::read_file(const std::string& path, std::vector<uint8_t
 
 FileStatus Win32FileView::file_status(const std::string& path) const {
     std::wstring wide;
-    if (!CallPath(path, wide)) {
-        return FileStatus::Missing;
+    const FileStatus usable = CallPath(path, wide);
+    if (usable != FileStatus::Ok) {
+        return usable;
     }
     const RedirectionRevert redirection;
     FileHandleHolder file;

@@ -10,7 +10,8 @@
 
 // Reads files and folders through the Win32 file calls with WoW64 file-system redirection off,
 // so that the 32-bit build sees the same System32 as the 64-bit one. Paths of MAX_PATH or more
-// are read through the \\?\ form. Only reads.
+// are read through the \\?\ form. Only full paths on a drive are read: a network or device
+// path from the registry is unreadable without being opened. Only reads.
 class Win32FileView : public inventory::FileView {
 public:
     // Asks for the Windows folder once.

@@ -154,6 +154,14 @@ TEST(Win32FileView, SeesTheRealSystemFolderListsFoldersAndReadsLongPaths) {
     EXPECT_EQ(FileStatus::Missing, files.list_directory(windows + "\\none", &entries));
     EXPECT_EQ(FileStatus::Missing,
               files.file_status(windows + "\\AppPatch\\sysmain.sdb" + std::string(1, '\0')));
+    // Neither a server nor a device is ever contacted for a path from the registry.
+    const char* const remote[] = {"\\\\server\\share\\x.sdb", "\\\\?\\UNC\\server\\share\\x.sdb",
+                                  "\\\\.\\COM1", "AppPatch\\sysmain.sdb"};
+    for (const char* path : remote) {
+        std::vector<uint8_t> read;
+        EXPECT_EQ(FileStatus::Unreadable, files.read_file(path, &read)) << path;
+        EXPECT_EQ(FileStatus::Unreadable, files.list_directory(path, &entries)) << path;
+    }
 
     // A file whose full path is longer than MAX_PATH.
     wchar_t temp[MAX_PATH] = {};
