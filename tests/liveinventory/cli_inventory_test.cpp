@@ -358,7 +358,6 @@ TEST_F(CliInventory, StoredLayersAreExpandedIntoTheShimsTheEngineReads) {
     EXPECT_EQ(L"  NoSuchLayer: not defined in the main databases", block[2]);
 }
 
-
 TEST_F(CliInventory, AnAlarmOutranksAMissingFileAndTheReportStillComes) {
     const CliRun run = RunCli(L"--json --databases C:\\quillet-samples\\no-such.exe");
     EXPECT_EQ(3u, run.exitCode) << Utf8(run.errors);

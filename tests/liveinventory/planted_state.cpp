@@ -9,7 +9,8 @@ const wchar_t* const AppCompatFlagsKey =
     L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags";
 
 PlantedValue::PlantedValue(HKEY root, REGSAM view, const std::wstring& key,
-                           const std::wstring& name, DWORD type, const std::vector<BYTE>& data)
+                           const std::wstring& name, DWORD type, const std::vector<BYTE>& data,
+                           size_t size)
     : root_(root), view_(view), key_(key), name_(name), written_(false) {
     // Each missing key on the way is created, and remembered for removal.
     std::wstring path;
@@ -33,7 +34,8 @@ PlantedValue::PlantedValue(HKEY root, REGSAM view, const std::wstring& key,
         start = end + 1;
     }
     written_ = RegSetValueExW(opened, name.c_str(), 0, type, data.empty() ? NULL : &data[0],
-                              static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+                              static_cast<DWORD>(size < data.size() ? size : data.size())) ==
+               ERROR_SUCCESS;
     RegCloseKey(opened);
 }
 

@@ -11,11 +11,14 @@
 extern const wchar_t* const AppCompatFlagsKey;
 
 // One registry value, written at construction and deleted at destruction together with the
-// keys that the construction created. view is KEY_WOW64_64KEY or KEY_WOW64_32KEY.
+// keys that the construction created. view is KEY_WOW64_64KEY or KEY_WOW64_32KEY. Only the
+// first size bytes of data are written (all by default): the registry completes a string whose
+// terminator is missing when the unit after it is NUL, so that an unterminated string needs a
+// non-NUL unit after its last one.
 class PlantedValue {
 public:
     PlantedValue(HKEY root, REGSAM view, const std::wstring& key, const std::wstring& name,
-                 DWORD type, const std::vector<BYTE>& data);
+                 DWORD type, const std::vector<BYTE>& data, size_t size = ~size_t(0));
     ~PlantedValue();
     PlantedValue(const PlantedValue&) = delete;
     PlantedValue& operator=(const PlantedValue&) = delete;

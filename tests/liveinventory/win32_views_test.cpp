@@ -45,7 +45,7 @@ std::vector<BYTE> Bytes(const char* text, size_t size) {
 TEST(Win32RegistryView, EachMachineViewSeesOnlyItsOwnKeysAndValuesComeAsStored) {
     // Unterminated UTF-16 text, a DWORD where a string belongs, and a non-ASCII name.
     const PlantedValue unterminated(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, TestKey, L"Path", REG_SZ,
-                                    Bytes("C\0:\0\\\0", 6));
+                                    Bytes("C\0:\0\\\0X\0", 8), 6);
     const PlantedValue wrongType(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, TestKey, L"Description",
                                  REG_DWORD, DwordData(0x2A));
     const PlantedValue accented(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, TestKey, L"caf\u00e9",
