@@ -133,7 +133,13 @@ bool ValueAt(HKEY key, DWORD index, ValueBuffers& buffers, RegistryValue& value,
 
 } // namespace
 
-Win32RegistryView::Win32RegistryView() {
+Win32RegistryView::Win32RegistryView() : usersListed_(false) {}
+
+void Win32RegistryView::ListUsers() const {
+    if (usersListed_) {
+        return;
+    }
+    usersListed_ = true;
     const std::wstring self = CurrentUserSid();
     users_.push_back(UserHive{Utf8(self.empty() ? L"current user" : self), "HKEY_CURRENT_USER"});
     userKeys_.push_back(std::wstring());
@@ -152,6 +158,7 @@ Win32RegistryView::Win32RegistryView() {
 }
 
 std::vector<UserHive> Win32RegistryView::users() const {
+    ListUsers();
     return users_;
 }
 
@@ -171,6 +178,7 @@ KeyStatus Win32RegistryView::Open(const KeyPath& key, HKEY* opened) const {
         view = KEY_WOW64_32KEY;
         break;
     case inventory::Hive::User:
+        ListUsers();
         if (key.user >= userKeys_.size()) {
             return KeyStatus::Missing;
         }

@@ -13,10 +13,11 @@
 // other user hive loaded under HKEY_USERS that opens for reading. Only reads.
 class Win32RegistryView : public inventory::RegistryView {
 public:
-    // Lists the users once: the current user first (HKEY_CURRENT_USER), then the other hives
-    // of HKEY_USERS in the registry's order, without the classes hives.
     Win32RegistryView();
 
+    // The current user first (HKEY_CURRENT_USER), then the other hives of HKEY_USERS that open
+    // for reading, in the registry's order, without the classes hives. Listed once, at the
+    // first question about users, since an inventory of the databases alone needs none.
     std::vector<inventory::UserHive> users() const override;
     inventory::KeyStatus subkeys(const inventory::KeyPath& key,
                                  std::vector<std::string>* names) const override;
@@ -29,7 +30,9 @@ public:
 
 private:
     inventory::KeyStatus Open(const inventory::KeyPath& key, HKEY* opened) const;
+    void ListUsers() const;
 
-    std::vector<inventory::UserHive> users_;
-    std::vector<std::wstring> userKeys_; // below HKEY_USERS; empty for HKEY_CURRENT_USER
+    mutable bool usersListed_;
+    mutable std::vector<inventory::UserHive> users_;
+    mutable std::vector<std::wstring> userKeys_; // below HKEY_USERS; empty for HKCU
 };
