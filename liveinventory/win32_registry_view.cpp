@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <utility>
 
 #include "../common/handle_holder.h"
 #include "../common/utf8_text.h"
@@ -186,25 +187,39 @@ KeyStatus Win32RegistryView::Open(const KeyPath& key, HKEY* opened) const {
         path = userKeys_[key.user];
         break;
     }
-    const std::wstring below = WideFromUtf8(key.path);
-    if (below.find(L'\0') != std::wstring::npos) {
+    std::string below = key.path;
+    // A subkey of the key listed last is opened from that key, as a program walking the
+    // registry would, rather than from the root again.
+    const std::string& listed = listedPath_.path;
+    if (listed_.Held() && key.hive == listedPath_.hive && key.user == listedPath_.user &&
+        below.size() > listed.size() + 1 && below.compare(0, listed.size(), listed) == 0 &&
+        below[listed.size()] == '\\') {
+        root = listed_.Handle();
+        path.clear();
+        below.erase(0, listed.size() + 1);
+    }
+    const std::wstring wide = WideFromUtf8(below);
+    if (wide.find(L'\0') != std::wstring::npos) {
         return KeyStatus::Missing; // no key name holds a NUL
     }
-    if (!below.empty()) {
-        path += (path.empty() ? L"" : L"\\") + below;
+    if (!wide.empty()) {
+        path += (path.empty() ? L"" : L"\\") + wide;
     }
     return StatusOf(RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, opened));
 }
 
 KeyStatus Win32RegistryView::subkeys(const KeyPath& key, std::vector<std::string>* names) const {
     names->clear();
-    RegistryKeyHolder opened;
-    const KeyStatus status = Open(key, opened.Receive());
+    HKEY opened = NULL;
+    const KeyStatus status = Open(key, &opened);
     if (status != KeyStatus::Present) {
         return status;
     }
+    // Kept open for the values of its subkeys, which an inventory reads next.
+    listed_.Reset(opened);
+    listedPath_ = key;
     std::vector<std::wstring> wide;
-    const KeyStatus listed = SubkeyNames(opened.Handle(), wide);
+    const KeyStatus listed = SubkeyNames(opened, wide);
     for (const std::wstring& name : wide) {
         names->push_back(Utf8(name));
     }
@@ -225,6 +240,6 @@ KeyStatus Win32RegistryView::values(const KeyPath& key, std::vector<RegistryValu
         if (!ValueAt(opened.Handle(), index, buffers, value, error)) {
             return error == ERROR_NO_MORE_ITEMS ? KeyStatus::Present : KeyStatus::Unreadable;
         }
-        values->push_back(value);
+        values->push_back(std::move(value));
     }
 }

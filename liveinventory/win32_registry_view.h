@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "../common/handle_holder.h"
 #include "../inventory/registry_view.h"
 
 // Reads HKLM\SOFTWARE in the system's own view (KEY_WOW64_64KEY) and, on a 64-bit system, in
@@ -32,6 +33,9 @@ private:
     inventory::KeyStatus Open(const inventory::KeyPath& key, HKEY* opened) const;
     void ListUsers() const;
 
+    // The key whose subkeys were listed last, held open for opening them.
+    mutable RegistryKeyHolder listed_;
+    mutable inventory::KeyPath listedPath_;
     mutable bool usersListed_;
     mutable std::vector<inventory::UserHive> users_;
     mutable std::vector<std::wstring> userKeys_; // below HKEY_USERS; empty for HKCU
