@@ -74,7 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     dump_database(*db, out);
     std::ostringstream json;
     dump_json(*db, json);
-    audit_database(*db);
+    std::ostringstream audit;
+    AuditReport report = audit_database(*db);
+    write_audit_text("fuzz.sdb", report, audit);
+    write_audit_json("fuzz.sdb", report, audit);
     // A file the walk reads whole comes back byte for byte from its XML.
     std::ostringstream xml;
     WalkResult walked = dump_xml(*db, xml);

@@ -12,7 +12,7 @@ const char* usage_text() {
            "  --json           write JSON Lines instead of text\n"
            "  --help           show this text\n"
            "Exit codes: 0 listed, 1 a hive or ROOT could not be read (what could be is listed),\n"
-           "2 usage error, 3 a database has an audit finding or an anomaly.\n";
+           "2 usage error, 3 a database has an anomaly or an audit finding above info.\n";
 }
 
 bool parse_command_line(int argc, const char* const* argv, CommandLine* line, std::string* error) {

@@ -166,7 +166,10 @@ KeyStatus HiveFile::values(const std::string& path,
         }
         inventory::RegistryValue read;
         read.name = name.get();
-        read.type = static_cast<uint32_t>(type);
+        // A hostile hive stores any 32-bit type, which the enumeration cannot hold: its bytes
+        // are taken as they are.
+        static_assert(sizeof read.type == sizeof type, "a value type is 32 bits");
+        std::memcpy(&read.type, &type, sizeof read.type);
         read.data.assign(data.get(), data.get() + length);
         values->push_back(read);
     }

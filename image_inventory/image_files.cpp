@@ -1,5 +1,6 @@
-// The file system of a Windows image below ROOT: Windows paths found without regard to
-// case, symbolic links followed only while they stay inside ROOT. Never writes.
+// The file system of a Windows image below ROOT, read without regard to case.
+//
+// Symbolic links are followed only while they stay inside ROOT. Never writes.
 #include "image_files.h"
 
 #include "windows_paths.h"
@@ -197,7 +198,8 @@ FileStatus ImageFiles::read_file(const std::string& path, std::vector<uint8_t>* 
         return status;
     }
     // The path holds no link any more; O_NOFOLLOW keeps it so if one appears meanwhile.
-    int fd = ::open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO of the image would otherwise wait for a writer forever.
+    int fd = ::open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return FileStatus::Unreadable;
     }

@@ -1,5 +1,6 @@
-// The file system of a Windows image below ROOT: Windows paths found without regard to
-// case, symbolic links followed only while they stay inside ROOT. Never writes.
+// The file system of a Windows image below ROOT, read without regard to case.
+//
+// Symbolic links are followed only while they stay inside ROOT. Never writes.
 #pragma once
 
 #include "file_view.h"

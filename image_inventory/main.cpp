@@ -1,5 +1,6 @@
-// quillet-image: the inventory of shim databases, registrations and stored layers of an
-// offline Windows image, as text or JSON Lines. Only reads.
+// quillet-image: the inventory of an offline Windows image, as text or JSON Lines.
+//
+// Shim databases, registrations and stored layers; it only reads.
 #include "command_line.h"
 #include "image_banner.h"
 #include "image_files.h"

@@ -1,5 +1,6 @@
-// The databases of the inventory: the main ones, the registered ones and the files of the
-// Custom folders, each once, with its file read and described.
+// The databases of the inventory: main, registered and in the Custom folders, each once.
+//
+// Each with its file read and described.
 #pragma once
 
 #include "file_view.h"

@@ -1,5 +1,4 @@
-// The file system as the inventory reads it: list a folder, read a file, tell whether a
-// path names a file.
+// The file system as the inventory reads it: folders, files and their status.
 #pragma once
 
 #include <cstdint>

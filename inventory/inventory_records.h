@@ -1,6 +1,7 @@
-// The typed records of the inventory: registrations, databases with their provenance,
-// stored layers and the Program Compatibility Assistant's records. The text and the JSON
-// are both written from these.
+// The typed records of the inventory, from which its text and its JSON are written.
+//
+// Registrations, databases with their provenance, stored layers and the Program
+// Compatibility Assistant's records.
 #pragma once
 
 #include "file_view.h"
@@ -131,7 +132,7 @@ struct Inventory {
     std::vector<std::string> warnings;
 };
 
-// True when a database has a finding or an anomaly: what exit code 3 reports.
+// True when a database has an anomaly or a finding above info: what exit code 3 reports.
 bool inventory_alarms(const Inventory& inventory);
 
 } // namespace inventory

@@ -75,8 +75,15 @@ bool is_anomaly(Provenance provenance) {
 
 bool inventory_alarms(const Inventory& inventory) {
     for (const DatabaseRecord& database : inventory.databases) {
-        if (!database.findings.empty() || !database.anomalies.empty()) {
+        if (!database.anomalies.empty()) {
             return true;
+        }
+        // What the audit reports as info (the fixes of Microsoft's own main databases) is
+        // on every system and no reason to act.
+        for (const sdb::AuditFinding& finding : database.findings) {
+            if (finding.severity != sdb::AuditSeverity::Info) {
+                return true;
+            }
         }
     }
     return false;

@@ -7,7 +7,9 @@
 
 namespace inventory {
 
-const char* const MAIN_DATABASE_FILES[3] = {"sysmain.sdb", "msimain.sdb", "drvmain.sdb"};
+namespace {
+
+const char* const MAIN_DATABASE_FILES[] = {"sysmain.sdb", "msimain.sdb", "drvmain.sdb"};
 
 std::string apppatch_folder(const FileView& files) {
     return join_path(files.windows_directory(), "AppPatch");
@@ -16,6 +18,8 @@ std::string apppatch_folder(const FileView& files) {
 std::string apppatch64_folder(const FileView& files) {
     return join_path(files.windows_directory(), "AppPatch64");
 }
+
+} // namespace
 
 std::string custom_folder(const FileView& files) {
     return join_path(apppatch_folder(files), "Custom");

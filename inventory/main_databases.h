@@ -9,22 +9,18 @@
 
 namespace inventory {
 
-// The file names of the main databases (compared without regard to case).
-extern const char* const MAIN_DATABASE_FILES[3];
-
 struct MainFile {
     std::string path;
     FileStatus status = FileStatus::Missing;
     std::vector<uint8_t> bytes; // when status is Ok
 };
 
-// Every main database in AppPatch, then AppPatch64, that is there (missing ones, and all
-// when there is no file system, are left out; one that cannot be read is kept with its status).
+// Every main database (sysmain.sdb, msimain.sdb, drvmain.sdb) in AppPatch, then AppPatch64, that is
+// there (missing ones, and all when there is no file system, are left out; one that cannot be read
+// is kept with its status).
 std::vector<MainFile> read_main_databases(const FileView& files);
 
-// The AppPatch folder, its 64-bit twin, and the two folders of custom databases.
-std::string apppatch_folder(const FileView& files);
-std::string apppatch64_folder(const FileView& files);
+// The two folders of custom databases: AppPatch\Custom and AppPatch\Custom\Custom64.
 std::string custom_folder(const FileView& files);
 std::string custom64_folder(const FileView& files);
 

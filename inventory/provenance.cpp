@@ -64,7 +64,7 @@ void judge_database(const std::vector<Registration>& registrations, DatabaseReco
         if (record->main && record->main_id.empty()) {
             add(Provenance::GuidMismatch,
                 "in the place of a main database, but its DATABASE_ID (" + id +
-                    ") is none that Microsoft publishes for one",
+                    ") and NAME are not those of one",
                 record);
         }
         if (!record->main && !record->main_id.empty()) {

@@ -1,5 +1,4 @@
-// The stored layers per machine and per user, expanded through the main databases, and the
-// Program Compatibility Assistant's records per user.
+// The stored layers, expanded through the main databases, and the assistant's records.
 #pragma once
 
 #include "inventory_records.h"

@@ -35,10 +35,14 @@ struct AuditEntry {
 };
 
 struct AuditFinding {
-    std::string rule;            // the rule's id ("inject-dll"); sdb/README.md lists them
-    AuditSeverity severity;      // as reported: info in a main database unless strict
-    AuditSeverity rule_severity; // as the rule rates it in any other database
-    TAGID where = 0;             // the item that applies the fix (SHIM_REF, PATCH_REF, ...)
+    // The rule's id ("inject-dll"); sdb/README.md lists them.
+    std::string rule;
+    // As reported: info in one of Microsoft's main databases unless strict.
+    AuditSeverity severity = AuditSeverity::Info;
+    // As the rule rates it in any other database.
+    AuditSeverity rule_severity = AuditSeverity::Info;
+    // The item that applies the fix (SHIM_REF, PATCH_REF, ...).
+    TAGID where = 0;
     AuditEntry entry;
     std::string summary;             // what the fix does, in a few words
     std::vector<AuditField> details; // decoded fields, in a fixed order per rule

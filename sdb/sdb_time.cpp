@@ -56,4 +56,16 @@ std::string link_date_text(uint32_t seconds) {
     return date_text(seconds / SECONDS_PER_DAY, seconds % SECONDS_PER_DAY, 0);
 }
 
+bool tag_date_text(TAG tag, uint64_t value, std::string* text) {
+    if (tag == TAG_TIME) {
+        *text = filetime_text(value);
+        return true;
+    }
+    if (tag == TAG_LINK_DATE || tag == TAG_UPTO_LINK_DATE || tag == TAG_FROM_LINK_DATE) {
+        *text = link_date_text(static_cast<uint32_t>(value));
+        return true;
+    }
+    return false;
+}
+
 } // namespace sdb

@@ -1,18 +1,15 @@
-// The audit of risky fixes: entries that can run foreign code in a program or change its
-// code (the rules and their public sources are listed in sdb/README.md).
+// The audit's report as sdbdump writes it: lines of text, or JSON Lines, from the typed
+// report of the audit library.
 #pragma once
 
-#include "sdb_reader.h"
+#include "sdb_audit.h"
 
+#include <ostream>
 #include <string>
-#include <vector>
 
-struct Finding {
-    sdb::TAGID where;   // the entry that applies the fix
-    std::string rule;   // "inject-dll", "redirect-exe", "patch"
-    std::string detail; // what it applies, and to which EXE with which matching attributes
-};
-
-// Every finding of db in file order. Reads through the bounds-checked navigation, so a
-// damaged file gives the findings of its readable part.
-std::vector<Finding> audit_database(const sdb::Database& db);
+// The database's identity line, then one line per finding, each starting with "FILE: ";
+// nothing for a report without findings.
+void write_audit_text(const std::string& file, const sdb::AuditReport& report, std::ostream& out);
+// The same as JSON Lines: a "database" object, then one "finding" object per finding;
+// nothing for a report without findings. A damaged file adds a "damage" object.
+void write_audit_json(const std::string& file, const sdb::AuditReport& report, std::ostream& out);

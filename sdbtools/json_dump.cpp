@@ -1,19 +1,20 @@
-// The whole database as JSON: the tree of the XML dump, for scripts.
+// The whole database as JSON: the tree of the XML dump, for scripts, written as it is
+// walked so that a large database needs no tree in memory.
 #include "json_dump.h"
 
 #include "base64.h"
 #include "dump_items.h"
+#include "json_text.h"
 #include "sdb_image.h"
 #include "sdb_text.h"
-
-#include <nlohmann/json.hpp>
-
-#include <vector>
+#include "sdb_time.h"
 
 using namespace sdb;
-using Json = nlohmann::ordered_json;
 
 namespace {
+
+// How much output gathers before it is written.
+const size_t FLUSH_AT = 1 << 16;
 
 const char* type_name(TAG tag) {
     static const char* const NAMES[] = {"NULL",      "BYTE", "WORD",   "DWORD", "QWORD",
@@ -22,80 +23,131 @@ const char* type_name(TAG tag) {
     return type >= 1 && type <= 9 ? NAMES[type - 1] : "unknown";
 }
 
-void set_value(const Database& db, Json& node, const DumpItem& item) {
+void member(std::string& out, const char* name) {
+    out += ", \"";
+    out += name;
+    out += "\": ";
+}
+
+void string_member(std::string& out, const char* name, const std::string& value) {
+    member(out, name);
+    append_json_string(out, value);
+}
+
+// The members after "type": the value by its type, then what else describes it.
+void append_value(const Database& db, std::string& out, const DumpItem& item) {
     std::string text;
     switch (tag_type(item.tag)) {
     case TAG_TYPE_BYTE:
-        node["value"] = item.data[0];
+        member(out, "value");
+        out += std::to_string(item.data[0]);
         break;
     case TAG_TYPE_WORD:
-        node["value"] = load16(item.data);
+        member(out, "value");
+        out += std::to_string(load16(item.data));
         break;
     case TAG_TYPE_DWORD:
-        node["value"] = load32(item.data);
-        break;
-    case TAG_TYPE_QWORD:
-        node["value"] = load64(item.data);
-        if (is_version_tag(item.tag)) {
-            node["version"] = version_text(load64(item.data));
+        member(out, "value");
+        out += std::to_string(load32(item.data));
+        if (tag_date_text(item.tag, load32(item.data), &text)) {
+            string_member(out, "date", text);
         }
         break;
+    case TAG_TYPE_QWORD: {
+        // As a string: a parser that reads numbers as doubles would round it.
+        uint64_t value = load64(item.data);
+        string_member(out, "value", std::to_string(value));
+        if (is_version_tag(item.tag)) {
+            string_member(out, "version", version_text(value));
+        }
+        if (tag_date_text(item.tag, value, &text)) {
+            string_member(out, "date", text);
+        }
+        break;
+    }
     case TAG_TYPE_STRINGREF: {
         uint32_t ref = load32(item.data);
-        node["ref"] = ref;
+        string_member(out, "ref", offset_text(ref));
         const char16_t* string = get_stringtable_ptr(db, ref);
-        node["value"] = string != nullptr ? Json(to_utf8(string)) : Json(nullptr);
+        member(out, "value");
+        if (string != nullptr) {
+            append_json_string(out, to_utf8(string));
+        } else {
+            out += "null";
+        }
         break;
     }
     case TAG_TYPE_STRING:
         if (exact_text(item.data, item.size, &text)) {
-            node["value"] = text;
+            string_member(out, "value", text);
         } else {
-            node["raw"] = base64_encode(item.data, item.size);
+            string_member(out, "raw", base64_encode(item.data, item.size));
         }
         break;
     case TAG_TYPE_BINARY:
-        node["value"] = base64_encode(item.data, item.size);
+        string_member(out, "value", base64_encode(item.data, item.size));
         if (is_guid_tag(item.tag) && item.size == GUID_BYTES) {
-            node["guid"] = guid_to_text(guid_from_bytes(item.data));
+            string_member(out, "guid", guid_to_text(guid_from_bytes(item.data)));
         }
         break;
-    case TAG_TYPE_LIST:
-        node["children"] = Json::array();
-        break;
-    default: // NULL: presence is the value
+    default: // NULL: presence is the value; a list's children follow
         break;
     }
+    if (item.pad) {
+        member(out, "pad");
+        out += std::to_string(item.pad_byte);
+    }
+}
+
+std::string indent(unsigned depth) {
+    return std::string(2 * depth + 2, ' ');
 }
 
 } // namespace
 
 WalkResult dump_json(const Database& db, std::ostream& out) {
-    Json document = {{"major", database_major(db)},
-                     {"minor", database_minor(db)},
-                     {"size", database_size(db)},
-                     {"items", Json::array()}};
-    // The array that receives the items of each depth. An array deeper than the current
-    // item is no longer used once a shallower one grows, so these pointers stay valid.
-    std::vector<Json*> parents{&document["items"]};
-    WalkResult result = walk_dump_items(db, [&](const DumpItem& item) {
-        parents.resize(item.depth + 1);
-        const char* name = tag_name(item.tag);
-        Json node = {{"at", item.tagid},
-                     {"tag", name != nullptr ? std::string(name) : tag_number_text(item.tag)},
-                     {"type", type_name(item.tag)}};
-        set_value(db, node, item);
-        if (item.pad) {
-            node["pad"] = item.pad_byte;
+    std::string text = "{\"major\": " + std::to_string(database_major(db)) +
+                       ", \"minor\": " + std::to_string(database_minor(db)) +
+                       ", \"size\": " + std::to_string(database_size(db)) + ",\n \"items\": [";
+    // The depth of the lists that are open, and whether the current one has an item yet.
+    unsigned open = 0;
+    bool first = true;
+    auto close_to = [&](unsigned depth) {
+        for (; open > depth; --open) {
+            text += first ? "]}" : "\n" + indent(open - 1) + "]}";
+            first = false;
         }
-        Json& added = parents[item.depth]->emplace_back(std::move(node));
+    };
+    WalkResult result = walk_dump_items(db, [&](const DumpItem& item) {
+        close_to(item.depth);
+        text += first ? "\n" : ",\n";
+        text += indent(item.depth) + "{\"at\": \"" + offset_text(item.tagid) + "\", \"tag\": ";
+        const char* name = tag_name(item.tag);
+        append_json_string(text, name != nullptr ? std::string(name) : tag_number_text(item.tag));
+        text += ", \"type\": \"";
+        text += type_name(item.tag);
+        text += '"';
+        append_value(db, text, item);
         if (tag_type(item.tag) == TAG_TYPE_LIST) {
-            parents.push_back(&added["children"]);
+            text += ", \"children\": [";
+            ++open;
+            first = true;
+        } else {
+            text += '}';
+            first = false;
+        }
+        if (text.size() >= FLUSH_AT) {
+            out << text;
+            text.clear();
         }
     });
+    close_to(0);
+    text += first ? "]" : "\n ]";
     if (result.problem != WalkProblem::None) {
-        document["stopped"] = {{"at", result.where}, {"reason", walk_problem_text(result.problem)}};
+        text += ",\n \"stopped\": {\"at\": \"" + offset_text(result.where) + "\", \"reason\": ";
+        append_json_string(text, walk_problem_text(result.problem));
+        text += '}';
     }
-    out << document.dump(1, ' ', false, Json::error_handler_t::replace) << '\n';
+    out << text << "}\n";
     return result;
 }

@@ -1,7 +1,9 @@
 // Printing a shim database as an indented tree.
 #include "sdb_dump.h"
 
+#include "dump_items.h"
 #include "sdb_text.h"
+#include "sdb_time.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -22,23 +24,21 @@ std::string format(const char* pattern, uint64_t a, uint64_t b = 0) {
 
 } // namespace
 
-std::string quoted(const char16_t* text) {
-    if (text == nullptr) {
-        return "<bad string>";
-    }
+std::string quoted(const std::string& text) {
     std::string out = "\"";
-    for (char c : to_utf8(text)) {
+    for (char c : text) {
         unsigned char byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
+        if (byte < 0x20) {
             out += format("\\x%02" PRIX64, byte);
         } else {
             out += c;
         }
     }
     return out + "\"";
+}
+
+std::string quoted(const char16_t* text) {
+    return text != nullptr ? quoted(to_utf8(text)) : "<bad string>";
 }
 
 namespace {
@@ -66,15 +66,20 @@ std::string value_text(const Database& db, TAGID tagid, TAG tag) {
         return format("0x%02" PRIX64 " (%" PRIu64 ")", data[0], data[0]);
     case TAG_TYPE_WORD:
         return format("0x%04" PRIX64 " (%" PRIu64 ")", read_word(db, tagid), read_word(db, tagid));
-    case TAG_TYPE_DWORD:
-        return format("0x%08" PRIX64 " (%" PRIu64 ")", read_dword(db, tagid),
-                      read_dword(db, tagid));
+    case TAG_TYPE_DWORD: {
+        uint32_t value = read_dword(db, tagid);
+        std::string text = format("0x%08" PRIX64 " (%" PRIu64 ")", value, value);
+        std::string date;
+        return tag_date_text(tag, value, &date) ? text + " " + date : text;
+    }
     case TAG_TYPE_QWORD: {
         uint64_t value = read_qword(db, tagid);
         std::string text = format("0x%016" PRIX64 " (%" PRIu64 ")", value, value);
+        std::string date;
         if (is_version_tag(tag)) {
-            text += format(" %" PRIu64 ".%" PRIu64, value >> 48, (value >> 32) & 0xFFFF);
-            text += format(".%" PRIu64 ".%" PRIu64, (value >> 16) & 0xFFFF, value & 0xFFFF);
+            text += " " + version_text(value);
+        } else if (tag_date_text(tag, value, &date)) {
+            text += " " + date;
         }
         return text;
     }

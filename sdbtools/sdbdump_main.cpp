@@ -8,31 +8,51 @@
 #include "sdb_text.h"
 #include "xml_dump.h"
 
+#include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <vector>
 
 namespace {
 
 const char USAGE[] =
     "usage: sdbdump [--xml | --json] FILE.sdb\n"
     "       sdbdump --find NAME FILE.sdb\n"
-    "       sdbdump --audit FILE.sdb...\n"
+    "       sdbdump --audit [--strict] [--json] [--] FILE.sdb...\n"
     "       sdbdump --help\n"
     "Prints a shim database: as an indented tree (the default), as XML that sdbc compiles\n"
     "back into the same bytes, or as JSON. --find prints the EXE entries of a file name,\n"
-    "found through the database's index. --audit prints one line per entry that injects a\n"
-    "DLL, redirects to another executable or patches code in memory.\n"
-    "Exit status: 0 done (audit: nothing found), 1 a file unreadable or damaged (after\n"
-    "printing what could be read), 2 usage error, 3 the audit found something.\n";
+    "found through the database's index. --audit prints the database's identity and one\n"
+    "line per rule and entry that brings code into a program, raises or weakens its\n"
+    "security or applies fixes widely, with a severity (high, medium, info); findings in\n"
+    "Microsoft's main databases are info unless --strict; --json writes JSON Lines.\n"
+    "A FILE of - reads the database from standard input.\n"
+    "Exit status: 0 done (audit: nothing high or medium), 1 a file unreadable or damaged\n"
+    "(after printing what could be read), 2 usage error, 3 the audit found something high\n"
+    "or medium (even in a damaged file).\n";
 
 int usage() {
     std::cerr << USAGE;
     return 2;
 }
 
+// The whole of standard input.
+std::vector<uint8_t> read_standard_input() {
+    std::vector<uint8_t> bytes;
+    uint8_t buffer[1 << 16];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    }
+    return bytes;
+}
+
+// Opens a file, or standard input for "-".
 sdb::DatabasePtr open(const char* path) {
     sdb::OpenError error = sdb::OpenError::None;
-    sdb::DatabasePtr db = sdb::open_database_file(path, &error);
+    sdb::DatabasePtr db = std::strcmp(path, "-") == 0
+                              ? sdb::open_database_bytes(read_standard_input(), &error)
+                              : sdb::open_database_file(path, &error);
     if (!db) {
         std::cerr << "sdbdump: " << path << ": " << sdb::open_error_text(error) << '\n';
     }
@@ -79,28 +99,51 @@ int find(const char* name, const char* path) {
     return status;
 }
 
-int audit(int count, char** paths) {
+// --audit's arguments: its options, then the files (after "--", anything is a file).
+int audit(int count, char** args) {
+    sdb::AuditOptions options;
+    bool json = false;
+    int i = 0;
+    for (; i < count && std::strncmp(args[i], "--", 2) == 0; ++i) {
+        if (std::strcmp(args[i], "--") == 0) {
+            ++i;
+            break;
+        }
+        if (std::strcmp(args[i], "--strict") == 0) {
+            options.strict = true;
+        } else if (std::strcmp(args[i], "--json") == 0) {
+            json = true;
+        } else {
+            return usage();
+        }
+    }
+    if (i == count) {
+        return usage();
+    }
     bool found = false;
     bool damaged = false;
-    for (int i = 0; i < count; ++i) {
-        sdb::DatabasePtr db = open(paths[i]);
+    for (; i < count; ++i) {
+        sdb::DatabasePtr db = open(args[i]);
         if (!db) {
             damaged = true;
             continue;
         }
-        for (const Finding& finding : audit_database(*db)) {
-            std::cout << paths[i] << ": " << offset_text(finding.where) << ' ' << finding.rule
-                      << ": " << finding.detail << '\n';
-            found = true;
+        sdb::AuditReport report = sdb::audit_database(*db, options);
+        if (json) {
+            write_audit_json(args[i], report, std::cout);
+        } else {
+            write_audit_text(args[i], report, std::cout);
         }
-        sdb::WalkResult walked = sdb::walk_database(*db, [](sdb::TAGID, unsigned) {});
-        if (walked.problem != sdb::WalkProblem::None) {
-            std::cerr << "sdbdump: " << paths[i] << ": audited up to " << offset_text(walked.where)
-                      << ": " << sdb::walk_problem_text(walked.problem) << '\n';
+        if (report.walk.problem != sdb::WalkProblem::None) {
+            std::cerr << "sdbdump: " << args[i] << ": audited up to "
+                      << offset_text(report.walk.where) << ": "
+                      << sdb::walk_problem_text(report.walk.problem) << '\n';
             damaged = true;
         }
+        found = found || sdb::audit_actionable(report);
     }
-    // A finding comes first: a script that acts on 3 must not miss it for another file.
+    // A finding comes first: a script that acts on 3 must not miss it for damage or for
+    // another file.
     return found ? 3 : damaged ? 1 : 0;
 }
 
@@ -111,7 +154,7 @@ int main(int argc, char** argv) {
         std::cout << USAGE;
         return 0;
     }
-    if (argc >= 3 && std::strcmp(argv[1], "--audit") == 0) {
+    if (argc >= 2 && std::strcmp(argv[1], "--audit") == 0) {
         return audit(argc - 2, argv + 2);
     }
     if (argc == 4 && std::strcmp(argv[1], "--find") == 0) {

@@ -4,6 +4,7 @@
 #include "base64.h"
 #include "dump_items.h"
 #include "sdb_image.h"
+#include "sdb_time.h"
 
 #include <pugixml.hpp>
 
@@ -15,6 +16,14 @@ namespace {
 
 void set_number(pugi::xml_node node, uint64_t value) {
     node.text().set(static_cast<unsigned long long>(value));
+}
+
+// date="..." on the items of date tags, for readers; sdbc checks it against the number.
+void set_date(pugi::xml_node node, TAG tag, uint64_t value) {
+    std::string text;
+    if (tag_date_text(tag, value, &text)) {
+        node.append_attribute("date") = text.c_str();
+    }
 }
 
 void set_raw(pugi::xml_node node, const DumpItem& item) {
@@ -31,12 +40,14 @@ void set_value(const Database& db, pugi::xml_node node, const DumpItem& item) {
         set_number(node, load16(item.data));
         break;
     case TAG_TYPE_DWORD:
+        set_date(node, item.tag, load32(item.data));
         set_number(node, load32(item.data));
         break;
     case TAG_TYPE_QWORD:
         if (is_version_tag(item.tag)) {
             node.append_attribute("version") = version_text(load64(item.data)).c_str();
         }
+        set_date(node, item.tag, load64(item.data));
         set_number(node, load64(item.data));
         break;
     case TAG_TYPE_STRINGREF: {
@@ -94,6 +105,9 @@ WalkResult dump_xml(const Database& db, std::ostream& out) {
         pugi::xml_node node = parents[item.depth].append_child(name != nullptr ? name : "ITEM");
         if (name == nullptr) {
             node.append_attribute("tag") = tag_number_text(item.tag).c_str();
+            if (tag_name(item.tag) != nullptr) {
+                node.append_attribute("name") = tag_name(item.tag);
+            }
         }
         node.append_attribute("at") = offset_text(item.tagid).c_str();
         set_value(db, node, item);

@@ -6,6 +6,7 @@
 #include "sdb_image.h"
 #include "sdb_index.h"
 #include "sdb_text.h"
+#include "sdb_time.h"
 #include "sdb_walk.h"
 #include "xml_values.h"
 
@@ -72,6 +73,13 @@ bool element_tag(Compile& c, pugi::xml_node node, TAG* tag) {
             return fail(c, node, "ITEM needs tag=\"0x....\", the tag's number");
         }
         *tag = static_cast<TAG>(number);
+        // The name that XML cannot take as an element name, given for readers.
+        pugi::xml_attribute name = node.attribute("name");
+        if (name && (tag_name(*tag) == nullptr || std::strcmp(tag_name(*tag), name.value()) != 0)) {
+            return fail(c, node,
+                        std::string("ITEM: name=\"") + name.value() + "\" is not the name of tag " +
+                            tag_number_text(*tag));
+        }
     } else {
         auto found = c.tags.find(node.name());
         if (found == c.tags.end()) {
@@ -89,7 +97,8 @@ bool element_tag(Compile& c, pugi::xml_node node, TAG* tag) {
 }
 
 bool check_attributes(Compile& c, pugi::xml_node node) {
-    static const char* const KNOWN[] = {"at", "pad", "raw", "ref", "guid", "version", "tag"};
+    static const char* const KNOWN[] = {"at",      "pad", "raw",  "ref", "guid",
+                                        "version", "tag", "name", "date"};
     for (pugi::xml_attribute attribute : node.attributes()) {
         bool known = false;
         for (const char* name : KNOWN) {
@@ -203,6 +212,20 @@ bool qword_of(Compile& c, pugi::xml_node node, uint64_t* value) {
     return true;
 }
 
+// A number of a date tag: a date given with it must be the number's.
+bool date_agrees(Compile& c, pugi::xml_node node, TAG tag, uint64_t number) {
+    pugi::xml_attribute date = node.attribute("date");
+    std::string text;
+    if (date && !tag_date_text(tag, number, &text)) {
+        return fail(c, node, where(node) + ": date=\"...\" on a tag that holds no date");
+    }
+    if (date && text != date.value()) {
+        return fail(c, node,
+                    where(node) + ": the date and the number differ (the number is " + text + ")");
+    }
+    return true;
+}
+
 // A BINARY: its base64 data, or its GUID when the text is left out; both must agree.
 bool binary_of(Compile& c, pugi::xml_node node, std::vector<uint8_t>* bytes) {
     pugi::xml_attribute guid_text = node.attribute("guid");
@@ -263,10 +286,11 @@ bool value_bytes(Compile& c, pugi::xml_node node, TAG tag, std::vector<uint8_t>*
         return number_of(c, node, 0xFFFF, &number) &&
                (put16(*data, static_cast<uint16_t>(number)), true);
     case TAG_TYPE_DWORD:
-        return number_of(c, node, 0xFFFFFFFF, &number) &&
+        return number_of(c, node, 0xFFFFFFFF, &number) && date_agrees(c, node, tag, number) &&
                (put32(*data, static_cast<uint32_t>(number)), true);
     case TAG_TYPE_QWORD:
-        return qword_of(c, node, &number) && (put64(*data, number), true);
+        return qword_of(c, node, &number) && date_agrees(c, node, tag, number) &&
+               (put64(*data, number), true);
     case TAG_TYPE_STRINGREF: {
         uint32_t ref = 0;
         return string_ref(c, node, &ref) && (put32(*data, ref), true);

@@ -1,8 +1,11 @@
 // Looking up an EXE by name in a database of 20,000 EXE entries (4 MB, the size of a
 // Windows system database): through the index and by scanning all entries; the cost of
-// opening such a database; sdbdump's text and XML dumps and --find, and sdbc's compile of
-// the XML dump. `sdb_bench --write-database=FILE` writes the database for timing the
-// commands themselves.
+// opening such a database; sdbdump's text, XML and JSON dumps, --find and the audit, and
+// sdbc's compile of the XML dump. `sdb_bench --write-database=FILE` writes the database for
+// timing the commands themselves.
+#include "audit.h"
+#include "json_dump.h"
+#include "sdb_audit.h"
 #include "sdb_dump.h"
 #include "sdb_index.h"
 #include "sdb_writer.h"
@@ -193,6 +196,26 @@ void BM_DumpXml(benchmark::State& state) {
     }
 }
 
+void BM_DumpJson(benchmark::State& state) {
+    Fixture& f = fixture();
+    for (auto _ : state) {
+        std::ostringstream out;
+        dump_json(*f.db, out);
+        benchmark::DoNotOptimize(out.str().size());
+    }
+}
+
+// The audit and its lines; the database's fixes are harmless, so this is the cost of
+// looking at every entry.
+void BM_Audit(benchmark::State& state) {
+    Fixture& f = fixture();
+    for (auto _ : state) {
+        std::ostringstream out;
+        write_audit_text("big.sdb", audit_database(*f.db), out);
+        benchmark::DoNotOptimize(out.str().size());
+    }
+}
+
 void BM_CompileXml(benchmark::State& state) {
     Fixture& f = fixture();
     std::ostringstream out;
@@ -221,6 +244,8 @@ BENCHMARK(BM_OpenFile);
 BENCHMARK(BM_FindCommand);
 BENCHMARK(BM_DumpText)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DumpXml)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DumpJson)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Audit)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CompileXml)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {

@@ -1,4 +1,6 @@
-// quillet-image over image trees built by the tests: paths of any case, links out of ROOT,
+// quillet-image over image trees built by the tests.
+//
+// Paths of any case, links out of ROOT,
 // dirty and damaged hives, the program's streams and exit codes, and that nothing is written.
 #include "image_banner.h"
 #include "image_files.h"
@@ -36,6 +38,7 @@ const char* const INSTALLED = "{aaaaaaaa-0000-0000-0000-000000000001}";
 const char* const OUTSIDE = "{bbbbbbbb-0000-0000-0000-000000000002}";
 const char* const CLIMBING = "{cccccccc-0000-0000-0000-000000000003}";
 const char* const LINKED = "{dddddddd-0000-0000-0000-000000000004}";
+const char* const FIFO = "{eeeeeeee-0000-0000-0000-000000000005}";
 
 void write_file(const fs::path& path, const std::vector<uint8_t>& bytes) {
     fs::create_directories(path.parent_path());
@@ -52,12 +55,12 @@ std::string read_text(const fs::path& path) {
 }
 
 TestValue string_test_value(const std::string& name, const std::string& text) {
-    return {name, 1, utf16(text)};
+    return {name, inventory::VALUE_STRING, utf16(text)};
 }
 
 std::vector<TestValue> installed_values(const std::string& path) {
     return {string_test_value("DatabasePath", path),
-            {"DatabaseInstallTimeStamp", 11, qword_bytes(1)}};
+            {"DatabaseInstallTimeStamp", inventory::VALUE_QWORD, qword_bytes(1)}};
 }
 
 struct ProgramRun {
@@ -93,11 +96,12 @@ protected:
         write_file(windows / "apppatch" / "real" / "linked.sdb",
                    database_bytes({"Linked", LINKED, 0, "", {}, {}, {}}));
         fs::create_symlink("../real/linked.sdb", custom / (std::string(LINKED) + ".sdb"));
+        ASSERT_EQ(mkfifo((custom / (std::string(FIFO) + ".sdb")).c_str(), 0600), 0);
 
         TestHive software;
         software.key("Microsoft\\Windows NT\\CurrentVersion",
-                     {{"CurrentMajorVersionNumber", 4, dword_bytes(10)},
-                      {"CurrentMinorVersionNumber", 4, dword_bytes(0)},
+                     {{"CurrentMajorVersionNumber", inventory::VALUE_DWORD, dword_bytes(10)},
+                      {"CurrentMinorVersionNumber", inventory::VALUE_DWORD, dword_bytes(0)},
                       string_test_value("CurrentBuildNumber", "19045")});
         software.key(
             std::string(APPCOMPAT) + "\\InstalledSDB\\" + INSTALLED,
@@ -108,7 +112,7 @@ protected:
                 installed_values("%windir%\\AppPatch\\Custom\\" + std::string(guid) + ".sdb"));
         }
         software.key(std::string("WOW6432Node\\") + APPCOMPAT + "\\Custom\\contoso.exe",
-                     {{std::string(INSTALLED) + ".sdb", 11, qword_bytes(1)}});
+                     {{std::string(INSTALLED) + ".sdb", inventory::VALUE_QWORD, qword_bytes(1)}});
         software.key(std::string(APPCOMPAT) + "\\Layers",
                      {string_test_value("C:\\app.exe", "~ RUNASADMIN")});
         fs::create_directories(windows / "System32" / "CONFIG");
@@ -117,8 +121,9 @@ protected:
         TestHive alice;
         alice.key(std::string(USER_APPCOMPAT) + "\\Layers",
                   {string_test_value("C:\\b.exe", "WINXPSP3")});
-        alice.key(std::string(USER_APPCOMPAT) + "\\Compatibility Assistant\\Store",
-                  {{"C:\\old.exe", 3, {1, 2, 3}}});
+        alice.key(
+            std::string(USER_APPCOMPAT) + "\\Compatibility Assistant\\Store",
+            {{"C:\\old.exe", inventory::VALUE_BINARY, {1, 2, 3}}, {"C:\\odd.exe", 0x8900FF01, {}}});
         fs::create_directories(root / "USERS" / "Alice");
         alice.write(root / "USERS" / "Alice" / "NtUser.dat");
     }
@@ -194,8 +199,10 @@ TEST_F(ImageTree, PathsOfAnyCaseAreFoundAsWindowsFindsThem) {
     EXPECT_EQ(result.layers[0].layers[0].shims, (std::vector<std::string>{"A"}));
     EXPECT_EQ(result.layers[1].user, "Alice");
     EXPECT_EQ(result.layers[1].layers[0].shims, (std::vector<std::string>{"A", "B"}));
-    ASSERT_EQ(result.assistant.size(), 1u);
+    ASSERT_EQ(result.assistant.size(), 2u);
     EXPECT_EQ(result.assistant[0].program, "C:\\old.exe");
+    // A type no enumeration names comes through as it is stored.
+    EXPECT_EQ(result.assistant[1].type, 0x8900FF01u);
 }
 
 TEST_F(ImageTree, LinksAreNeverFollowedOutOfRoot) {
@@ -213,6 +220,14 @@ TEST_F(ImageTree, LinksAreNeverFollowedOutOfRoot) {
         EXPECT_EQ(record->provenance, inventory::Provenance::MissingFile);
         EXPECT_NE(record->reason.find("outside the image"), std::string::npos);
     }
+    // A FIFO where a database belongs is no file, and reading it does not wait for a writer.
+    const inventory::DatabaseRecord* fifo = nullptr;
+    for (const inventory::DatabaseRecord& record : result.databases) {
+        fifo = record.path.find(FIFO) != std::string::npos ? &record : fifo;
+    }
+    ASSERT_NE(fifo, nullptr);
+    EXPECT_EQ(fifo->file, FileStatus::NotAFile);
+    EXPECT_EQ(fifo->provenance, inventory::Provenance::Unregistered);
     const inventory::DatabaseRecord* linked = database(result, LINKED);
     ASSERT_NE(linked, nullptr);
     EXPECT_EQ(linked->name, "Linked");
@@ -346,6 +361,23 @@ TEST_F(ImageTree, ProgramStreamsExitCodesAndNoWrite) {
     EXPECT_NE(alone.out.find("Database " + std::string(INSTALLED) + ": installed\n"),
               std::string::npos);
     EXPECT_NE(alone.out.find("(not available (no file system given))"), std::string::npos);
+
+    // User hives alone: their layers, named by the file.
+    fs::path user_hive = root / "USERS" / "Alice" / "NtUser.dat";
+    ProgramRun users = run("--json --ntuser " + user_hive.string() + " --ntuser " +
+                           (base / "absent.dat").string());
+    EXPECT_EQ(users.exit_code, 1);
+    EXPECT_NE(users.err.find("absent.dat"), std::string::npos);
+    std::istringstream user_lines(users.out);
+    std::vector<json> user_objects;
+    while (std::getline(user_lines, line)) {
+        user_objects.push_back(json::parse(line));
+    }
+    ASSERT_EQ(user_objects.size(), 4u); // the banner, a layer, two assistant records
+    EXPECT_EQ(user_objects[0]["image"], nullptr);
+    EXPECT_EQ(user_objects[1]["type"], "layer");
+    EXPECT_EQ(user_objects[1]["user"], user_hive.string());
+    EXPECT_EQ(user_objects[1]["program"], "C:\\b.exe");
 
     EXPECT_EQ(snapshot(), before);
 }

@@ -1,5 +1,7 @@
-// The inventory core over in-memory views: provenance and anomalies, bad registry values,
-// stored layers and the assistant's records, field by field in the text and the JSON.
+// The inventory core over in-memory views, field by field in the text and the JSON.
+//
+// Provenance and anomalies, findings, bad registry values, stored layers and the
+// assistant's records.
 #include "inventory.h"
 #include "inventory_output.h"
 #include "memory_views.h"
@@ -119,6 +121,17 @@ protected:
         register_installed(
             &registry, Hive::Machine,
             {"{12345678-0000-0000-0000-000000000007}", std::string(CUSTOM) + "notadb.sdb"});
+        register_installed(
+            &registry, Hive::Machine,
+            {"{99999999-0000-0000-0000-000000000008}", std::string(CUSTOM) + "injector.sdb"});
+        files.add(std::string(CUSTOM) + "injector.sdb",
+                  database_bytes({"Injector",
+                                  "{99999999-0000-0000-0000-000000000008}",
+                                  0,
+                                  "",
+                                  {"InjectDll"},
+                                  {{"EVIL", {"InjectDll"}}},
+                                  {}}));
         files.add(std::string(CUSTOM) + "notadb.sdb",
                   {'M', 'Z', 0x90, 0, 3, 0, 0, 0, 4, 0, 0, 0, 0xFF, 0xFF});
     }
@@ -153,6 +166,7 @@ TEST_F(InventoryAnomalies, EachDatabaseGetsItsWordAnomaliesAndFieldsInTextAndJso
          {"not-a-database"},
          true,
          false},
+        {"{99999999-0000-0000-0000-000000000008}", "installed", {}, true, true},
         {"{dddddddd-0000-0000-0000-000000000004}", "guid-mismatch", {"guid-mismatch"}, true, true},
         {"{cccccccc-0000-0000-0000-000000000003}", "unregistered", {"unregistered"}, true, true},
     };
@@ -178,7 +192,7 @@ TEST_F(InventoryAnomalies, EachDatabaseGetsItsWordAnomaliesAndFieldsInTextAndJso
     EXPECT_EQ(main["counts"],
               json({{"exe", 1}, {"layer", 1}, {"shim", 1}, {"patch", 0}, {"msi", 0}}));
     EXPECT_EQ(main["reason"], "a main database in its place, and its DATABASE_ID is that of "
-                              "sysmain.sdb");
+                              "sysmain.sdb and NAME names Microsoft");
 
     const json& installed =
         *object_of(objects, "database", "guid", "{aaaaaaaa-0000-0000-0000-000000000001}");
@@ -213,6 +227,18 @@ TEST_F(InventoryAnomalies, EachDatabaseGetsItsWordAnomaliesAndFieldsInTextAndJso
     EXPECT_EQ(stray["registeredAt"], json::array());
     EXPECT_TRUE(has_line(text, "  Registered: nowhere"));
 
+    // An installed database that injects a DLL: its finding, in the text and the JSON.
+    const json& injector =
+        *object_of(objects, "database", "guid", "{99999999-0000-0000-0000-000000000008}");
+    ASSERT_EQ(injector["findings"].size(), 1u);
+    EXPECT_EQ(injector["findings"][0]["rule"], "inject-dll");
+    EXPECT_EQ(injector["findings"][0]["severity"], "high");
+    EXPECT_EQ(injector["findings"][0]["entry"]["kind"], "LAYER");
+    EXPECT_EQ(injector["findings"][0]["entry"]["name"], "EVIL");
+    EXPECT_TRUE(has_line(text, "  Finding: high inject-dll in LAYER EVIL: " +
+                                   injector["findings"][0]["summary"].get<std::string>()));
+    EXPECT_TRUE(result.databases[1].findings.empty());
+
     const json& notadb =
         *object_of(objects, "database", "guid", "{12345678-0000-0000-0000-000000000007}");
     EXPECT_EQ(notadb["readProblem"], "no \"sdbf\" magic in the header");
@@ -233,14 +259,23 @@ TEST_F(InventoryAnomalies, MainAndInstalledDatabasesAloneRaiseNoAlarm) {
                        {"{aaaaaaaa-0000-0000-0000-000000000001}",
                         std::string(CUSTOM) + "{aaaaaaaa-0000-0000-0000-000000000001}.sdb"});
     MemoryFiles some;
+    // The main database injects a DLL too: the audit reports it as info, no reason to act.
+    some.add("C:\\Windows\\AppPatch\\sysmain.sdb",
+             database_bytes({"Microsoft Windows Application Compatibility Fix Database",
+                             SYSMAIN_ID,
+                             0,
+                             "",
+                             {"InjectDll"},
+                             {{"EVIL", {"InjectDll"}}},
+                             {}}));
     std::vector<uint8_t> bytes;
-    files.read_file("C:\\Windows\\AppPatch\\sysmain.sdb", &bytes);
-    some.add("C:\\Windows\\AppPatch\\sysmain.sdb", bytes);
     files.read_file(std::string(CUSTOM) + "{aaaaaaaa-0000-0000-0000-000000000001}.sdb", &bytes);
     some.add(std::string(CUSTOM) + "{AAAAAAAA-0000-0000-0000-000000000001}.SDB", bytes);
     inventory::Inventory result = inventory::build_inventory(clean, some);
     ASSERT_EQ(result.databases.size(), 2u);
     EXPECT_EQ(result.databases[1].provenance, inventory::Provenance::Installed);
+    ASSERT_EQ(result.databases[0].findings.size(), 1u);
+    EXPECT_EQ(result.databases[0].findings[0].severity, sdb::AuditSeverity::Info);
     EXPECT_FALSE(inventory::inventory_alarms(result));
 }
 

@@ -22,28 +22,28 @@ void name_list(sdb::Writer& writer, sdb::TAG tag, const std::string& name) {
 
 } // namespace
 
-std::vector<uint8_t> database_bytes(const TestDatabase& spec) {
+std::vector<uint8_t> database_bytes(const TestDatabase& wanted) {
     sdb::WriterPtr writer = sdb::create_writer();
     sdb::TAGID database = sdb::begin_list(*writer, sdb::TAG_DATABASE);
-    if (spec.time != 0) {
-        sdb::write_qword(*writer, sdb::TAG_TIME, spec.time);
+    if (wanted.time != 0) {
+        sdb::write_qword(*writer, sdb::TAG_TIME, wanted.time);
     }
-    if (!spec.compiler.empty()) {
-        sdb::write_string(*writer, sdb::TAG_COMPILER_VERSION, u16(spec.compiler));
+    if (!wanted.compiler.empty()) {
+        sdb::write_string(*writer, sdb::TAG_COMPILER_VERSION, u16(wanted.compiler));
     }
-    if (!spec.name.empty()) {
-        sdb::write_string(*writer, sdb::TAG_NAME, u16(spec.name));
+    if (!wanted.name.empty()) {
+        sdb::write_string(*writer, sdb::TAG_NAME, u16(wanted.name));
     }
     sdb::Guid id{};
-    if (!spec.id.empty() && sdb::parse_guid(spec.id, &id)) {
+    if (!wanted.id.empty() && sdb::parse_guid(wanted.id, &id)) {
         sdb::write_guid(*writer, sdb::TAG_DATABASE_ID, id);
     }
     sdb::TAGID library = sdb::begin_list(*writer, sdb::TAG_LIBRARY);
-    for (const std::string& shim : spec.shims) {
+    for (const std::string& shim : wanted.shims) {
         name_list(*writer, sdb::TAG_SHIM, shim);
     }
     sdb::end_list(*writer, library);
-    for (const TestLayer& layer : spec.layers) {
+    for (const TestLayer& layer : wanted.layers) {
         sdb::TAGID list = sdb::begin_list(*writer, sdb::TAG_LAYER);
         sdb::write_string(*writer, sdb::TAG_NAME, u16(layer.name));
         for (const std::string& shim : layer.shims) {
@@ -51,7 +51,7 @@ std::vector<uint8_t> database_bytes(const TestDatabase& spec) {
         }
         sdb::end_list(*writer, list);
     }
-    for (const std::string& exe : spec.exes) {
+    for (const std::string& exe : wanted.exes) {
         name_list(*writer, sdb::TAG_EXE, exe);
     }
     sdb::end_list(*writer, database);

@@ -1,5 +1,7 @@
-// Registry hive files built for the tests: an empty hive written from the public layout of
-// the format, filled through libhivex's write calls.
+// Registry hive files for the tests, built from an empty hive through libhivex.
+//
+// The empty hive is written from the public layout of the format, then filled through
+// libhivex's write calls.
 #pragma once
 
 #include <cstdint>

@@ -109,22 +109,86 @@ check "find by scanning" sh -c "test $? -eq 0 && grep -q 'EXE_ID {0a1b2c3d' find
 "$SDBDUMP" --find nothing.exe sample.sdb >find0.txt
 check "find nothing" sh -c "test $? -eq 0 && test ! -s find0.txt"
 
-# --audit: 3 with one line per finding, 0 for nothing, 1 for a file that cannot be read.
+# --audit: 3 with the database's identity and one line per finding, 0 for nothing, 1 for a
+# file that cannot be read.
 cat >inject.xml <<'XML'
-<DATABASE NAME="custom">
+<DATABASE NAME="custom" TIME="131570685082907747">
   <LIBRARY><SHIM NAME="InjectDll"/></LIBRARY>
-  <EXE NAME="victim.exe"><MATCHING_FILE NAME="*" SIZE="1234"/><SHIM_REF NAME="InjectDll" COMMAND_LINE="payload.dll"/></EXE>
+  <EXE NAME="victim.exe"><MATCHING_FILE NAME="*" SIZE="1234"/><SHIM_REF NAME="InjectDll" COMMAND_LINE="C:\Temp\payload.dll"/></EXE>
 </DATABASE>
 XML
 "$SDBC" inject.xml inject.sdb
 "$SDBDUMP" --audit inject.sdb sample.sdb >audit.txt
-check "audit finds the injection" sh -c "test $? -eq 3 && test \$(wc -l <audit.txt) -eq 1 && grep -q '^inject.sdb: 0x[0-9A-F]* inject-dll: SHIM_REF \"InjectDll\" loads the DLLs \"payload.dll\"; EXE at .*NAME \"victim.exe\".*SIZE 0x000004D2 (1234)' audit.txt"
+check "audit finds the injection" sh -c "test $? -eq 3 && test \$(wc -l <audit.txt) -eq 2"
+check "audit: the database once, with its TIME as a date" has '^inject.sdb: DATABASE NAME "custom", TIME 2017-12-06T21:15:08.2907747Z$' audit.txt
+check "audit: the finding, backslashes as they are" has '^inject.sdb: 0x[0-9A-F]* high inject-dll: EXE "victim.exe" at 0x[0-9A-F]*: loads DLLs into the program: SHIM "InjectDll", COMMAND_LINE "C:\\Temp\\payload.dll"$' audit.txt
 "$SDBDUMP" --audit sample.sdb >audit.txt
 check "audit of a clean database" sh -c "test $? -eq 0 && test ! -s audit.txt"
 "$SDBDUMP" --audit sample.sdb text.sdb >audit.txt 2>err.txt
 check "audit of an unreadable file" sh -c "test $? -eq 1 && grep -q 'text.sdb' err.txt"
 "$SDBDUMP" --audit inject.sdb text.sdb >audit.txt 2>err.txt
 check "audit: a finding comes before an unreadable file" test $? -eq 3
+"$SDBDUMP" --audit - <inject.sdb >stdin.txt
+check "audit of standard input" sh -c "test $? -eq 3 && grep -q '^-: 0x.* inject-dll: ' stdin.txt"
+"$SDBDUMP" - <sample.sdb >stdin.txt && "$SDBDUMP" sample.sdb >file.txt
+check "a dump of standard input" cmp stdin.txt file.txt
+for args in "--audit" "--audit --json" "--audit --bogus inject.sdb"; do
+    "$SDBDUMP" $args >out.txt 2>err.txt
+    check "usage error: $args" sh -c "test $? -eq 2 && grep -q '^usage: ' err.txt && test ! -s out.txt"
+done
+"$SDBDUMP" --audit -- --json >out.txt 2>err.txt
+check "after --, --json is a file" sh -c "test $? -eq 1 && grep -q '^sdbdump: --json: ' err.txt"
+
+# --audit --json: JSON Lines that a parser reading every number as a double reads exactly,
+# with 64-bit values as decimal strings.
+"$SDBDUMP" --audit --json inject.sdb >audit.json
+check "audit --json: status" test $? -eq 3
+check "audit --json: lines" /usr/bin/python3 -c '
+import json, sys
+lines = [json.loads(l, parse_int=float) for l in open("audit.json")]
+database, finding = lines
+assert database["type"] == "database" and int(database["time"]) == 131570685082907747, database
+assert finding["rule"] == "inject-dll" and finding["severity"] == "high", finding
+assert finding["entry"]["kind"] == "EXE" and finding["entry"]["name"] == "victim.exe", finding
+assert {"name": "COMMAND_LINE", "value": "C:\\Temp\\payload.dll"} in finding["details"], finding
+assert finding["at"].startswith("0x") and len(finding["at"]) == 10, finding
+'
+"$SDBDUMP" --json inject.sdb >inject.json
+check "JSON: a TIME above 2^53 exactly, with its date" /usr/bin/python3 -c '
+import json
+def items(list):
+    for item in list:
+        yield item
+        yield from items(item.get("children", []))
+document = json.load(open("inject.json"), parse_int=float)
+time = [i for i in items(document["items"]) if i["tag"] == "TIME"][0]
+assert int(time["value"]) == 131570685082907747 and time["date"] == "2017-12-06T21:15:08.2907747Z", time
+assert time["at"].startswith("0x"), time
+'
+
+# Microsoft's main databases: findings are info (status 0) unless --strict.
+sed -e 's/NAME="custom"/NAME="Microsoft Windows Application Compatibility Fix Database" ID="{11111111-1111-1111-1111-111111111111}"/' inject.xml >main.xml
+"$SDBC" main.xml main.sdb
+"$SDBDUMP" --audit main.sdb >audit.txt
+check "main database: info, status 0" sh -c "test $? -eq 0 && grep -q \"one of Microsoft's main databases: DATABASE_ID is that of sysmain.sdb\" audit.txt && grep -q '^main.sdb: 0x[0-9A-F]* info inject-dll: ' audit.txt"
+"$SDBDUMP" --audit --strict main.sdb >audit.txt
+check "main database, --strict: high, status 3" sh -c "test $? -eq 3 && grep -q '^main.sdb: 0x[0-9A-F]* high inject-dll: ' audit.txt"
+
+# Damaged copies of the injecting database still report the finding, with status 3, and say
+# where reading stopped: cut short, and its DATABASE list made longer than the file.
+head -c -2 inject.sdb >cut2.sdb
+/usr/bin/python3 -c '
+import struct
+b = bytearray(open("inject.sdb", "rb").read())
+at = b.find(struct.pack("<H", 0x7001))
+struct.pack_into("<I", b, at + 2, struct.unpack_from("<I", b, at + 2)[0] + 0x100)
+open("longer.sdb", "wb").write(b)
+'
+for damaged in cut2.sdb longer.sdb; do
+    "$SDBDUMP" --audit "$damaged" >audit.txt 2>err.txt
+    check "damaged $damaged: finding and status 3" sh -c "test $? -eq 3 && grep -q ' high inject-dll: EXE \"victim.exe\"' audit.txt"
+    check "damaged $damaged: where reading stopped" grep -q "^sdbdump: $damaged: audited up to 0x" err.txt
+done
 
 echo "$passed passed, $failed failed"
 test "$failed" -eq 0

@@ -1,8 +1,15 @@
 // The XML dump compiled back byte for byte, edits of it, the audit and the tag table, on
 // databases that the tests build.
 #include "audit.h"
+#include "sdb_audit.h"
+#include "sdb_patch.h"
+#include "sdb_text.h"
+#include "sdb_time.h"
 #include "base64.h"
+#include "dump_items.h"
+#include "json_dump.h"
 #include "sdb_dump.h"
+#include "sdb_image.h"
 #include "sdb_index.h"
 #include "sdb_test_image.h"
 #include "sdb_writer.h"
@@ -10,8 +17,10 @@
 #include "xml_image.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cstring>
+#include <functional>
 #include <sstream>
 
 using namespace sdb;
@@ -104,6 +113,20 @@ TEST(SdbXmlRoundTrip, EveryNamedTagAtBothVersionsByteForByte) {
     for (uint32_t major : {2u, 3u}) {
         std::vector<uint8_t> image = every_named_tag(major);
         expect_round_trip(image, "every named tag");
+        // Names that XML cannot take as element names are given beside the number, and
+        // dates beside theirs.
+        std::string xml = xml_of(image);
+        for (const char* part : {"<ITEM tag=\"0x6017\" name=\"16BIT_DESCRIPTION\"",
+                                 "<ITEM tag=\"0x6020\" name=\"16BIT_MODULE_NAME\"", "<TIME at=\"0x",
+                                 "<LINK_DATE at=\"0x"}) {
+            EXPECT_NE(xml.find(part), std::string::npos) << part;
+        }
+        size_t dates = 0;
+        for (size_t at = xml.find(" date=\""); at != std::string::npos;
+             at = xml.find(" date=\"", at + 1)) {
+            ++dates;
+        }
+        EXPECT_EQ(dates, 4u); // TIME, LINK_DATE, UPTO_LINK_DATE, FROM_LINK_DATE
         // The text dump names every item: no tag is shown by number.
         DatabasePtr db = open_database_bytes(image);
         std::ostringstream text;
@@ -299,6 +322,11 @@ TEST(SdbXmlEdit, MistakesAreRefusedWithTheirPlace) {
              Case{"<GENERAL>1</GENERAL>", "a NULL item takes no value"},
              Case{"<SIZE><NAME/></SIZE>", "only a list holds elements"},
              Case{"<LIBRARY>text</LIBRARY>", "unexpected text in a list"},
+             Case{"<TIME date=\"2017-12-06T21:15:08Z\">5</TIME>", "the date and the number differ"},
+             Case{"<LINK_DATE date=\"1970-01-01T00:00:01Z\">0</LINK_DATE>",
+                  "the date and the number differ"},
+             Case{"<SIZE date=\"1970-01-01T00:00:00Z\">0</SIZE>", "on a tag that holds no date"},
+             Case{"<ITEM tag=\"0x6017\" name=\"NAME\">x</ITEM>", "is not the name of tag 0x6017"},
          }) {
         std::vector<uint8_t> image;
         std::string message;
@@ -329,27 +357,45 @@ TEST(SdbXmlEdit, MistakesAreRefusedWithTheirPlace) {
     EXPECT_TRUE(read_guid(*db, find_first_tag(*db, database, TAG_EXE_ID), &guid));
 }
 
+// The rules of the findings of an audit, in order.
+std::vector<std::string> rules_of(const AuditReport& report) {
+    std::vector<std::string> rules;
+    for (const AuditFinding& f : report.findings) {
+        rules.push_back(f.rule);
+    }
+    return rules;
+}
+
+// "NAME value" of each detail of a finding, joined by "; ".
+std::string details_of(const AuditFinding& f) {
+    std::string out;
+    for (const AuditField& field : f.details) {
+        out += (out.empty() ? "" : "; ") + field.name + " " + field.value;
+    }
+    return out;
+}
+
 TEST(SdbAudit, FindsInjectionRedirectionAndPatches) {
     std::vector<uint8_t> image = risky_database();
     DatabasePtr db = open_database_bytes(image);
-    std::vector<Finding> findings = audit_database(*db);
-    std::vector<std::string> rules;
-    for (const Finding& f : findings) {
-        rules.push_back(f.rule);
-    }
-    EXPECT_EQ(rules, (std::vector<std::string>{"patch", "inject-dll", "redirect-exe", "inject-dll",
-                                               "patch"}));
-    ASSERT_EQ(findings.size(), 5u);
-    EXPECT_NE(findings[0].detail.find("\"NopCheck\" holds 8 bytes"), std::string::npos);
-    EXPECT_NE(findings[1].detail.find("(for every program run with it)"), std::string::npos);
-    // The EXE's own finding through its layer names the DLL and the matched file.
-    EXPECT_NE(findings[3].detail.find("\"C:\\\\evil.dll\""), std::string::npos)
-        << findings[3].detail;
-    EXPECT_NE(findings[3].detail.find("through LAYER \"Sneaky\""), std::string::npos);
-    EXPECT_NE(findings[3].detail.find("NAME \"game.exe\""), std::string::npos);
-    EXPECT_NE(findings[3].detail.find("MATCHING_FILE NAME \"*\" (ref"), std::string::npos);
-    EXPECT_NE(findings[3].detail.find("SIZE 0x00001000 (4096)"), std::string::npos);
-    EXPECT_NE(findings[2].detail.find("\"C:\\\\other.exe\""), std::string::npos);
+    AuditReport report = audit_database(*db);
+    EXPECT_EQ(rules_of(report), (std::vector<std::string>{"patch", "inject-dll", "inject-dll",
+                                                          "redirect-exe", "patch"}));
+    ASSERT_EQ(report.findings.size(), 5u);
+    // PATCH_BITS of 8 bytes cannot hold a record: said, not read past.
+    EXPECT_EQ(report.findings[0].entry.kind, TAG_PATCH);
+    EXPECT_EQ(details_of(report.findings[0]), "PATCH_BITS ends inside a record");
+    EXPECT_EQ(report.findings[1].entry.kind, TAG_LAYER);
+    EXPECT_EQ(report.findings[1].entry.name, "Sneaky");
+    // The EXE's own finding through its layer names the DLL, the layer and the EXE; the
+    // command line comes from the SHIM when the reference has none.
+    const AuditFinding& through = report.findings[2];
+    EXPECT_EQ(through.entry.kind, TAG_EXE);
+    EXPECT_EQ(through.entry.exe, "game.exe");
+    EXPECT_EQ(details_of(through), "LAYER sneaky; SHIM InjectDll; COMMAND_LINE C:\\evil.dll");
+    EXPECT_EQ(details_of(report.findings[3]), "SHIM RedirectEXE; COMMAND_LINE C:\\other.exe");
+    EXPECT_EQ(report.findings[3].severity, AuditSeverity::High);
+    EXPECT_TRUE(audit_actionable(report));
     // A database of harmless fixes, and one without a DATABASE list, give nothing.
     WriterPtr w = create_writer();
     TAGID database = begin_list(*w, TAG_DATABASE);
@@ -361,9 +407,443 @@ TEST(SdbAudit, FindsInjectionRedirectionAndPatches) {
     end_list(*w, exe);
     end_list(*w, database);
     DatabasePtr clean = open_database_bytes(close(*w));
-    EXPECT_TRUE(audit_database(*clean).empty());
+    EXPECT_TRUE(audit_database(*clean).findings.empty());
     DatabasePtr bare = open_database_bytes(ImageBuilder().header().sized(TAG_LIBRARY, 0).bytes);
-    EXPECT_TRUE(audit_database(*bare).empty());
+    EXPECT_TRUE(audit_database(*bare).findings.empty());
+}
+
+// One PATCH_BITS record that replaces `bytes` bytes at `rva` of `module`, then the end.
+std::vector<uint8_t> patch_bits(const char16_t* module, uint32_t rva, uint32_t bytes) {
+    ImageBuilder b;
+    b.dword(PATCH_REPLACE).dword(PATCH_RECORD_HEADER + bytes).dword(bytes).dword(rva).dword(0);
+    for (uint32_t i = 0; i < PATCH_RECORD_MODULE_UNITS; ++i) {
+        b.word(*module != 0 ? *module++ : 0);
+    }
+    for (uint32_t i = 0; i < bytes; ++i) {
+        b.raw({0x90});
+    }
+    return b.dword(PATCH_END).bytes;
+}
+
+// A database with one entry whose fixes `fill` writes; the LIBRARY defines the shims
+// Plain (AcGenral.dll), InjectDll, the patch Bits and, in a risky one, Evil (DLLFILE
+// C:\x\evil.dll).
+struct RuleCase {
+    const char* what;
+    const char* rule; // expected only when risky
+    AuditSeverity severity;
+    const char* details; // of the finding, when risky
+    std::function<void(Writer&, bool risky)> fill;
+};
+
+std::vector<uint8_t> rule_database(const RuleCase& c, bool risky, const char16_t* name = u"Contoso",
+                                   const Guid* id = nullptr) {
+    WriterPtr w = create_writer();
+    TAGID database = begin_list(*w, TAG_DATABASE);
+    write_string(*w, TAG_NAME, name);
+    if (id != nullptr) {
+        write_guid(*w, TAG_DATABASE_ID, *id);
+    }
+    TAGID library = begin_list(*w, TAG_LIBRARY);
+    for (const char16_t* shim : {u"Evil", u"Plain", u"InjectDll"}) {
+        if (shim[0] == u'E' && !risky) {
+            continue;
+        }
+        TAGID t = begin_list(*w, TAG_SHIM);
+        write_string(*w, TAG_NAME, shim);
+        if (shim[0] != u'I') {
+            write_string(*w, TAG_DLLFILE, shim[0] == u'E' ? u"C:\\x\\evil.dll" : u"AcGenral.dll");
+        }
+        end_list(*w, t);
+    }
+    TAGID patch = begin_list(*w, TAG_PATCH);
+    write_string(*w, TAG_NAME, u"Bits");
+    end_list(*w, patch);
+    end_list(*w, library);
+    c.fill(*w, risky);
+    end_list(*w, database);
+    return close(*w);
+}
+
+void ref(Writer& w, TAG tag, const char16_t* name, const char16_t* command = nullptr) {
+    TAGID t = begin_list(w, tag);
+    write_string(w, TAG_NAME, name);
+    if (command != nullptr) {
+        write_string(w, TAG_COMMAND_LINE, command);
+    }
+    end_list(w, t);
+}
+
+// An EXE of the name that holds one reference.
+void exe_with(Writer& w, const char16_t* exe, TAG tag, const char16_t* name,
+              const char16_t* command = nullptr) {
+    TAGID t = begin_list(w, TAG_EXE);
+    write_string(w, TAG_NAME, exe);
+    ref(w, tag, name, command);
+    end_list(w, t);
+}
+
+const std::vector<RuleCase>& rule_cases() {
+    static const std::vector<RuleCase> cases = {
+        {"InjectDll", "inject-dll", AuditSeverity::High, "SHIM injectdll; COMMAND_LINE a.dll",
+         [](Writer& w, bool risky) {
+             exe_with(w, u"a.exe", TAG_SHIM_REF, risky ? u"injectdll" : u"Plain", u"a.dll");
+         }},
+        {"RedirectEXE", "redirect-exe", AuditSeverity::High, "SHIM RedirectEXE; COMMAND_LINE b.exe",
+         [](Writer& w, bool risky) {
+             exe_with(w, u"a.exe", TAG_SHIM_REF, risky ? u"RedirectEXE" : u"Plain", u"b.exe");
+         }},
+        {"a shim with a foreign DLL", "custom-dll", AuditSeverity::High,
+         "SHIM Evil; DLLFILE C:\\x\\evil.dll",
+         [](Writer& w, bool risky) {
+             exe_with(w, u"a.exe", TAG_SHIM_REF, risky ? u"Evil" : u"Plain");
+         }},
+        {"an elevating layer", "elevation", AuditSeverity::Medium, "LAYER RunAsAdmin",
+         [](Writer& w, bool risky) {
+             exe_with(w, u"a.exe", TAG_LAYER, risky ? u"RunAsAdmin" : u"RunAsInvoker");
+         }},
+        {"RelaunchElevated", "elevation", AuditSeverity::Medium, "SHIM RelaunchElevated",
+         [](Writer& w, bool risky) {
+             exe_with(w, u"a.exe", TAG_SHIM_REF, risky ? u"RelaunchElevated" : u"Plain");
+         }},
+        {"ForceAdminAccess in a layer", "elevation", AuditSeverity::Medium, "SHIM ForceAdminAccess",
+         [](Writer& w, bool risky) {
+             TAGID layer = begin_list(w, TAG_LAYER);
+             write_string(w, TAG_NAME, u"L");
+             ref(w, TAG_SHIM_REF, risky ? u"ForceAdminAccess" : u"Plain");
+             end_list(w, layer);
+         }},
+        {"DisableNX", "weakens-security", AuditSeverity::Medium, "SHIM DisableNX",
+         [](Writer& w, bool risky) {
+             exe_with(w, u"a.exe", TAG_SHIM_REF, risky ? u"DisableNX" : u"Plain");
+         }},
+        {"TerminateExe with a command line", "weakens-security", AuditSeverity::Medium,
+         "SHIM TerminateExe; COMMAND_LINE av.exe",
+         [](Writer& w, bool risky) {
+             exe_with(w, u"a.exe", TAG_SHIM_REF, u"TerminateExe", risky ? u"av.exe" : u"");
+         }},
+        {"a PATCH_REF in a layer", "patch", AuditSeverity::High, "PATCH Bits",
+         [](Writer& w, bool risky) {
+             TAGID layer = begin_list(w, TAG_LAYER);
+             write_string(w, TAG_NAME, u"L");
+             ref(w, risky ? TAG_PATCH_REF : TAG_FLAG_REF, u"Bits");
+             end_list(w, layer);
+         }},
+        {"an EXE named *", "any-exe", AuditSeverity::Medium, "SHIM_REF Plain",
+         [](Writer& w, bool risky) {
+             exe_with(w, risky ? u"*" : u"*.exe", TAG_SHIM_REF, u"Plain");
+         }},
+        {"a fix of an MSI package", "msi", AuditSeverity::Medium, "LAYER WinXP",
+         [](Writer& w, bool risky) {
+             TAGID package = begin_list(w, TAG_MSI_PACKAGE);
+             write_string(w, TAG_NAME, u"setup.msi");
+             if (risky) {
+                 ref(w, TAG_LAYER, u"WinXP");
+             }
+             end_list(w, package);
+         }},
+        {"a fix of an MSI custom action", "msi", AuditSeverity::Medium, "SHIM_REF Plain",
+         [](Writer& w, bool) {
+             TAGID package = begin_list(w, TAG_MSI_PACKAGE);
+             write_string(w, TAG_NAME, u"setup.msi");
+             TAGID action = begin_list(w, TAG_MSI_CUSTOM_ACTION);
+             write_string(w, TAG_NAME, u"Install");
+             ref(w, TAG_SHIM_REF, u"Plain");
+             end_list(w, action);
+             end_list(w, package);
+         }},
+    };
+    return cases;
+}
+
+TEST(SdbAudit, EachRuleWithAndWithoutItsRiskyFix) {
+    for (const RuleCase& c : rule_cases()) {
+        for (bool risky : {true, false}) {
+            DatabasePtr db = open_database_bytes(rule_database(c, risky));
+            AuditReport report = audit_database(*db);
+            const AuditFinding* found = nullptr;
+            for (const AuditFinding& f : report.findings) {
+                found = f.rule == c.rule && f.entry.kind != TAG_SHIM ? &f : found;
+            }
+            // The custom action's case has no harmless form: its package holds no fix.
+            bool expected = risky || std::string(c.what).find("custom action") != std::string::npos;
+            ASSERT_EQ(found != nullptr, expected) << c.what << (risky ? "" : ", harmless");
+            if (found != nullptr) {
+                EXPECT_EQ(found->severity, c.severity) << c.what;
+                EXPECT_EQ(details_of(*found), c.details) << c.what;
+            }
+        }
+    }
+}
+
+TEST(SdbAudit, OneFindingPerRuleAndEntryWithItsContext) {
+    WriterPtr w = create_writer();
+    TAGID database = begin_list(*w, TAG_DATABASE);
+    TAGID library = begin_list(*w, TAG_LIBRARY);
+    TAGID shim = begin_list(*w, TAG_SHIM);
+    write_string(*w, TAG_NAME, u"InjectDll");
+    write_string(*w, TAG_COMMAND_LINE, u"default.dll");
+    end_list(*w, shim);
+    TAGID flag = begin_list(*w, TAG_FLAG);
+    write_string(*w, TAG_NAME, u"NotAShim");
+    end_list(*w, flag);
+    // Two bytes over the last whole record: said after the records that were read.
+    TAGID cut_patch = begin_list(*w, TAG_PATCH);
+    write_string(*w, TAG_NAME, u"Cut");
+    std::vector<uint8_t> cut = patch_bits(u"a.dll", 0x10, 2);
+    cut.resize(cut.size() - 2);
+    write_binary(*w, TAG_PATCH_BITS, cut.data(), cut.size());
+    end_list(*w, cut_patch);
+    TAGID patch = begin_list(*w, TAG_PATCH);
+    write_string(*w, TAG_NAME, u"Hook");
+    std::vector<uint8_t> bits = patch_bits(u"services.exe", 0x1A2B3C, 5);
+    write_binary(*w, TAG_PATCH_BITS, bits.data(), bits.size());
+    end_list(*w, patch);
+    end_list(*w, library);
+    TAGID exe = begin_list(*w, TAG_EXE);
+    write_string(*w, TAG_NAME, u"svc.exe");
+    write_string(*w, TAG_APP_NAME, u"Service");
+    ref(*w, TAG_SHIM_REF, u"InjectDll", u"one.dll");
+    ref(*w, TAG_SHIM_REF, u"InjectDll", u"two.dll");
+    // A SHIM_TAGID that points at an item of another tag: the name finds the definition.
+    TAGID by_id = begin_list(*w, TAG_SHIM_REF);
+    write_dword(*w, TAG_SHIM_TAGID, flag);
+    write_string(*w, TAG_NAME, u"injectdll");
+    end_list(*w, by_id);
+    // One that points at the SHIM needs no name.
+    TAGID by_tagid = begin_list(*w, TAG_SHIM_REF);
+    write_dword(*w, TAG_SHIM_TAGID, shim);
+    end_list(*w, by_tagid);
+    TAGID patch_ref = begin_list(*w, TAG_PATCH_REF);
+    write_dword(*w, TAG_PATCH_TAGID, patch);
+    end_list(*w, patch_ref);
+    end_list(*w, exe);
+    end_list(*w, database);
+    DatabasePtr db = open_database_bytes(close(*w));
+    AuditReport report = audit_database(*db);
+    ASSERT_EQ(rules_of(report),
+              (std::vector<std::string>{"patch", "patch", "inject-dll", "patch"}));
+    EXPECT_EQ(details_of(report.findings[0]), "opcode replace; MODULE_NAME a.dll; offset "
+                                              "0x00000010; bytes 2; PATCH_BITS ends inside a "
+                                              "record");
+    EXPECT_EQ(details_of(report.findings[1]),
+              "opcode replace; MODULE_NAME services.exe; offset 0x001A2B3C; bytes 5");
+    const AuditFinding& inject = report.findings[2];
+    EXPECT_EQ(details_of(inject), "SHIM InjectDll; COMMAND_LINE one.dll; SHIM InjectDll; "
+                                  "COMMAND_LINE two.dll; SHIM injectdll; COMMAND_LINE "
+                                  "default.dll; SHIM InjectDll; COMMAND_LINE default.dll");
+    EXPECT_EQ(inject.entry.tagid, exe);
+    EXPECT_EQ(inject.entry.exe, "svc.exe");
+    EXPECT_EQ(inject.entry.app_name, "Service");
+    EXPECT_EQ(inject.where, find_first_tag(*db, exe, TAG_SHIM_REF));
+    // A PATCH_REF without a name takes its PATCH's, and decodes its bits.
+    EXPECT_EQ(details_of(report.findings[3]), "PATCH Hook; opcode replace; MODULE_NAME "
+                                              "services.exe; offset 0x001A2B3C; bytes 5");
+}
+
+TEST(SdbAudit, PatchBitsRecordsAtTheirBounds) {
+    std::vector<uint8_t> one = patch_bits(u"kernel32.dll", 0x1234, 3);
+    std::vector<uint8_t> no_end(one.begin(), one.end() - 4);
+    std::vector<uint8_t> two = no_end;
+    std::vector<uint8_t> second = patch_bits(u"b.dll", 0x20, 0);
+    two.insert(two.end(), second.begin(), second.end());
+    // A module name of all 32 units has no NUL.
+    std::vector<uint8_t> long_name = patch_bits(u"abcdefghijklmnopqrstuvwxyz012345", 1, 0);
+    auto with = [&](uint32_t offset, uint32_t value) {
+        std::vector<uint8_t> bits = one;
+        for (int i = 0; i < 4; ++i) {
+            bits[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+        }
+        return bits;
+    };
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bits;
+        size_t records;
+        bool complete;
+    };
+    for (const Case& c : {
+             Case{"the end alone", {0, 0, 0, 0}, 0, true},
+             Case{"nothing", {}, 0, true},
+             Case{"one record and the end", one, 1, true},
+             Case{"one record without the end", no_end, 1, true},
+             Case{"two records", two, 2, true},
+             Case{"a name of 32 units", long_name, 1, true},
+             Case{"a short header", std::vector<uint8_t>(one.begin(), one.begin() + 83), 0, false},
+             Case{"the pattern cut", std::vector<uint8_t>(one.begin(), one.begin() + 86), 0, false},
+             Case{"a record size past the data", with(PATCH_RECORD_SIZE, 1000), 0, false},
+             Case{"a record size below its header", with(PATCH_RECORD_SIZE, 83), 0, false},
+             Case{"a pattern bigger than its record",
+                  with(PATCH_RECORD_PATTERN_SIZE, PATCH_RECORD_HEADER + 4), 0, false},
+             Case{"a pattern that leaves no header", with(PATCH_RECORD_PATTERN_SIZE, 4), 0, false},
+         }) {
+        bool complete = !c.complete;
+        std::vector<PatchRecord> records =
+            decode_patch_bits(c.bits.data(), c.bits.size(), &complete);
+        EXPECT_EQ(records.size(), c.records) << c.what;
+        EXPECT_EQ(complete, c.complete) << c.what;
+    }
+    bool complete = false;
+    std::vector<PatchRecord> records = decode_patch_bits(two.data(), two.size(), &complete);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].module, u"kernel32.dll");
+    EXPECT_EQ(records[0].rva, 0x1234u);
+    EXPECT_EQ(records[0].pattern_size, 3u);
+    EXPECT_EQ(records[1].offset, PATCH_RECORD_HEADER + 3);
+    EXPECT_EQ(records[1].module, u"b.dll");
+    records = decode_patch_bits(long_name.data(), long_name.size(), &complete);
+    EXPECT_EQ(records.at(0).module, u"abcdefghijklmnopqrstuvwxyz012345");
+    EXPECT_EQ(patch_opcode_text(PATCH_MATCH), "match");
+    EXPECT_EQ(patch_opcode_text(7), "opcode 7");
+}
+
+TEST(SdbAudit, MicrosoftsMainDatabasesAndClaimsToBeOne) {
+    const RuleCase& inject = rule_cases()[0];
+    Guid sysmain{};
+    ASSERT_TRUE(parse_guid("{11111111-1111-1111-1111-111111111111}", &sysmain));
+    Guid other{};
+    ASSERT_TRUE(parse_guid("{6c4c1f4e-3a2b-4d5e-8f90-123456789abc}", &other));
+    struct Case {
+        const char16_t* name;
+        const Guid* id;
+        bool risky; // with an InjectDll
+        bool main;
+        const char* claim; // details of the claims-microsoft finding, "" for none
+        AuditSeverity claim_severity;
+    };
+    const AuditSeverity info = AuditSeverity::Info;
+    const AuditSeverity medium = AuditSeverity::Medium;
+    const char* const by_id = "DATABASE_ID {11111111-1111-1111-1111-111111111111}";
+    for (const Case& c : {
+             Case{u"Microsoft Windows Application Compatibility Fix Database", &sysmain, true, true,
+                  "", info},
+             Case{u"Contoso fixes", &sysmain, true, false, by_id, medium},
+             Case{u"Contoso fixes", &sysmain, false, false, by_id, medium},
+             Case{u"MICROSOFT fix", &other, true, false, "NAME MICROSOFT fix", medium},
+             // A NAME alone, beside harmless fixes, is not worth acting on.
+             Case{u"Microsoft Fix it 50001", &other, false, false, "NAME Microsoft Fix it 50001",
+                  info},
+             Case{u"Contoso fixes", &other, true, false, "", info},
+         }) {
+        DatabasePtr db = open_database_bytes(rule_database(inject, c.risky, c.name, c.id));
+        for (bool strict : {false, true}) {
+            AuditOptions options;
+            options.strict = strict;
+            AuditReport report = audit_database(*db, options);
+            EXPECT_EQ(report.identity.microsoft_main, c.main) << to_utf8(c.name);
+            EXPECT_EQ(report.identity.main_reason.empty(), !c.main);
+            bool risky = false;
+            std::string claim;
+            for (const AuditFinding& f : report.findings) {
+                if (f.rule == "inject-dll") {
+                    risky = true;
+                    EXPECT_EQ(f.severity,
+                              c.main && !strict ? AuditSeverity::Info : AuditSeverity::High);
+                    EXPECT_EQ(f.rule_severity, AuditSeverity::High);
+                } else if (f.rule == "claims-microsoft") {
+                    claim = details_of(f);
+                    EXPECT_EQ(f.severity, c.claim_severity) << to_utf8(c.name);
+                    EXPECT_EQ(&f, &report.findings.front());
+                }
+            }
+            EXPECT_EQ(risky, c.risky);
+            EXPECT_EQ(claim, c.claim) << to_utf8(c.name);
+            EXPECT_EQ(audit_actionable(report),
+                      (c.risky && (!c.main || strict)) || c.claim_severity == medium)
+                << to_utf8(c.name);
+        }
+    }
+}
+
+TEST(SdbDump, ValuesByTypeAsTheTextShowsThem) {
+    WriterPtr w = create_writer();
+    TAGID database = begin_list(*w, TAG_DATABASE);
+    // The writer pads odd data to an even size, so the sizes are even.
+    uint8_t bytes[18];
+    for (uint8_t i = 0; i < 18; ++i) {
+        bytes[i] = i;
+    }
+    write_binary(*w, TAG_FIX_ID, bytes, 16);
+    write_binary(*w, TAG_FIX_ID, bytes, 14);
+    write_binary(*w, TAG_FILE_BITS, bytes, 16);
+    write_binary(*w, TAG_FILE_BITS, bytes, 18);
+    write_qword(*w, TAG_UPTO_BIN_FILE_VERSION, 0x0001000200030004ull);
+    write_qword(*w, TAG_TIME, 131570685082907747ull);
+    write_dword(*w, TAG_LINK_DATE, 0x43B86CFF);
+    write_string(*w, TAG_COMMAND_LINE, u"C:\\dir\\a \"b\"\x01");
+    end_list(*w, database);
+    std::vector<uint8_t> image = close(*w);
+    // A BYTE item, which the writer does not make: appended at the end, with its pad.
+    image.insert(image.end(), {0x01, 0x20, 0xAB, 0x00});
+    DatabasePtr db = open_database_bytes(image);
+    std::vector<std::string> values;
+    for (TAGID t = get_first_child(*db, database); t != 0; t = get_next_child(*db, database, t)) {
+        values.push_back(value_text(*db, t, get_tag(*db, t)));
+    }
+    TAGID byte = static_cast<TAGID>(image.size() - 4);
+    values.push_back(value_text(*db, byte, get_tag(*db, byte)));
+    const char* expected[] = {
+        "{03020100-0504-0706-0809-0a0b0c0d0e0f}",
+        "(14 bytes) 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D",
+        "(16 bytes) 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F",
+        "(18 bytes) 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ...",
+        "0x0001000200030004 (281483566841860) 1.2.3.4",
+        "0x01D36ED74B38B463 (131570685082907747) 2017-12-06T21:15:08.2907747Z",
+        "0x43B86CFF (1136159999) 2006-01-01T23:59:59Z",
+        "\"C:\\dir\\a \"b\"\\x01\" (ref 0x6)",
+        "0xAB (171)",
+    };
+    ASSERT_EQ(values.size(), sizeof expected / sizeof expected[0]);
+    for (size_t i = 0; i < values.size(); ++i) {
+        EXPECT_EQ(values[i], expected[i]) << i;
+    }
+}
+
+// The items of a JSON dump in document order: "at", "tag" and the item itself.
+void json_items(const nlohmann::json& items, std::vector<nlohmann::json>* out) {
+    for (const nlohmann::json& item : items) {
+        out->push_back(item);
+        if (item.contains("children")) {
+            json_items(item["children"], out);
+        }
+    }
+}
+
+TEST(SdbDump, JsonIsWrittenAsWalkedWithOffsetsAndLargeNumbersAsText) {
+    std::vector<uint8_t> whole = every_named_tag(2);
+    std::vector<uint8_t> cut(whole.begin(), whole.begin() + whole.size() / 2);
+    for (const std::vector<uint8_t>* image : {&whole, &cut}) {
+        DatabasePtr db = open_database_bytes(*image);
+        std::ostringstream out;
+        WalkResult walked = dump_json(*db, out);
+        nlohmann::json document = nlohmann::json::parse(out.str());
+        std::vector<nlohmann::json> items;
+        json_items(document["items"], &items);
+        std::vector<DumpItem> expected;
+        walk_dump_items(*db, [&](const DumpItem& item) { expected.push_back(item); });
+        ASSERT_EQ(items.size(), expected.size());
+        for (size_t i = 0; i < items.size(); ++i) {
+            EXPECT_EQ(items[i]["at"], offset_text(expected[i].tagid));
+            if (tag_type(expected[i].tag) == TAG_TYPE_QWORD) {
+                EXPECT_EQ(items[i]["value"], std::to_string(load64(expected[i].data))) << items[i];
+            }
+            std::string date;
+            if (tag_date_text(expected[i].tag, 0, &date)) {
+                EXPECT_TRUE(items[i].contains("date")) << items[i];
+            }
+        }
+        EXPECT_EQ(document.contains("stopped"), walked.problem != WalkProblem::None);
+        // The audit's JSON Lines, with a file name that is not UTF-8, are JSON too.
+        std::ostringstream lines;
+        write_audit_json("caf\xE9\".sdb", audit_database(*db), lines);
+        std::istringstream each(lines.str());
+        for (std::string line; std::getline(each, line);) {
+            EXPECT_EQ(nlohmann::json::parse(line)["file"], "caf\xEF\xBF\xBD\".sdb") << line;
+        }
+        if (walked.problem != WalkProblem::None) {
+            EXPECT_EQ(document["stopped"]["at"], offset_text(walked.where));
+        }
+    }
 }
 
 TEST(SdbTagTable, EveryNameOnceAndTheNumbersOfWindowsSystemDatabases) {
