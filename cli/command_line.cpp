@@ -97,5 +97,5 @@ std::wstring UsageText() {
            L"  --        the arguments that follow are files\r\n"
            L"Exit codes: 0 reported; 1 a FILE does not exist or a process could not be\r\n"
            L"opened (still reported); 2 usage error; 3 the inventory of --databases or\r\n"
-           L"--layers holds an audit finding or an anomaly (before 1).\r\n";
+           L"--layers holds an anomaly or an audit finding above info (before 1).\r\n";
 }
