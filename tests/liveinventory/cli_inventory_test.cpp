@@ -191,7 +191,7 @@ TEST_F(CliInventory, EachDatabaseGetsItsProvenanceWithEveryFieldInJson) {
     EXPECT_EQ(true, main["main"]);
     EXPECT_EQ(true, main["exists"]);
     EXPECT_EQ(json::array(), main["anomalies"]);
-    EXPECT_EQ("Quillet sample main database", main["name"]);
+    EXPECT_EQ("Quillet sample of Microsoft's main database", main["name"]);
     EXPECT_EQ(MainGuid, main["databaseId"]);
     EXPECT_EQ(6, main["counts"]["layer"]);
     EXPECT_EQ(8, main["counts"]["shim"]);
