@@ -1,4 +1,5 @@
-// What the Windows benchmarks share: the files they report on, where they put them, the clock.
+// What the Windows benchmarks share: the files they report on, where they put them, the clock,
+// and standard output sent to a file.
 #include "bench_files.h"
 
 #include <windows.h>
@@ -34,4 +35,15 @@ double Seconds() {
     QueryPerformanceCounter(&now);
     QueryPerformanceFrequency(&frequency);
     return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+OutputToFile::OutputToFile(const wchar_t* name) : saved_(GetStdHandle(STD_OUTPUT_HANDLE)) {
+    file_ = CreateFileW(TempPath(name).c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                        FILE_ATTRIBUTE_TEMPORARY, NULL);
+    SetStdHandle(STD_OUTPUT_HANDLE, file_);
+}
+
+OutputToFile::~OutputToFile() {
+    SetStdHandle(STD_OUTPUT_HANDLE, saved_);
+    CloseHandle(file_);
 }

@@ -34,6 +34,8 @@ bool ParseCommandLine(int count, const wchar_t* const* arguments, CliOptions& op
     options.help = false;
     options.json = false;
     options.all = false;
+    options.databases = false;
+    options.layers = false;
     options.targets.clear();
     bool optionsEnded = false;
     for (int i = 0; i < count; ++i) {
@@ -48,6 +50,10 @@ bool ParseCommandLine(int count, const wchar_t* const* arguments, CliOptions& op
             options.json = true;
         } else if (argument == L"--all") {
             options.all = true;
+        } else if (argument == L"--databases") {
+            options.databases = true;
+        } else if (argument == L"--layers") {
+            options.layers = true;
         } else if (argument == L"--pid") {
             CliTarget target = {true, std::wstring(), 0};
             if (i + 1 >= count || !ParseProcessId(arguments[i + 1], target.processId)) {
@@ -61,7 +67,8 @@ bool ParseCommandLine(int count, const wchar_t* const* arguments, CliOptions& op
             return false;
         }
     }
-    if (!options.help && !options.all && options.targets.empty()) {
+    if (!options.help && !options.all && !options.databases && !options.layers &&
+        options.targets.empty()) {
         problem = L"nothing to report";
         return false;
     }
@@ -76,13 +83,19 @@ std::wstring UsageText() {
     const std::wstring name = ProgramName();
     const std::wstring indent(name.size() + 8, L' ');
     return L"usage: " + name + L" [--json] [--all] [--pid N]... [--] [FILE]...\r\n" + indent +
+           L"[--json] [--databases] [--layers]\r\n" + indent +
            L"--help\r\n"
            L"Reports which shim-database entries match each FILE and what is stored for it,\r\n"
            L"like a drop onto Quillet, and the shim state of running processes, like a pick:\r\n"
            L"  --pid N   the process with id N (repeatable)\r\n"
            L"  --all     every process but this one, by ascending id\r\n"
+           L"  --databases  every installed shim database: its registrations, its file, who\r\n"
+           L"               made it (provenance) and its audit findings\r\n"
+           L"  --layers  every layer string stored per machine and per user, with the shims\r\n"
+           L"            of each layer\r\n"
            L"  --json    JSON Lines instead of text\r\n"
            L"  --        the arguments that follow are files\r\n"
            L"Exit codes: 0 reported; 1 a FILE does not exist or a process could not be\r\n"
-           L"opened (still reported); 2 usage error.\r\n";
+           L"opened (still reported); 2 usage error; 3 the inventory of --databases or\r\n"
+           L"--layers holds an anomaly or an audit finding above info (before 1).\r\n";
 }

@@ -17,6 +17,8 @@ struct CliOptions {
     bool help;
     bool json;
     bool all;
+    bool databases; // the installed shim databases of the system
+    bool layers;    // the layers stored for programs, per machine and per user
     std::vector<CliTarget> targets;
 };
 

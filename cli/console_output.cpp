@@ -6,6 +6,7 @@
 #include <string>
 
 #include "../common/output_pane.h"
+#include "../common/utf8_text.h"
 
 // The banner empties the pane; a console program has none, so there is nothing to empty.
 HWND OutputPane = NULL;
@@ -43,17 +44,7 @@ bool WriteToConsole(HANDLE console, const std::wstring& text) {
     return true;
 }
 
-bool WriteAsUtf8(HANDLE file, const std::wstring& text) {
-    if (text.empty()) {
-        return true;
-    }
-    const int units = static_cast<int>(text.size());
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), units, NULL, 0, NULL, NULL);
-    if (length <= 0) {
-        return false;
-    }
-    std::string bytes(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), units, &bytes[0], length, NULL, NULL);
+bool WriteBytes(HANDLE file, const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
         DWORD written = 0;
@@ -67,18 +58,34 @@ bool WriteAsUtf8(HANDLE file, const std::wstring& text) {
     return true;
 }
 
-bool WriteTo(DWORD which, const std::wstring& text) {
+// The standard handle, and whether it is a console; null when the stream is closed.
+HANDLE StandardHandle(DWORD which, bool& console) {
     const HANDLE handle = GetStdHandle(which);
     DWORD mode = 0;
-    return handle != NULL && handle != INVALID_HANDLE_VALUE &&
-           (GetConsoleMode(handle, &mode) ? WriteToConsole(handle, text)
-                                          : WriteAsUtf8(handle, text));
+    console = handle != NULL && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
+    return handle == INVALID_HANDLE_VALUE ? NULL : handle;
+}
+
+bool WriteTo(DWORD which, const std::wstring& text) {
+    bool console = false;
+    const HANDLE handle = StandardHandle(which, console);
+    return handle != NULL &&
+           (console ? WriteToConsole(handle, text) : WriteBytes(handle, Utf8(text)));
 }
 
 } // namespace
 
 void WriteToStandardOutput(const std::wstring& text) {
     if (!WriteTo(STD_OUTPUT_HANDLE, text)) {
+        WritesFailed = true;
+    }
+}
+
+void WriteUtf8ToStandardOutput(const std::string& text) {
+    bool console = false;
+    const HANDLE handle = StandardHandle(STD_OUTPUT_HANDLE, console);
+    if (handle == NULL ||
+        !(console ? WriteToConsole(handle, WideFromUtf8(text)) : WriteBytes(handle, text))) {
         WritesFailed = true;
     }
 }

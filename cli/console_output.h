@@ -8,6 +8,9 @@
 // to a pipe or file.
 void WriteToStandardOutput(const std::wstring& text);
 
+// The same for text that is UTF-8 already: to a pipe or file as it is.
+void WriteUtf8ToStandardOutput(const std::string& text);
+
 // The same for standard error.
 void WriteToStandardError(const std::wstring& text);
 

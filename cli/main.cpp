@@ -7,6 +7,7 @@
 #include "../common/platform_banner.h"
 #include "command_line.h"
 #include "console_output.h"
+#include "inventory_report.h"
 #include "json_report.h"
 #include "process_list.h"
 #include "target_reports.h"
@@ -16,6 +17,7 @@ namespace {
 const int ExitReported = 0;
 const int ExitTargetMissing = 1;
 const int ExitUsage = 2;
+const int ExitInventoryAlarm = 3;
 
 } // namespace
 
@@ -60,6 +62,12 @@ int wmain(int count, wchar_t** arguments) {
                     ReportProcessTarget(listed.processId, processes, options.json) && allFound;
             }
         }
+    }
+    // An alarm of the inventory outranks a missing target, so that a script acts on it.
+    const bool alarm = (options.databases || options.layers) &&
+                       ReportInventory(options.databases, options.layers, options.json);
+    if (alarm && OutputComplete()) {
+        return ExitInventoryAlarm;
     }
     return allFound && OutputComplete() ? ExitReported : ExitTargetMissing;
 }

@@ -47,19 +47,6 @@ void AddNestedFields(const MatchEntry& entry, json& fields) {
 
 } // namespace
 
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) {
-        return std::string();
-    }
-    const int units = static_cast<int>(text.size());
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), units, NULL, 0, NULL, NULL);
-    std::string bytes(static_cast<size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), units, &bytes[0], length, NULL, NULL);
-    }
-    return bytes;
-}
-
 json MatchFields(const MatchReport& report) {
     json match = {{"matched", report.matched},  {"exe", json::array()},
                   {"layers", json::array()},    {"layerFlags", nullptr},

@@ -6,11 +6,9 @@
 
 #include <string>
 
+#include "../common/utf8_text.h"
 #include "../inspect/stored_layers.h"
 #include "../shimreport/match_lines.h"
-
-// UTF-8 of the text; unpaired surrogates become U+FFFD.
-std::string Utf8(const std::wstring& text);
 
 // A match or an unpacked shim data block.
 nlohmann::json MatchFields(const MatchReport& report);

@@ -55,3 +55,21 @@ struct FileHandleTraits {
     static void Close(HANDLE handle) { CloseHandle(handle); }
 };
 typedef HandleHolder<FileHandleTraits> FileHandleHolder;
+
+// Registry keys, which the registry calls open into an HKEY and RegCloseKey closes. A
+// predefined root (HKEY_LOCAL_MACHINE) is never held, since it is not the holder's to close.
+struct RegistryKeyTraits {
+    typedef HKEY Value;
+    static HKEY Empty() { return NULL; }
+    static void Close(HKEY key) { RegCloseKey(key); }
+};
+typedef HandleHolder<RegistryKeyTraits> RegistryKeyHolder;
+
+// Searches of a folder, which FindFirstFileW reports failed as INVALID_HANDLE_VALUE and
+// FindClose ends.
+struct FindHandleTraits {
+    typedef HANDLE Value;
+    static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE handle) { FindClose(handle); }
+};
+typedef HandleHolder<FindHandleTraits> FindHandleHolder;

@@ -10,7 +10,7 @@
 // the untyped FARPROC; each is null when the library lacks it.
 struct ApphelpApiTable {
     HMODULE module; // null until a load has succeeded
-    FARPROC SdbOpenDatabase;
+    SdbOpenDatabaseFn SdbOpenDatabase;
     SdbCloseDatabaseFn SdbCloseDatabase;
     FARPROC SdbTagToString;
     FARPROC SdbGetTagFromTagID;

@@ -14,6 +14,7 @@ typedef WORD TAG;          // a tag number
 
 // The apphelp.dll entries that the tool calls, with the platform's calling convention.
 // Result buffers are untyped because the engine chooses the record layout it writes.
+typedef PDB(WINAPI* SdbOpenDatabaseFn)(LPCWSTR path, DWORD pathType);
 typedef void(WINAPI* SdbCloseDatabaseFn)(PDB database);
 typedef TAGID(WINAPI* SdbFindFirstTagFn)(PDB database, TAGID parent, TAG tag);
 typedef TAGID(WINAPI* SdbFindNextTagFn)(PDB database, TAGID parent, TAGID previous);
@@ -28,6 +29,9 @@ typedef void(WINAPI* SdbReleaseDatabaseFn)(HSDB context);
 typedef BOOL(WINAPI* SdbTagRefToTagIDFn)(HSDB context, TAGREF tagRef, PDB* database, TAGID* tagId);
 typedef BOOL(WINAPI* SdbGetPermLayerKeysFn)(LPCWSTR path, LPWSTR layers, DWORD* sizeInBytes,
                                             DWORD flags);
+
+// The path type passed to SdbOpenDatabase for a path with a drive letter.
+const DWORD DosPathType = 0;
 
 // Image types passed to SdbInitDatabaseEx: the PE machine types of x86 and x64.
 const USHORT ImageTypeX86 = 0x14C;

@@ -30,40 +30,6 @@
 
 namespace {
 
-const int Runs = 3;
-
-// The best of three runs of each of the three measures, taken in turns so that a change of the
-// machine's load falls on all three alike.
-template <typename First, typename Second, typename Third>
-void BestOfEach(First first, Second second, Third third, double best[3]) {
-    for (int run = 0; run < Runs; ++run) {
-        const double times[3] = {first(), second(), third()};
-        for (int i = 0; i < 3; ++i) {
-            best[i] = run == 0 ? times[i] : std::min(best[i], times[i]);
-        }
-    }
-}
-
-// Standard output goes to an emptied temporary file while one lives.
-class OutputToFile {
-public:
-    OutputToFile() : saved_(GetStdHandle(STD_OUTPUT_HANDLE)) {
-        file_ = CreateFileW(TempPath(L"quillet-cli-bench.txt").c_str(), GENERIC_WRITE, 0, NULL,
-                            CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, NULL);
-        SetStdHandle(STD_OUTPUT_HANDLE, file_);
-    }
-    ~OutputToFile() {
-        SetStdHandle(STD_OUTPUT_HANDLE, saved_);
-        CloseHandle(file_);
-    }
-    OutputToFile(const OutputToFile&) = delete;
-    OutputToFile& operator=(const OutputToFile&) = delete;
-
-private:
-    HANDLE saved_;
-    HANDLE file_;
-};
-
 void StoredLayerCalls(const std::wstring& path) {
     wchar_t layers[257];
     for (DWORD which = 1; which <= 2; ++which) {
@@ -144,7 +110,7 @@ double FileCallsAlone(const std::vector<std::wstring>& paths) {
 }
 
 double FileReports(const std::vector<std::wstring>& paths, bool json) {
-    const OutputToFile output;
+    const OutputToFile output(L"quillet-cli-bench.txt");
     const double start = Seconds();
     for (const std::wstring& path : paths) {
         ReportFileTarget(path, json);
@@ -195,7 +161,7 @@ double SweepCallsAlone(const std::vector<ListedProcess>& processes, DWORD self) 
 }
 
 double Sweep(const std::vector<ListedProcess>& processes, DWORD self, bool json) {
-    const OutputToFile output;
+    const OutputToFile output(L"quillet-cli-bench.txt");
     const double start = Seconds();
     for (const ListedProcess& listed : processes) {
         if (listed.processId != self && listed.processId != 0) {

@@ -1,0 +1,53 @@
+// The inventory of the running system's shim databases and stored layers, on standard output.
+#include "inventory_report.h"
+
+#include <string>
+#include <vector>
+
+#include "../common/utf8_text.h"
+#include "../inventory/inventory.h"
+#include "../inventory/inventory_output.h"
+#include "../inventory/main_databases.h"
+#include "../liveinventory/engine_layers.h"
+#include "../liveinventory/win32_file_view.h"
+#include "../liveinventory/win32_registry_view.h"
+#include "console_output.h"
+#include "target_reports.h"
+
+bool ReportInventory(bool databases, bool layers, bool json) {
+    const Win32RegistryView registry;
+    const Win32FileView files;
+    inventory::InventoryOptions options;
+    options.databases = databases;
+    options.layers = layers;
+    inventory::Inventory found = inventory::build_inventory(registry, files, options);
+    if (layers) {
+        // The core's own expansion read the main databases natively; the engine's reading of
+        // the same files is what a program on this system gets, so it takes the place of it.
+        std::vector<std::string> mains;
+        for (const inventory::MainFile& main : inventory::read_main_databases(files)) {
+            if (main.status == inventory::FileStatus::Ok) {
+                mains.push_back(main.path);
+            }
+        }
+        ExpandStoredLayers(mains, found);
+    }
+    for (const std::string& warning : found.warnings) {
+        WarnOnStandardError(WideFromUtf8(warning));
+    }
+    const std::vector<std::string> lines =
+        json ? inventory::inventory_json_lines(found) : inventory::inventory_text_lines(found);
+    // UTF-8 already, so that a pipe or file takes it without a round trip through UTF-16.
+    size_t size = 0;
+    for (const std::string& line : lines) {
+        size += line.size() + 2;
+    }
+    std::string text;
+    text.reserve(size);
+    for (const std::string& line : lines) {
+        text += line;
+        text += "\r\n";
+    }
+    WriteUtf8ToStandardOutput(text);
+    return inventory::inventory_alarms(found);
+}

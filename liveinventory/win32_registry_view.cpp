@@ -1,0 +1,245 @@
+// The inventory's registry view over the Win32 registry calls.
+#include "win32_registry_view.h"
+
+#include <sddl.h>
+
+#include <cstring>
+#include <cwchar>
+#include <utility>
+
+#include "../common/handle_holder.h"
+#include "../common/utf8_text.h"
+#include "../common/wow64.h"
+
+using inventory::KeyPath;
+using inventory::KeyStatus;
+using inventory::RegistryValue;
+using inventory::UserHive;
+
+namespace {
+
+KeyStatus StatusOf(LONG error) {
+    if (error == ERROR_SUCCESS) {
+        return KeyStatus::Present;
+    }
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? KeyStatus::Missing
+                                                                          : KeyStatus::Unreadable;
+}
+
+// The string form of the SID the tool runs as; empty when the token cannot tell it.
+std::wstring CurrentUserSid() {
+    KernelHandleHolder token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive())) {
+        return std::wstring();
+    }
+    DWORD size = 0;
+    GetTokenInformation(token.Handle(), TokenUser, NULL, 0, &size);
+    if (size == 0) {
+        return std::wstring();
+    }
+    std::vector<BYTE> buffer(size);
+    if (!GetTokenInformation(token.Handle(), TokenUser, &buffer[0], size, &size)) {
+        return std::wstring();
+    }
+    TOKEN_USER user;
+    std::memcpy(&user, &buffer[0], sizeof user);
+    LPWSTR text = NULL;
+    if (!ConvertSidToStringSidW(user.User.Sid, &text)) {
+        return std::wstring();
+    }
+    const std::wstring sid = text;
+    LocalFree(text);
+    return sid;
+}
+
+bool EndsWithClasses(const std::wstring& name) {
+    const std::wstring suffix = L"_Classes";
+    return name.size() > suffix.size() &&
+           _wcsicmp(name.c_str() + name.size() - suffix.size(), suffix.c_str()) == 0;
+}
+
+// Every subkey name of an open key, in the registry's order.
+KeyStatus SubkeyNames(HKEY key, std::vector<std::wstring>& names) {
+    DWORD longest = 0;
+    LONG error =
+        RegQueryInfoKeyW(key, NULL, NULL, NULL, NULL, &longest, NULL, NULL, NULL, NULL, NULL, NULL);
+    if (error != ERROR_SUCCESS) {
+        return StatusOf(error);
+    }
+    std::vector<wchar_t> name(longest + 1);
+    for (DWORD index = 0;;) {
+        DWORD length = static_cast<DWORD>(name.size());
+        error = RegEnumKeyExW(key, index, &name[0], &length, NULL, NULL, NULL, NULL);
+        if (error == ERROR_NO_MORE_ITEMS) {
+            return KeyStatus::Present;
+        }
+        if (error == ERROR_MORE_DATA) {
+            // A longer name came in since the size was asked; a key name has at most 255.
+            name.resize(256);
+            continue;
+        }
+        if (error != ERROR_SUCCESS) {
+            return KeyStatus::Unreadable;
+        }
+        names.push_back(std::wstring(&name[0], length));
+        ++index;
+    }
+}
+
+// The value names of a key are at most 16,383 units long.
+const DWORD LongestValueName = 16384;
+
+// The buffers that the values of one key are read into, grown as a value needs: most keys
+// hold short names and small data.
+struct ValueBuffers {
+    std::vector<wchar_t> name;
+    std::vector<BYTE> data;
+    ValueBuffers() : name(256), data(1024) {}
+};
+
+// The value at one index, its data as stored. False at the end of the values; error tells a
+// failure from the end.
+bool ValueAt(HKEY key, DWORD index, ValueBuffers& buffers, RegistryValue& value, LONG& error) {
+    for (;;) {
+        DWORD nameLength = static_cast<DWORD>(buffers.name.size());
+        DWORD type = REG_NONE;
+        DWORD size = static_cast<DWORD>(buffers.data.size());
+        error = RegEnumValueW(key, index, &buffers.name[0], &nameLength, NULL, &type,
+                              &buffers.data[0], &size);
+        if (error == ERROR_MORE_DATA && buffers.name.size() < LongestValueName) {
+            buffers.name.resize(LongestValueName); // the name or the data did not fit
+            continue;
+        }
+        if (error == ERROR_MORE_DATA && size > buffers.data.size() &&
+            size <= Win32RegistryView::MaximumValueBytes) {
+            buffers.data.resize(size);
+            continue;
+        }
+        if (error == ERROR_MORE_DATA) {
+            // Too large to take: the name and the type only, asked without the data.
+            nameLength = static_cast<DWORD>(buffers.name.size());
+            error =
+                RegEnumValueW(key, index, &buffers.name[0], &nameLength, NULL, &type, NULL, NULL);
+            size = 0;
+        }
+        if (error != ERROR_SUCCESS) {
+            return false;
+        }
+        value.name = Utf8(std::wstring(&buffers.name[0], nameLength));
+        value.type = type;
+        value.data.assign(buffers.data.begin(), buffers.data.begin() + size);
+        return true;
+    }
+}
+
+} // namespace
+
+Win32RegistryView::Win32RegistryView() : usersListed_(false) {}
+
+void Win32RegistryView::ListUsers() const {
+    if (usersListed_) {
+        return;
+    }
+    usersListed_ = true;
+    const std::wstring self = CurrentUserSid();
+    users_.push_back(UserHive{Utf8(self.empty() ? L"current user" : self), "HKEY_CURRENT_USER"});
+    userKeys_.push_back(std::wstring());
+    std::vector<std::wstring> loaded;
+    SubkeyNames(HKEY_USERS, loaded);
+    for (const std::wstring& sid : loaded) {
+        if (EndsWithClasses(sid) || _wcsicmp(sid.c_str(), self.c_str()) == 0) {
+            continue;
+        }
+        RegistryKeyHolder hive;
+        if (RegOpenKeyExW(HKEY_USERS, sid.c_str(), 0, KEY_READ, hive.Receive()) == ERROR_SUCCESS) {
+            users_.push_back(UserHive{Utf8(sid), Utf8(L"HKEY_USERS\\" + sid)});
+            userKeys_.push_back(sid);
+        }
+    }
+}
+
+std::vector<UserHive> Win32RegistryView::users() const {
+    ListUsers();
+    return users_;
+}
+
+KeyStatus Win32RegistryView::Open(const KeyPath& key, HKEY* opened) const {
+    HKEY root = HKEY_LOCAL_MACHINE;
+    std::wstring path = L"SOFTWARE";
+    // The engine reads the system's own view first; KEY_WOW64_64KEY names it from either
+    // build, and a 32-bit system ignores the flag.
+    REGSAM view = KEY_WOW64_64KEY;
+    switch (key.hive) {
+    case inventory::Hive::Machine:
+        break;
+    case inventory::Hive::Machine32:
+        if (!SystemIs64Bit()) {
+            return KeyStatus::Missing;
+        }
+        view = KEY_WOW64_32KEY;
+        break;
+    case inventory::Hive::User:
+        ListUsers();
+        if (key.user >= userKeys_.size()) {
+            return KeyStatus::Missing;
+        }
+        root = userKeys_[key.user].empty() ? HKEY_CURRENT_USER : HKEY_USERS;
+        path = userKeys_[key.user];
+        break;
+    }
+    std::string below = key.path;
+    // A subkey of the key listed last is opened from that key, as a program walking the
+    // registry would, rather than from the root again.
+    const std::string& listed = listedPath_.path;
+    if (listed_.Held() && key.hive == listedPath_.hive && key.user == listedPath_.user &&
+        below.size() > listed.size() + 1 && below.compare(0, listed.size(), listed) == 0 &&
+        below[listed.size()] == '\\') {
+        root = listed_.Handle();
+        path.clear();
+        below.erase(0, listed.size() + 1);
+    }
+    const std::wstring wide = WideFromUtf8(below);
+    if (wide.find(L'\0') != std::wstring::npos) {
+        return KeyStatus::Missing; // no key name holds a NUL
+    }
+    if (!wide.empty()) {
+        path += (path.empty() ? L"" : L"\\") + wide;
+    }
+    return StatusOf(RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, opened));
+}
+
+KeyStatus Win32RegistryView::subkeys(const KeyPath& key, std::vector<std::string>* names) const {
+    names->clear();
+    HKEY opened = NULL;
+    const KeyStatus status = Open(key, &opened);
+    if (status != KeyStatus::Present) {
+        return status;
+    }
+    // Kept open for the values of its subkeys, which an inventory reads next.
+    listed_.Reset(opened);
+    listedPath_ = key;
+    std::vector<std::wstring> wide;
+    const KeyStatus listed = SubkeyNames(opened, wide);
+    for (const std::wstring& name : wide) {
+        names->push_back(Utf8(name));
+    }
+    return listed;
+}
+
+KeyStatus Win32RegistryView::values(const KeyPath& key, std::vector<RegistryValue>* values) const {
+    values->clear();
+    RegistryKeyHolder opened;
+    const KeyStatus status = Open(key, opened.Receive());
+    if (status != KeyStatus::Present) {
+        return status;
+    }
+    ValueBuffers buffers;
+    LONG error = ERROR_SUCCESS;
+    for (DWORD index = 0;; ++index) {
+        RegistryValue value;
+        if (!ValueAt(opened.Handle(), index, buffers, value, error)) {
+            return error == ERROR_NO_MORE_ITEMS ? KeyStatus::Present : KeyStatus::Unreadable;
+        }
+        values->push_back(std::move(value));
+    }
+}

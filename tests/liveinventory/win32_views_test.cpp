@@ -1,0 +1,239 @@
+// The running system's registry and file-system views on planted values and files: the two
+// registry views of a 64-bit system, values as stored whatever their type or size, long paths
+// and WoW64 file-system redirection; and the layers read through the shim engine.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "../../common/utf8_text.h"
+#include "../../common/wow64.h"
+#include "../../liveinventory/engine_layers.h"
+#include "../../liveinventory/win32_file_view.h"
+#include "../../liveinventory/win32_registry_view.h"
+#include "../../shimreport/apphelp_api.h"
+#include "planted_state.h"
+
+using inventory::FileStatus;
+using inventory::Hive;
+using inventory::KeyPath;
+using inventory::KeyStatus;
+using inventory::RegistryValue;
+
+namespace {
+
+const wchar_t* const TestKey =
+    L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\QuilletViewTest";
+const char* const TestPath =
+    "Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\QuilletViewTest";
+
+const RegistryValue* Named(const std::vector<RegistryValue>& values, const std::string& name) {
+    for (const RegistryValue& value : values) {
+        if (value.name == name) {
+            return &value;
+        }
+    }
+    return NULL;
+}
+
+std::vector<BYTE> Bytes(const char* text, size_t size) {
+    return std::vector<BYTE>(text, text + size);
+}
+
+TEST(Win32RegistryView, EachMachineViewSeesOnlyItsOwnKeysAndValuesComeAsStored) {
+    // Unterminated UTF-16 text, a DWORD where a string belongs, and a non-ASCII name.
+    const PlantedValue unterminated(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, TestKey, L"Path", REG_SZ,
+                                    Bytes("C\0:\0\\\0X\0", 8), 6);
+    const PlantedValue wrongType(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, TestKey, L"Description",
+                                 REG_DWORD, DwordData(0x2A));
+    const PlantedValue accented(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, TestKey, L"caf\u00e9",
+                                REG_BINARY, std::vector<BYTE>());
+    const PlantedValue only32(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, TestKey, L"Only32", REG_QWORD,
+                              QwordData(5));
+    ASSERT_TRUE(unterminated.Written() && wrongType.Written() && accented.Written() &&
+                only32.Written());
+
+    const Win32RegistryView view;
+    std::vector<RegistryValue> native;
+    ASSERT_EQ(KeyStatus::Present, view.values(KeyPath{Hive::Machine, 0, TestPath}, &native));
+    ASSERT_NE(nullptr, Named(native, "Path"));
+    EXPECT_EQ(1u, Named(native, "Path")->type);
+    EXPECT_EQ(Bytes("C\0:\0\\\0", 6), Named(native, "Path")->data) << "no terminator is added";
+    EXPECT_EQ(4u, Named(native, "Description")->type);
+    EXPECT_EQ(DwordData(0x2A), Named(native, "Description")->data);
+    EXPECT_NE(nullptr, Named(native, "caf\xc3\xa9")) << "names are UTF-8";
+    EXPECT_EQ(nullptr, Named(native, "Only32"));
+
+    std::vector<RegistryValue> wow;
+    const KeyStatus wowStatus = view.values(KeyPath{Hive::Machine32, 0, TestPath}, &wow);
+    if (!SystemIs64Bit()) {
+        EXPECT_EQ(KeyStatus::Missing, wowStatus) << "a 32-bit system has no second view";
+        return;
+    }
+    ASSERT_EQ(KeyStatus::Present, wowStatus);
+    ASSERT_EQ(1u, wow.size());
+    EXPECT_EQ("Only32", wow[0].name);
+    EXPECT_EQ(QwordData(5), wow[0].data);
+
+    std::vector<std::string> subkeys;
+    EXPECT_EQ(KeyStatus::Missing,
+              view.subkeys(KeyPath{Hive::Machine, 0, std::string(TestPath) + "\\none"}, &subkeys));
+    EXPECT_EQ(KeyStatus::Missing,
+              view.values(KeyPath{Hive::Machine, 0, std::string(TestPath) + std::string(1, '\0')},
+                          &native));
+}
+
+TEST(Win32RegistryView, AGiantValueComesWithoutItsDataAndTheRestOfTheKeyStillComes) {
+    const std::vector<BYTE> giant(Win32RegistryView::MaximumValueBytes + 2, 'x');
+    const PlantedValue big(HKEY_CURRENT_USER, KEY_WOW64_64KEY, TestKey, L"Giant", REG_SZ, giant);
+    const PlantedValue small(HKEY_CURRENT_USER, KEY_WOW64_64KEY, TestKey, L"Small", REG_SZ,
+                             StringData(L"RunAsAdmin"));
+    ASSERT_TRUE(big.Written() && small.Written());
+
+    const Win32RegistryView view;
+    const std::vector<inventory::UserHive> users = view.users();
+    ASSERT_FALSE(users.empty());
+    EXPECT_EQ("HKEY_CURRENT_USER", users[0].source);
+    for (size_t i = 1; i < users.size(); ++i) {
+        EXPECT_NE(users[0].name, users[i].name) << "the current user comes once";
+        EXPECT_EQ(std::string::npos, users[i].name.find("_Classes"));
+        EXPECT_EQ("HKEY_USERS\\" + users[i].name, users[i].source);
+    }
+    std::vector<RegistryValue> values;
+    const std::string userPath = "Software\\Microsoft\\Windows NT\\CurrentVersion\\"
+                                 "AppCompatFlags\\QuilletViewTest";
+    ASSERT_EQ(KeyStatus::Present, view.values(KeyPath{Hive::User, 0, userPath}, &values));
+    ASSERT_NE(nullptr, Named(values, "Giant"));
+    EXPECT_EQ(1u, Named(values, "Giant")->type);
+    EXPECT_TRUE(Named(values, "Giant")->data.empty());
+    ASSERT_NE(nullptr, Named(values, "Small"));
+    EXPECT_EQ(StringData(L"RunAsAdmin"), Named(values, "Small")->data);
+    EXPECT_EQ(KeyStatus::Missing, view.values(KeyPath{Hive::User, 99, userPath}, &values));
+}
+
+// The machine type of a PE image's file header.
+WORD MachineOf(const std::vector<uint8_t>& image) {
+    LONG header = 0;
+    WORD machine = 0;
+    if (image.size() < 0x40) {
+        return 0;
+    }
+    std::memcpy(&header, &image[0x3C], sizeof header);
+    if (header < 0 || static_cast<size_t>(header) + 6 > image.size()) {
+        return 0;
+    }
+    std::memcpy(&machine, &image[static_cast<size_t>(header) + 4], sizeof machine);
+    return machine;
+}
+
+TEST(Win32FileView, SeesTheRealSystemFolderListsFoldersAndReadsLongPaths) {
+    const Win32FileView files;
+    const std::string windows = files.windows_directory();
+    EXPECT_EQ(Utf8(WindowsFolder()), windows);
+
+    // The 32-bit build must see the 64-bit engine in System32, not the one of SysWOW64.
+    std::vector<uint8_t> engine;
+    ASSERT_EQ(FileStatus::Ok, files.read_file(windows + "\\system32\\apphelp.dll", &engine));
+    EXPECT_EQ(SystemIs64Bit() ? 0x8664 : 0x14C, MachineOf(engine));
+
+    std::vector<inventory::DirectoryEntry> entries;
+    ASSERT_EQ(FileStatus::Ok, files.list_directory(windows + "\\AppPatch", &entries));
+    bool sysmain = false, custom = false;
+    for (const inventory::DirectoryEntry& entry : entries) {
+        sysmain = sysmain || (entry.name == "sysmain.sdb" && !entry.directory);
+        custom = custom || (entry.name == "Custom" && entry.directory);
+        EXPECT_TRUE(entry.name != "." && entry.name != "..");
+    }
+    EXPECT_TRUE(sysmain && custom);
+    EXPECT_EQ(FileStatus::NotAFile,
+              files.list_directory(windows + "\\AppPatch\\sysmain.sdb", &entries));
+    EXPECT_EQ(FileStatus::NotAFile, files.file_status(windows + "\\AppPatch"));
+    EXPECT_EQ(FileStatus::Missing, files.file_status(windows + "\\AppPatch\\none.sdb"));
+    EXPECT_EQ(FileStatus::Missing, files.list_directory(windows + "\\none", &entries));
+    EXPECT_EQ(FileStatus::Missing,
+              files.file_status(windows + "\\AppPatch\\sysmain.sdb" + std::string(1, '\0')));
+    // Neither a server nor a device is ever contacted for a path from the registry.
+    const char* const remote[] = {"\\\\server\\share\\x.sdb", "\\\\?\\UNC\\server\\share\\x.sdb",
+                                  "\\\\.\\COM1", "AppPatch\\sysmain.sdb"};
+    for (const char* path : remote) {
+        std::vector<uint8_t> read;
+        EXPECT_EQ(FileStatus::Unreadable, files.read_file(path, &read)) << path;
+        EXPECT_EQ(FileStatus::Unreadable, files.list_directory(path, &entries)) << path;
+    }
+
+    // A file whose full path is longer than MAX_PATH.
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = std::wstring(L"\\\\?\\") + temp + L"quillet-long";
+    std::vector<std::unique_ptr<PlantedFolder>> folders;
+    folders.push_back(std::unique_ptr<PlantedFolder>(new PlantedFolder(folder)));
+    while (folder.size() < MAX_PATH + 20) {
+        folder += L"\\" + std::wstring(40, L'd');
+        folders.push_back(std::unique_ptr<PlantedFolder>(new PlantedFolder(folder)));
+    }
+    const std::vector<uint8_t> bytes = {1, 2, 3};
+    {
+        const PlantedFile deep(folder + L"\\deep.sdb", bytes);
+        ASSERT_TRUE(deep.Written());
+        const std::string plain = Utf8(folder.substr(4) + L"\\deep.sdb");
+        std::vector<uint8_t> read;
+        EXPECT_EQ(FileStatus::Ok, files.read_file(plain, &read));
+        EXPECT_EQ(bytes, read);
+        EXPECT_EQ(FileStatus::Ok, files.file_status(plain));
+    }
+    while (!folders.empty()) {
+        folders.pop_back();
+    }
+}
+
+// An engine that cannot be loaded, for the duration of a test.
+class NoEngine {
+public:
+    NoEngine() : loader_(LoadApphelpLibrary) {
+        LoadApphelpLibrary = &Nothing;
+        ApphelpApi = ApphelpApiTable();
+    }
+    ~NoEngine() {
+        LoadApphelpLibrary = loader_;
+        ApphelpApi = ApphelpApiTable();
+    }
+
+private:
+    static HMODULE Nothing() { return NULL; }
+    ApphelpLoaderFn loader_;
+};
+
+TEST(EngineLayers, LayersAreReadThroughTheEngineAndNotFoundWithoutIt) {
+    const std::string sysmain = Utf8(WindowsFolder()) + "\\AppPatch\\sysmain.sdb";
+    std::vector<EngineLayer> layers;
+    ASSERT_TRUE(ReadEngineLayers(WideFromUtf8(sysmain), layers));
+    ASSERT_EQ(6u, layers.size());
+    EXPECT_EQ("WinXPSp3", layers[0].name);
+    EXPECT_EQ((std::vector<std::string>{"VersionLieXPSp3", "RedirectProgramFolderWrites"}),
+              layers[0].shims);
+    EXPECT_FALSE(ReadEngineLayers(L"C:\\no\\such.sdb", layers));
+    EXPECT_TRUE(layers.empty()) << "a failed read leaves nothing";
+
+    inventory::Inventory found;
+    found.layers.resize(1);
+    found.layers[0].layers.resize(2);
+    found.layers[0].layers[0].name = "winxpsp3";
+    found.layers[0].layers[1].name = "NoSuchLayer";
+    found.layers[0].layers[1].found = true; // whatever was there before is replaced
+    ExpandStoredLayers({"C:\\no\\such.sdb", sysmain}, found);
+    const inventory::LayerExpansion& first = found.layers[0].layers[0];
+    EXPECT_TRUE(first.found) << "names compare without regard to case";
+    EXPECT_EQ(sysmain, first.database);
+    EXPECT_FALSE(found.layers[0].layers[1].found);
+    ASSERT_EQ(1u, found.warnings.size());
+    EXPECT_NE(std::string::npos, found.warnings[0].find("C:\\no\\such.sdb"));
+
+    const NoEngine missing;
+    ExpandStoredLayers({sysmain}, found);
+    EXPECT_FALSE(found.layers[0].layers[0].found);
+    EXPECT_TRUE(found.layers[0].layers[0].shims.empty());
+}
+
+} // namespace
