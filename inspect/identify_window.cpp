@@ -3,6 +3,7 @@
 
 #include <psapi.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "../common/entry_point.h"
@@ -19,11 +20,16 @@ namespace {
 
 const DWORD ImagePathCapacity = 1040;
 
+// More than the picker's label shows of a title. The target answers the title's length
+// itself, so the read is bounded by this rather than sized by that answer.
+const int TitleCapacity = 2048;
+
 std::wstring WindowTitleLine(HWND window) {
-    const int length = GetWindowTextLengthW(window);
-    std::vector<wchar_t> buffer(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
-    const int copied = GetWindowTextW(window, &buffer[0], static_cast<int>(buffer.size()));
-    std::wstring title(&buffer[0], static_cast<size_t>(copied > 0 ? copied : 0));
+    wchar_t buffer[TitleCapacity] = {};
+    const int copied = GetWindowTextW(window, buffer, TitleCapacity);
+    // A target may claim to have copied more than it did, or than there was room for.
+    const int claimed = copied < 0 ? 0 : (copied < TitleCapacity ? copied : TitleCapacity - 1);
+    std::wstring title(buffer, std::find(buffer, buffer + claimed, L'\0'));
     const std::wstring::size_type lineBreak = title.find_first_of(L"\r\n");
     if (lineBreak != std::wstring::npos) {
         title.erase(lineBreak);
