@@ -27,6 +27,10 @@ CliTarget FileTarget(const std::wstring& path) {
     return target;
 }
 
+bool IsHelpOption(const std::wstring& argument) {
+    return argument == L"--help" || argument == L"-h" || argument == L"/?" || argument == L"-?";
+}
+
 } // namespace
 
 bool ParseCommandLine(int count, const wchar_t* const* arguments, CliOptions& options,
@@ -38,12 +42,13 @@ bool ParseCommandLine(int count, const wchar_t* const* arguments, CliOptions& op
     bool optionsEnded = false;
     for (int i = 0; i < count; ++i) {
         const std::wstring argument = arguments[i];
-        if (optionsEnded || argument.size() < 2 || argument[0] != L'-') {
+        // Asked before the file test, since "/?" does not start with a dash.
+        if (!optionsEnded && IsHelpOption(argument)) {
+            options.help = true;
+        } else if (optionsEnded || argument.size() < 2 || argument[0] != L'-') {
             options.targets.push_back(FileTarget(argument));
         } else if (argument == L"--") {
             optionsEnded = true;
-        } else if (argument == L"--help" || argument == L"-h" || argument == L"/?") {
-            options.help = true;
         } else if (argument == L"--json") {
             options.json = true;
         } else if (argument == L"--all") {

@@ -179,10 +179,14 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndTheUsageOnStandardError) {
 }
 
 TEST_F(CliTest, HelpPrintsTheUsageAndExitsWithZero) {
-    const CliRun run = RunCli(L"--help");
-    EXPECT_EQ(0u, run.exitCode);
-    EXPECT_EQ(0u, run.output.find(L"usage: quillet-cli")) << run.output;
-    EXPECT_TRUE(run.errors.empty());
+    // "/?" is no file named "?", and help wins over the other arguments wherever it stands.
+    const wchar_t* asks[] = {L"--help", L"-h", L"-?", L"/?", L"C:\\missing.exe /?"};
+    for (const wchar_t* arguments : asks) {
+        const CliRun run = RunCli(arguments);
+        EXPECT_EQ(0u, run.exitCode) << arguments;
+        EXPECT_EQ(0u, run.output.find(L"usage: quillet-cli")) << arguments << run.output;
+        EXPECT_TRUE(run.errors.empty()) << arguments << run.errors;
+    }
 }
 
 TEST_F(CliTest, DoubleDashMakesTheNextArgumentsFiles) {
