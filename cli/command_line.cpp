@@ -81,13 +81,16 @@ std::wstring UsageText() {
     const std::wstring name = ProgramName();
     const std::wstring indent(name.size() + 8, L' ');
     return L"usage: " + name + L" [--json] [--all] [--pid N]... [--] [FILE]...\r\n" + indent +
-           L"--help\r\n"
+           L"--help | -h | -? | /?\r\n"
            L"Reports which shim-database entries match each FILE and what is stored for it,\r\n"
            L"like a drop onto Quillet, and the shim state of running processes, like a pick:\r\n"
            L"  --pid N   the process with id N (repeatable)\r\n"
            L"  --all     every process but this one, by ascending id\r\n"
            L"  --json    JSON Lines instead of text\r\n"
            L"  --        the arguments that follow are files\r\n"
-           L"Exit codes: 0 reported; 1 a FILE does not exist or a process could not be\r\n"
-           L"opened (still reported); 2 usage error.\r\n";
+           L"Exit codes: 0 every target reported (processes of --all that could not be opened\r\n"
+           L"or ended are reported and counted, not failures); 1 a FILE does not exist, a --pid\r\n"
+           L"process could not be opened (both still reported), or the process list could not\r\n"
+           L"be taken; 2 usage error. A run with processes ends with a count on standard "
+           L"error.\r\n";
 }

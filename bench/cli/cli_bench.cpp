@@ -179,7 +179,7 @@ double SweepCallsAlone(const std::vector<ListedProcess>& processes, DWORD self) 
         MatchCall(image);
         StoredLayerCalls(image);
         LiveShimInfo info = {
-            0, 0, std::vector<unsigned char>(), std::vector<unsigned char>(), 0, false, 0};
+            0, 0, std::vector<unsigned char>(), std::vector<unsigned char>(), 0, false, 0, false};
         if (ReadLiveShimInfo(listed.processId, info) && !info.shimData.empty()) {
             std::vector<unsigned char> result(912);
             const HSDB context = ApphelpApi.SdbInitDatabaseEx(
