@@ -163,7 +163,10 @@ TEST(CliJson, ProcessCarriesTheLiveStateAsFields) {
     const CliRun run = RunCli(L"--json --pid " + pid);
     EXPECT_EQ(0u, run.exitCode) << run.errors;
     const std::vector<json> objects = JsonLines(run.rawOutput);
-    ASSERT_EQ(2u, objects.size());
+    // The banner, the process, and the summary that closes a run with processes.
+    ASSERT_EQ(3u, objects.size());
+    EXPECT_EQ(json::parse(R"({"type": "summary", "reported": 1, "notOpened": 0, "ended": 0})"),
+              objects[2]);
     const json& process = objects[1];
     EXPECT_EQ("process", process["type"]);
     EXPECT_EQ(target.ProcessId(), process["pid"].get<DWORD>());
@@ -229,7 +232,9 @@ TEST(CliJson, FailuresAreFieldsAndUsageErrorsStayOffStandardOutput) {
     const CliRun run = RunCli(L"--json --pid 2147483630");
     EXPECT_EQ(1u, run.exitCode);
     const std::vector<json> objects = JsonLines(run.rawOutput);
-    ASSERT_EQ(2u, objects.size());
+    ASSERT_EQ(3u, objects.size());
+    EXPECT_EQ(json::parse(R"({"type": "summary", "reported": 0, "notOpened": 1, "ended": 0})"),
+              objects[2]);
     const json& process = objects[1];
     EXPECT_TRUE(process["path"].is_null());
     EXPECT_EQ(0u, process["failure"]["message"].get<std::string>().find("Error opening proc: "));
