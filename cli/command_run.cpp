@@ -44,9 +44,9 @@ public:
         if (done_.empty()) {
             return;
         }
-        WarnOnStandardError(std::to_wstring(reported_) + L" processes reported, " +
+        WarnOnStandardError(L"processes: " + std::to_wstring(reported_) + L" reported, " +
                             std::to_wstring(notOpened_) + L" could not be opened, " +
-                            std::to_wstring(ended_) + L" ended before they could be read");
+                            std::to_wstring(ended_) + L" ended before being read");
         if (json) {
             WriteJsonSummary(reported_, notOpened_, ended_);
         }

@@ -152,7 +152,7 @@ TEST_F(CliSweep, SweptProcessesThatCannotBeOpenedOrEndedAreCountedNotFailures) {
     EXPECT_NE(std::string::npos,
               ReportOf(text.output, RefusedId).find("\r\nError opening proc: 5"));
     EXPECT_NE(std::string::npos, ReportOf(text.output, EndedId).find("\r\nError opening proc: 87"));
-    const std::string summary = " could not be opened, 1 ended before they could be read\r\n";
+    const std::string summary = " could not be opened, 1 ended before being read\r\n";
     ASSERT_NE(std::string::npos, text.errors.find(summary)) << text.errors;
     EXPECT_EQ(text.errors.size(), text.errors.find(summary) + summary.size()) << text.errors;
 

@@ -162,7 +162,7 @@ TEST_F(CliTest, AllFindsEveryRunningTargetOnceAfterThePidsInAscendingIdAndNotIts
         EXPECT_LT(at[0], at[1]);
         EXPECT_LT(at[0], at[2]);
         EXPECT_EQ(b.ProcessId() < c.ProcessId(), at[1] < at[2]);
-        EXPECT_NE(std::wstring::npos, run.errors.find(L" processes reported, ")) << run.errors;
+        EXPECT_NE(std::wstring::npos, run.errors.find(L": processes: ")) << run.errors;
         EXPECT_EQ(2u, Occurrences(run.output, L"\r\nLive info:\r\nAppCompatFlags: 0x400\r\n"));
         EXPECT_EQ(std::wstring::npos, run.output.find(L"quillet-cli.exe")) << run.output;
     }
