@@ -1,6 +1,6 @@
 // startup_baseline.exe: the start-up that Quillet.exe is measured against. It shows Quillet's
-// dialog template with its manifest and imports from each library that Quillet imports, so that
-// the loader maps the same modules; it does nothing else.
+// dialog template with its manifest and imports from shell32, advapi32 and gdi32 as Quillet
+// does, so that the loader maps the same system modules but psapi; it does nothing else.
 #include <windows.h>
 #include <shellapi.h>
 
