@@ -14,6 +14,7 @@
 #include "../../cli/process_list.h"
 #include "../../inspect/identify_window.h"
 #include "../inspect/target_process.h"
+#include "cli_run.h"
 
 using nlohmann::json;
 
@@ -37,43 +38,22 @@ HANDLE WINAPI FailingSnapshot(DWORD, DWORD) {
     return INVALID_HANDLE_VALUE;
 }
 
-// A temporary file for one standard handle while it lives.
+// One standard handle goes to a temporary file while this lives.
 class RedirectedHandle {
 public:
     explicit RedirectedHandle(DWORD which) : which_(which), saved_(GetStdHandle(which)) {
-        wchar_t directory[MAX_PATH] = {};
-        wchar_t name[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, directory);
-        GetTempFileNameW(directory, L"qsw", 0, name);
-        path_ = name;
-        file_ = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL,
-                            CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, NULL);
-        SetStdHandle(which_, file_);
+        SetStdHandle(which_, file_.Handle());
     }
-    ~RedirectedHandle() {
-        SetStdHandle(which_, saved_);
-        CloseHandle(file_);
-        DeleteFileW(path_.c_str());
-    }
+    ~RedirectedHandle() { SetStdHandle(which_, saved_); }
     RedirectedHandle(const RedirectedHandle&) = delete;
     RedirectedHandle& operator=(const RedirectedHandle&) = delete;
 
-    std::string Contents() const {
-        std::string bytes;
-        SetFilePointer(file_, 0, NULL, FILE_BEGIN);
-        char buffer[65536];
-        DWORD got = 0;
-        while (ReadFile(file_, buffer, sizeof buffer, &got, NULL) && got > 0) {
-            bytes.append(buffer, got);
-        }
-        return bytes;
-    }
+    std::string Contents() const { return file_.Contents(); }
 
 private:
     DWORD which_;
     HANDLE saved_;
-    HANDLE file_;
-    std::wstring path_;
+    TemporaryOutputFile file_;
 };
 
 struct SweepRun {
