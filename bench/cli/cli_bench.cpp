@@ -265,7 +265,13 @@ int wmain(int count, wchar_t** arguments) {
         for (size_t i = 0; i < processCount; ++i) {
             targets.emplace_back(new TargetProcess(L"--match C:\\quillet-samples\\cadwriter.exe"));
         }
-        const std::vector<ListedProcess> processes = ListProcesses();
+        std::vector<ListedProcess> processes;
+        DWORD listError = 0;
+        if (!ListProcesses(processes, listError)) {
+            std::fprintf(stderr, "the process list could not be taken: error %lu\n",
+                         static_cast<unsigned long>(listError));
+            return 2;
+        }
         const DWORD self = GetCurrentProcessId();
         double best[3];
         BestOfEach([&] { return SweepCallsAlone(processes, self); },
