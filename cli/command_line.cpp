@@ -27,6 +27,10 @@ CliTarget FileTarget(const std::wstring& path) {
     return target;
 }
 
+bool IsHelpOption(const std::wstring& argument) {
+    return argument == L"--help" || argument == L"-h" || argument == L"/?" || argument == L"-?";
+}
+
 } // namespace
 
 bool ParseCommandLine(int count, const wchar_t* const* arguments, CliOptions& options,
@@ -40,12 +44,13 @@ bool ParseCommandLine(int count, const wchar_t* const* arguments, CliOptions& op
     bool optionsEnded = false;
     for (int i = 0; i < count; ++i) {
         const std::wstring argument = arguments[i];
-        if (optionsEnded || argument.size() < 2 || argument[0] != L'-') {
+        // Asked before the file test, since "/?" does not start with a dash.
+        if (!optionsEnded && IsHelpOption(argument)) {
+            options.help = true;
+        } else if (optionsEnded || argument.size() < 2 || argument[0] != L'-') {
             options.targets.push_back(FileTarget(argument));
         } else if (argument == L"--") {
             optionsEnded = true;
-        } else if (argument == L"--help" || argument == L"-h" || argument == L"/?") {
-            options.help = true;
         } else if (argument == L"--json") {
             options.json = true;
         } else if (argument == L"--all") {
@@ -84,7 +89,7 @@ std::wstring UsageText() {
     const std::wstring indent(name.size() + 8, L' ');
     return L"usage: " + name + L" [--json] [--all] [--pid N]... [--] [FILE]...\r\n" + indent +
            L"[--json] [--databases] [--layers]\r\n" + indent +
-           L"--help\r\n"
+           L"--help | -h | -? | /?\r\n"
            L"Reports which shim-database entries match each FILE and what is stored for it,\r\n"
            L"like a drop onto Quillet, and the shim state of running processes, like a pick:\r\n"
            L"  --pid N   the process with id N (repeatable)\r\n"
@@ -95,7 +100,10 @@ std::wstring UsageText() {
            L"            of each layer\r\n"
            L"  --json    JSON Lines instead of text\r\n"
            L"  --        the arguments that follow are files\r\n"
-           L"Exit codes: 0 reported; 1 a FILE does not exist or a process could not be\r\n"
-           L"opened (still reported); 2 usage error; 3 the inventory of --databases or\r\n"
-           L"--layers holds an anomaly or an audit finding above info (before 1).\r\n";
+           L"Exit codes: 0 every target reported (processes of --all that could not be opened\r\n"
+           L"or ended are reported and counted, not failures); 1 a FILE does not exist, a --pid\r\n"
+           L"process could not be opened (both still reported), or the process list could not\r\n"
+           L"be taken; 2 usage error; 3 the inventory of --databases or --layers holds an\r\n"
+           L"anomaly or an audit finding above info (before 1). A run with processes ends with\r\n"
+           L"a count on standard error.\r\n";
 }

@@ -5,16 +5,12 @@
 #include <nlohmann/json.hpp>
 
 #include "../common/platform_banner.h"
-#include "../common/report_stream.h"
 #include "../common/wow64.h"
 #include "../inspect/compat_layer_guard.h"
 #include "../inspect/current_target.h"
-#include "../inspect/identify_window.h"
 #include "../inspect/live_shim_info.h"
-#include "../inspect/live_shim_report.h"
 #include "../inspect/redirection_revert.h"
 #include "../inspect/stored_layers.h"
-#include "../sdbtools/base64.h"
 #include "../shimreport/match_executable.h"
 #include "command_line.h"
 #include "console_output.h"
@@ -41,28 +37,9 @@ void AddBodyFields(const std::wstring& path, json& target) {
 }
 
 json LiveFields(DWORD processId) {
-    LiveShimInfo info = {0,     0, std::vector<unsigned char>(), std::vector<unsigned char>(), 0,
-                         false, 0};
-    if (!ReadLiveShimInfo(processId, info)) {
-        return json{{"read", false}, {"failure", "Could not read remote shim info"}};
-    }
-    json live = {{"read", true},
-                 {"failure", nullptr},
-                 {"appCompatFlags", info.appCompatFlags},
-                 {"appCompatFlagsUser", info.appCompatFlagsUser},
-                 {"targetIs64Bit", info.targetIs64Bit},
-                 {"shimData", nullptr},
-                 {"appCompatInfo", nullptr}};
-    if (!info.shimData.empty()) {
-        live["shimData"] = {{"bytesRead", info.shimDataSize},
-                            {"match", MatchFields(UnpackedShimDataLines(info))}};
-    }
-    if (!info.appCompatInfo.empty()) {
-        live["appCompatInfo"] = {
-            {"size", info.appCompatInfoSize},
-            {"base64", base64_encode(&info.appCompatInfo[0], info.appCompatInfoSize)}};
-    }
-    return live;
+    LiveShimInfo info = {
+        0, 0, std::vector<unsigned char>(), std::vector<unsigned char>(), 0, false, 0, false};
+    return LiveStateFields(ReadLiveShimInfo(processId, info), info);
 }
 
 } // namespace
@@ -93,22 +70,27 @@ void WriteJsonFile(const std::wstring& path, bool exists) {
     WriteObject(target);
 }
 
-bool WriteJsonProcess(DWORD processId, const std::wstring& listedName) {
+void WriteJsonProcess(DWORD processId, const std::wstring& listedName, bool opened,
+                      const std::wstring& label, DWORD failureCode) {
     const CompatLayerGuard compatLayer;
     json target = {{"type", "process"},
                    {"pid", processId},
                    {"imageName", listedName.empty() ? json() : json(Utf8(listedName))}};
-    ReportStream label;
-    if (!IdentifyProcess(processId, label)) {
+    if (!opened) {
         target["path"] = nullptr;
-        target["failure"] = FailureFields(label.str());
+        target["failure"] = FailureFields(label, failureCode);
         WriteObject(target);
-        return false;
+        return;
     }
     target["path"] = Utf8(CurrentTarget.imagePath);
-    target["failure"] = CurrentTarget.imagePath.empty() ? FailureFields(label.str()) : json();
+    target["failure"] =
+        CurrentTarget.imagePath.empty() ? FailureFields(label, failureCode) : json();
     AddBodyFields(CurrentTarget.imagePath, target);
     target["live"] = LiveFields(processId);
     WriteObject(target);
-    return true;
+}
+
+void WriteJsonSummary(unsigned reported, unsigned notOpened, unsigned ended) {
+    WriteObject(
+        {{"type", "summary"}, {"reported", reported}, {"notOpened", notOpened}, {"ended", ended}});
 }

@@ -11,5 +11,11 @@ void WriteJsonBanner();
 // The object of one file; exists says whether the path named an existing file.
 void WriteJsonFile(const std::wstring& path, bool exists);
 
-// The object of one process; false when it could not be opened.
-bool WriteJsonProcess(DWORD processId, const std::wstring& listedName);
+// The object of one process that IdentifyProcess has just identified: opened, its label and
+// the label's failure code are what that call gave.
+void WriteJsonProcess(DWORD processId, const std::wstring& listedName, bool opened,
+                      const std::wstring& label, DWORD failureCode);
+
+// The closing object of a run that reported processes: how many were reported, could not be
+// opened, and ended before they could be read.
+void WriteJsonSummary(unsigned reported, unsigned notOpened, unsigned ended);

@@ -2,24 +2,11 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
-#include "../common/platform_banner.h"
 #include "command_line.h"
+#include "command_run.h"
 #include "console_output.h"
-#include "inventory_report.h"
-#include "json_report.h"
-#include "process_list.h"
 #include "target_reports.h"
-
-namespace {
-
-const int ExitReported = 0;
-const int ExitTargetMissing = 1;
-const int ExitUsage = 2;
-const int ExitInventoryAlarm = 3;
-
-} // namespace
 
 int wmain(int count, wchar_t** arguments) {
     CliOptions options;
@@ -33,41 +20,5 @@ int wmain(int count, wchar_t** arguments) {
         WriteToStandardOutput(UsageText());
         return ExitReported;
     }
-    std::vector<ListedProcess> processes;
-    bool anyProcess = options.all;
-    for (const CliTarget& target : options.targets) {
-        anyProcess = anyProcess || target.isProcess;
-    }
-    if (anyProcess) {
-        processes = ListProcesses();
-    }
-    if (options.json) {
-        WriteJsonBanner();
-    } else {
-        WritePlatformBanner();
-    }
-    bool allFound = true;
-    for (const CliTarget& target : options.targets) {
-        const bool found = target.isProcess
-                               ? ReportProcessTarget(target.processId, processes, options.json)
-                               : ReportFileTarget(target.path, options.json);
-        allFound = found && allFound;
-    }
-    if (options.all) {
-        const DWORD self = GetCurrentProcessId();
-        for (const ListedProcess& listed : processes) {
-            // Id 0 is the idle pseudo-process, which no one can open.
-            if (listed.processId != self && listed.processId != 0) {
-                allFound =
-                    ReportProcessTarget(listed.processId, processes, options.json) && allFound;
-            }
-        }
-    }
-    // An alarm of the inventory outranks a missing target, so that a script acts on it.
-    const bool alarm = (options.databases || options.layers) &&
-                       ReportInventory(options.databases, options.layers, options.json);
-    if (alarm && OutputComplete()) {
-        return ExitInventoryAlarm;
-    }
-    return allFound && OutputComplete() ? ExitReported : ExitTargetMissing;
+    return ReportCommandLine(options);
 }

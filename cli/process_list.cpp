@@ -13,14 +13,27 @@ bool ByProcessId(const ListedProcess& left, const ListedProcess& right) {
     return left.processId < right.processId;
 }
 
+const ListedProcess* FindListed(const std::vector<ListedProcess>& processes, DWORD processId) {
+    for (const ListedProcess& listed : processes) {
+        if (listed.processId == processId) {
+            return &listed;
+        }
+    }
+    return NULL;
+}
+
 } // namespace
 
-std::vector<ListedProcess> ListProcesses() {
-    std::vector<ListedProcess> processes;
+CreateToolhelp32SnapshotFn CreateToolhelp32SnapshotEntry = CreateToolhelp32Snapshot;
+
+bool ListProcesses(std::vector<ListedProcess>& processes, DWORD& error) {
+    processes.clear();
+    error = 0;
     // A snapshot that cannot be taken is INVALID_HANDLE_VALUE, as a file that cannot be opened.
-    const FileHandleHolder snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    const FileHandleHolder snapshot(CreateToolhelp32SnapshotEntry(TH32CS_SNAPPROCESS, 0));
     if (!snapshot.Held()) {
-        return processes;
+        error = GetLastError();
+        return false;
     }
     PROCESSENTRY32W entry;
     entry.dwSize = sizeof entry;
@@ -33,14 +46,14 @@ std::vector<ListedProcess> ListProcesses() {
         processes.push_back(listed);
     }
     std::sort(processes.begin(), processes.end(), ByProcessId);
-    return processes;
+    return true;
+}
+
+bool IsListed(const std::vector<ListedProcess>& processes, DWORD processId) {
+    return FindListed(processes, processId) != NULL;
 }
 
 std::wstring ListedImageName(const std::vector<ListedProcess>& processes, DWORD processId) {
-    for (const ListedProcess& listed : processes) {
-        if (listed.processId == processId) {
-            return listed.imageName;
-        }
-    }
-    return std::wstring();
+    const ListedProcess* listed = FindListed(processes, processId);
+    return listed != NULL ? listed->imageName : std::wstring();
 }

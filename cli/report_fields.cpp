@@ -3,9 +3,9 @@
 
 #include <windows.h>
 
-#include <cwchar>
-
+#include "../inspect/live_shim_report.h"
 #include "../sdb/sdb_tags.h"
+#include "../sdbtools/base64.h"
 #include "../shimreport/print_result_flags.h"
 
 using nlohmann::json;
@@ -24,6 +24,16 @@ json FlagFields(DWORD value) {
     return json{{"value", value}, {"names", names}};
 }
 
+// "0x" and the lowercase digits without leading zeros, as the text report writes a flag word.
+std::string HexText(uint64_t value) {
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), "0123456789abcdef"[value & 0xF]);
+        value >>= 4;
+    } while (value != 0);
+    return "0x" + digits;
+}
+
 json EntryFields(const MatchEntry& entry) {
     if (!entry.resolved) {
         return json{{"tagRef", nullptr}, {"name", nullptr}, {"error", "TagRefToTagID failed"}};
@@ -31,8 +41,15 @@ json EntryFields(const MatchEntry& entry) {
     return json{{"tagRef", entry.tagRef}, {"name", NameField(entry.name)}, {"error", nullptr}};
 }
 
-// An EXE entry's nested entries: all in order, and each kind on its own.
+// An EXE entry's nested entries: all in order, and each kind on its own; null when they could
+// not be walked.
 void AddNestedFields(const MatchEntry& entry, json& fields) {
+    if (!entry.nestedMissing.empty()) {
+        fields["nested"] = nullptr;
+        fields["nestedLayers"] = nullptr;
+        fields["nestedShims"] = nullptr;
+        return;
+    }
     json nested = json::array();
     json layers = json::array();
     json shims = json::array();
@@ -68,6 +85,9 @@ json MatchFields(const MatchReport& report) {
         case MatchLineKind::Exe: {
             json entry = EntryFields(line.entry);
             AddNestedFields(line.entry, entry);
+            if (!line.entry.nestedMissing.empty()) {
+                match["failures"].push_back(Utf8(line.entry.nestedMissing));
+            }
             entry["flags"] = line.hasFlags ? FlagFields(line.value) : json();
             match["exe"].push_back(entry);
             break;
@@ -97,11 +117,32 @@ json StoredLayerFields(const StoredLayers& stored) {
                 {"machine", stored.perMachine ? json(Utf8(stored.machineLayers)) : json()}};
 }
 
-json FailureFields(const std::wstring& message) {
-    const std::wstring::size_type colon = message.rfind(L": ");
-    json code;
-    if (colon != std::wstring::npos) {
-        code = std::wcstoul(message.c_str() + colon + 2, NULL, 10);
-    }
+json FailureFields(const std::wstring& message, unsigned long code) {
     return json{{"message", Utf8(message)}, {"code", code}};
+}
+
+json LiveStateFields(bool read, const LiveShimInfo& info) {
+    if (!read) {
+        return json{{"read", false}, {"failure", "Could not read remote shim info"}};
+    }
+    json live = {{"read", true},
+                 {"failure", nullptr},
+                 {"appCompatFlags", info.appCompatFlags},
+                 {"appCompatFlagsHex", HexText(info.appCompatFlags)},
+                 {"appCompatFlagsUser", info.appCompatFlagsUser},
+                 {"appCompatFlagsUserHex", HexText(info.appCompatFlagsUser)},
+                 {"targetIs64Bit", info.targetIs64Bit},
+                 {"peb64", info.peb64},
+                 {"shimData", nullptr},
+                 {"appCompatInfo", nullptr}};
+    if (!info.shimData.empty()) {
+        live["shimData"] = {{"bytesRead", info.shimDataSize},
+                            {"match", MatchFields(UnpackedShimDataLines(info))}};
+    }
+    if (!info.appCompatInfo.empty()) {
+        live["appCompatInfo"] = {
+            {"size", info.appCompatInfoSize},
+            {"base64", base64_encode(&info.appCompatInfo[0], info.appCompatInfoSize)}};
+    }
+    return live;
 }

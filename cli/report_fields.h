@@ -7,6 +7,7 @@
 #include <string>
 
 #include "../common/utf8_text.h"
+#include "../inspect/live_shim_state.h"
 #include "../inspect/stored_layers.h"
 #include "../shimreport/match_lines.h"
 
@@ -16,5 +17,10 @@ nlohmann::json MatchFields(const MatchReport& report);
 // The layers stored per user and per machine; null where none is stored.
 nlohmann::json StoredLayerFields(const StoredLayers& stored);
 
-// A failure message that ends with a decimal code, such as "Error opening proc: 5".
-nlohmann::json FailureFields(const std::wstring& message);
+// A failure message, such as "Error opening proc: 5", and the system error code it ends with.
+nlohmann::json FailureFields(const std::wstring& message, unsigned long code);
+
+// The shim state read out of a process; read says whether all of it could be read. Each flag
+// word is written as a number and as exact hexadecimal text, since a parser that reads numbers
+// as doubles loses what lies above 2^53.
+nlohmann::json LiveStateFields(bool read, const LiveShimInfo& info);

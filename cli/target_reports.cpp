@@ -54,30 +54,33 @@ bool ReportFileTarget(const std::wstring& given, bool json) {
     return exists;
 }
 
-bool ReportProcessTarget(DWORD processId, const std::vector<ListedProcess>& processes, bool json) {
-    if (json) {
-        const bool opened = WriteJsonProcess(processId, ListedImageName(processes, processId));
-        if (!opened) {
-            WarnOnStandardError(L"process " + std::to_wstring(processId) + L" could not be opened");
-        }
-        return opened;
-    }
-    ReportStream label;
-    if (IdentifyProcess(processId, label)) {
-        if (CurrentTarget.imagePath.empty()) {
-            WarnOnStandardError(L"process " + std::to_wstring(processId) + L": " + label.str());
-        }
-        ReportProcess();
-        return true;
-    }
-    ReportStream header;
-    header << L"Process: pid " << processId;
+ProcessOutcome ReportProcessTarget(DWORD processId, const std::vector<ListedProcess>& processes,
+                                   bool json) {
     const std::wstring name = ListedImageName(processes, processId);
-    if (!name.empty()) {
-        header << L" (" << name << L")";
+    ReportStream label;
+    DWORD failureCode = 0;
+    const bool opened = IdentifyProcess(processId, label, failureCode);
+    if (!opened || CurrentTarget.imagePath.empty()) {
+        WarnOnStandardError(L"process " + std::to_wstring(processId) + L": " + label.str());
     }
-    header << crlf << label.str() << crlf;
-    AppendToOutputPane(header.str());
-    WarnOnStandardError(L"process " + std::to_wstring(processId) + L": " + label.str());
-    return false;
+    if (json) {
+        WriteJsonProcess(processId, name, opened, label.str(), failureCode);
+    } else if (opened) {
+        ReportProcess();
+    } else {
+        ReportStream header;
+        header << L"Process: pid " << processId;
+        if (!name.empty()) {
+            header << L" (" << name << L")";
+        }
+        header << crlf << label.str() << crlf;
+        AppendToOutputPane(header.str());
+    }
+    if (opened) {
+        return ProcessOutcome::Reported;
+    }
+    // The system answers an id that no longer names a process as an invalid parameter.
+    return IsListed(processes, processId) && failureCode == ERROR_INVALID_PARAMETER
+               ? ProcessOutcome::Ended
+               : ProcessOutcome::NotOpened;
 }

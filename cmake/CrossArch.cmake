@@ -5,6 +5,8 @@
 # QUILLET_OWN_SYSTEM_DIR, QUILLET_OTHER_SYSTEM_DIR: where each architecture's system DLLs
 # live in the 64-bit prefix. QUILLET_OTHER_IS_32BIT: whether the other programs are 32-bit.
 # CROSSARCH_SMOKE, CROSSARCH_SHIMTARGET: the other architecture's programs.
+# QUILLET_OTHER_TARGET_RUNS: 1 where the other architecture's target program runs (where 32-bit
+# programs run, or where it is the 64-bit one), else 0.
 include(ExternalProject)
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
@@ -17,6 +19,11 @@ else()
     set(QUILLET_OTHER_SYSTEM_DIR windows/system32)
     set(QUILLET_OTHER_IS_32BIT OFF)
     set(other_toolchain ${CMAKE_SOURCE_DIR}/cmake/mingw-x86_64.cmake)
+endif()
+if(QUILLET_OTHER_IS_32BIT AND NOT QUILLET_HOST_RUNS_32BIT)
+    set(QUILLET_OTHER_TARGET_RUNS 0)
+else()
+    set(QUILLET_OTHER_TARGET_RUNS 1)
 endif()
 
 set(crossarch_dir ${CMAKE_BINARY_DIR}/crossarch)

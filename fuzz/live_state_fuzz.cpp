@@ -207,7 +207,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                          std::vector<unsigned char>(),
                          0,
                          (choices & 2) != 0,
-                         0};
+                         0,
+                         (choices & 2) != 0};
     copy_block(in, shim_from_input, fields.shimDataAddress, bytes_read_of((choices >> 2) & 3),
                info.shimData, info.shimDataSize);
     copy_block(in, in.size, fields.appCompatInfoAddress, bytes_read_of((choices >> 4) & 3),

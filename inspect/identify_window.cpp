@@ -3,6 +3,7 @@
 
 #include <psapi.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "../common/entry_point.h"
@@ -19,11 +20,16 @@ namespace {
 
 const DWORD ImagePathCapacity = 1040;
 
+// More than the picker's label shows of a title. The target answers the title's length
+// itself, so the read is bounded by this rather than sized by that answer.
+const int TitleCapacity = 2048;
+
 std::wstring WindowTitleLine(HWND window) {
-    const int length = GetWindowTextLengthW(window);
-    std::vector<wchar_t> buffer(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
-    const int copied = GetWindowTextW(window, &buffer[0], static_cast<int>(buffer.size()));
-    std::wstring title(&buffer[0], static_cast<size_t>(copied > 0 ? copied : 0));
+    wchar_t buffer[TitleCapacity] = {};
+    const int copied = GetWindowTextW(window, buffer, TitleCapacity);
+    // A target may claim to have copied more than it did, or than there was room for.
+    const int claimed = copied < 0 ? 0 : (copied < TitleCapacity ? copied : TitleCapacity - 1);
+    std::wstring title(buffer, std::find(buffer, buffer + claimed, L'\0'));
     const std::wstring::size_type lineBreak = title.find_first_of(L"\r\n");
     if (lineBreak != std::wstring::npos) {
         title.erase(lineBreak);
@@ -31,8 +37,9 @@ std::wstring WindowTitleLine(HWND window) {
     return title + L"\r\n";
 }
 
-// Finds the image path of an open process; a failure is described in the label instead.
-std::wstring ImagePathOf(HANDLE process, ReportStream& label) {
+// Finds the image path of an open process; a failure is described in the label instead, its
+// code kept in failureCode.
+std::wstring ImagePathOf(HANDLE process, ReportStream& label, DWORD& failureCode) {
     std::vector<wchar_t> buffer(ImagePathCapacity, L'\0');
     const DWORD written = GetModuleFileNameExEntry(process, NULL, &buffer[0], ImagePathCapacity);
     if (written > 0) {
@@ -43,12 +50,14 @@ std::wstring ImagePathOf(HANDLE process, ReportStream& label) {
         QueryFullProcessImageNameEntry, Kernel32Module, "QueryFullProcessImageNameW");
     if (query == NULL) {
         label << L"Error reading proc name (pre vista): " << moduleError;
+        failureCode = moduleError;
         return std::wstring();
     }
     DWORD size = ImagePathCapacity;
     if (query(process, 0, &buffer[0], &size) == 0) {
         const DWORD queryError = GetLastError();
         label << L"Error reading proc name: " << queryError;
+        failureCode = queryError;
         return std::wstring();
     }
     return std::wstring(&buffer[0], size < ImagePathCapacity ? size : ImagePathCapacity);
@@ -56,7 +65,8 @@ std::wstring ImagePathOf(HANDLE process, ReportStream& label) {
 
 } // namespace
 
-bool IdentifyProcess(DWORD processId, ReportStream& label) {
+bool IdentifyProcess(DWORD processId, ReportStream& label, DWORD& failureCode) {
+    failureCode = 0;
     CurrentTarget.imagePath.clear();
     CurrentTarget.processId = processId;
     const KernelHandleHolder process(
@@ -64,9 +74,10 @@ bool IdentifyProcess(DWORD processId, ReportStream& label) {
     if (process.Handle() == NULL) {
         const DWORD openError = GetLastError();
         label << L"Error opening proc: " << openError;
+        failureCode = openError;
         return false;
     }
-    const std::wstring imagePath = ImagePathOf(process.Handle(), label);
+    const std::wstring imagePath = ImagePathOf(process.Handle(), label, failureCode);
     CurrentTarget.imagePath = imagePath;
     label << imagePath;
     return true;
@@ -83,6 +94,7 @@ std::wstring IdentifyWindow(HWND window) {
     // A window destroyed since the hit test gives no id, and the call need not write one then.
     DWORD processId = 0;
     GetWindowThreadProcessIdEntry(window, &processId);
-    IdentifyProcess(processId, label);
+    DWORD failureCode = 0;
+    IdentifyProcess(processId, label, failureCode);
     return label.str();
 }

@@ -11,9 +11,10 @@
 std::wstring IdentifyWindow(HWND window);
 
 // Records the process in CurrentTarget and writes to the label what the picker shows below the
-// window title: the image path, or why the process could not be opened or named. False when
+// window title: the image path, or why the process could not be opened or named. failureCode
+// is the system error code that ends such a message, 0 when the path was found. False when
 // the process could not be opened.
-bool IdentifyProcess(DWORD processId, ReportStream& label);
+bool IdentifyProcess(DWORD processId, ReportStream& label, DWORD& failureCode);
 
 typedef DWORD(WINAPI* GetWindowThreadProcessIdFn)(HWND window, LPDWORD processId);
 typedef HANDLE(WINAPI* OpenProcessFn)(DWORD access, BOOL inherit, DWORD processId);

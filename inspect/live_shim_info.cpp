@@ -35,6 +35,7 @@ bool ReadPeb(HANDLE process, const PebLayout& layout, QueryFn query, ReadFn read
     info.appCompatFlags = fields.appCompatFlags;
     info.appCompatFlagsUser = fields.appCompatFlagsUser;
     info.targetIs64Bit = SystemIs64Bit() && !IsWow64(process);
+    info.peb64 = sizeof(Address) == 8;
     // The reads count in DWORDs; the state that the report takes counts in fixed-width sizes.
     DWORD shimDataSize = 0;
     DWORD appCompatInfoSize = 0;
@@ -69,6 +70,7 @@ void ResetLiveShimInfo(LiveShimInfo& info) {
     info.appCompatInfoSize = 0;
     info.targetIs64Bit = false;
     info.shimDataSize = 0;
+    info.peb64 = false;
 }
 
 bool ReadLiveShimInfo(DWORD processId, LiveShimInfo& info) {

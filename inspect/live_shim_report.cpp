@@ -17,8 +17,8 @@ MatchReport UnpackedShimDataLines(const LiveShimInfo& info) {
 }
 
 void WriteLiveShimInfo(ReportStream& stream) {
-    LiveShimInfo info = {0,     0, std::vector<unsigned char>(), std::vector<unsigned char>(), 0,
-                         false, 0};
+    LiveShimInfo info = {
+        0, 0, std::vector<unsigned char>(), std::vector<unsigned char>(), 0, false, 0, false};
     if (!ReadLiveShimInfo(CurrentTarget.processId, info)) {
         stream << L"Could not read remote shim info" << crlf;
         return;

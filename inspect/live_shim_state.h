@@ -17,6 +17,7 @@ struct LiveShimInfo {
     std::vector<unsigned char> shimData;
     std::vector<unsigned char> appCompatInfo;
     uint32_t appCompatInfoSize;
-    bool targetIs64Bit;
+    bool targetIs64Bit;    // the target is a native 64-bit process
     uint32_t shimDataSize; // bytes of shimData that were read; the rest of the copy is zero
+    bool peb64;            // the 64-bit PEB layout was read (also for a WoW64 target)
 };

@@ -23,6 +23,9 @@ void WriteEntry(const MatchEntry& entry, ReportStream& stream) {
         stream << crlf << L"  - ";
         WriteName(nested.name, stream);
     }
+    if (!entry.nestedMissing.empty()) {
+        stream << crlf << entry.nestedMissing;
+    }
 }
 
 void WriteLine(const MatchLine& line, ReportStream& stream) {

@@ -40,6 +40,9 @@ struct MatchEntry {
     TAGREF tagRef;
     EntryName name;
     std::vector<NestedEntry> nested; // an EXE entry's layers, then its shims
+    // The missing-entry line that stands where the nested entries would be when they could not
+    // be walked; empty when they were.
+    std::wstring nestedMissing;
 };
 
 struct MatchLine {

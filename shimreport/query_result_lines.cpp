@@ -45,22 +45,14 @@ template <typename Record> RecordView ViewOf(const Record& record) {
     return view;
 }
 
-// Which kinds of entry the lookups can name. A LAYER entry is resolved and named; an EXE entry
-// also walks its nested lists, which takes SdbFindNextTag besides.
-struct NameableEntries {
-    bool exe;
-    bool layer;
-};
-
-NameableEntries LookupEntriesAvailable(const RecordView& record, MatchReport& report) {
+// Whether the lookups can resolve and name an entry. An EXE entry's nested lists take
+// SdbFindNextTag besides; without it the entry keeps its name (see AddExeLine).
+bool LookupEntriesAvailable(MatchReport& report) {
     // Every missing entry that the record's entries need gets its line, so all are asked.
     bool named = EntryAvailable(report, ApphelpApi.SdbTagRefToTagID, L"SdbTagRefToTagID");
     named = EntryAvailable(report, ApphelpApi.SdbFindFirstTag, L"SdbFindFirstTag") && named;
-    const bool walked = record.exeCount == 0 ||
-                        EntryAvailable(report, ApphelpApi.SdbFindNextTag, L"SdbFindNextTag");
     named = EntryAvailable(report, ApphelpApi.SdbGetStringTagPtr, L"SdbGetStringTagPtr") && named;
-    const NameableEntries nameable = {named && walked, named};
-    return nameable;
+    return named;
 }
 
 EntryName NameOf(PDB database, TAGID parent) {
@@ -105,8 +97,12 @@ void AddExeLine(const ContextHandleHolder& context, const RecordView& record, DW
     TAGID tagId = 0;
     MatchLine line = MakeMatchLine(MatchLineKind::Exe);
     if (NameEntry(context, record.exeTagRefs[index], database, tagId, line.entry)) {
-        AddNestedEntries(database.Handle(), tagId, sdb::TAG_LAYER, line.entry);
-        AddNestedEntries(database.Handle(), tagId, sdb::TAG_SHIM_REF, line.entry);
+        if (ApphelpApi.SdbFindNextTag == NULL) {
+            line.entry.nestedMissing = MissingEntryText(L"SdbFindNextTag");
+        } else {
+            AddNestedEntries(database.Handle(), tagId, sdb::TAG_LAYER, line.entry);
+            AddNestedEntries(database.Handle(), tagId, sdb::TAG_SHIM_REF, line.entry);
+        }
     }
     line.hasFlags = record.exeFlags != NULL && record.exeFlags[index] != 0;
     line.value = line.hasFlags ? record.exeFlags[index] : 0;
@@ -132,12 +128,12 @@ void AddValueLine(MatchReport& report, MatchLineKind kind, DWORD value) {
 void AddRecordLines(const ContextHandleHolder& context, const RecordView& record,
                     MatchReport& report) {
     if (record.exeCount + record.layerCount != 0) {
-        const NameableEntries nameable = LookupEntriesAvailable(record, report);
-        const DWORD exeCount = nameable.exe ? record.exeCount : 0;
+        const bool nameable = LookupEntriesAvailable(report);
+        const DWORD exeCount = nameable ? record.exeCount : 0;
         for (DWORD i = 0; i < exeCount; ++i) {
             AddExeLine(context, record, i, report);
         }
-        const DWORD layerCount = nameable.layer ? record.layerCount : 0;
+        const DWORD layerCount = nameable ? record.layerCount : 0;
         for (DWORD i = 0; i < layerCount; ++i) {
             AddLayerLine(context, record.layerTagRefs[i], report);
         }

@@ -145,7 +145,7 @@ double SweepCallsAlone(const std::vector<ListedProcess>& processes, DWORD self) 
         MatchCall(image);
         StoredLayerCalls(image);
         LiveShimInfo info = {
-            0, 0, std::vector<unsigned char>(), std::vector<unsigned char>(), 0, false, 0};
+            0, 0, std::vector<unsigned char>(), std::vector<unsigned char>(), 0, false, 0, false};
         if (ReadLiveShimInfo(listed.processId, info) && !info.shimData.empty()) {
             std::vector<unsigned char> result(912);
             const HSDB context = ApphelpApi.SdbInitDatabaseEx(
@@ -231,7 +231,13 @@ int wmain(int count, wchar_t** arguments) {
         for (size_t i = 0; i < processCount; ++i) {
             targets.emplace_back(new TargetProcess(L"--match C:\\quillet-samples\\cadwriter.exe"));
         }
-        const std::vector<ListedProcess> processes = ListProcesses();
+        std::vector<ListedProcess> processes;
+        DWORD listError = 0;
+        if (!ListProcesses(processes, listError)) {
+            std::fprintf(stderr, "the process list could not be taken: error %lu\n",
+                         static_cast<unsigned long>(listError));
+            return 2;
+        }
         const DWORD self = GetCurrentProcessId();
         double best[3];
         BestOfEach([&] { return SweepCallsAlone(processes, self); },

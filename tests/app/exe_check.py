@@ -1,8 +1,9 @@
 """Reads the built Quillet.exe or Quillet64.exe (path in QUILLET_EXE, architecture x86 or x64 in
-QUILLET_ARCH) and checks its import table and resources."""
+QUILLET_ARCH) and checks its import table, its resources and where its debug information is."""
 import os
 import struct
 import unittest
+import zlib
 import xml.etree.ElementTree as ElementTree
 
 RT_CURSOR, RT_DIALOG, RT_GROUP_CURSOR, RT_VERSION, RT_MANIFEST = 1, 5, 12, 16, 24
@@ -30,8 +31,11 @@ class PeImage:
         pe = struct.unpack_from("<I", data, 0x3C)[0]
         if data[pe:pe + 4] != b"PE\0\0":
             raise ValueError("not a PE file")
-        machine, sections, _, _, _, optional_size, self.characteristics = struct.unpack_from(
-            "<HHIIIHH", data, pe + 4)
+        machine, sections, _, symbols, symbol_count, optional_size, self.characteristics = \
+            struct.unpack_from("<HHIIIHH", data, pe + 4)
+        # Names longer than eight characters are "/offset" into the string table after the
+        # symbols.
+        strings = symbols + 18 * symbol_count
         self.machine = machine
         optional = pe + 24
         self.magic, = struct.unpack_from("<H", data, optional)
@@ -40,11 +44,17 @@ class PeImage:
         self.directories = [struct.unpack_from("<II", data, directories + 8 * i)
                             for i in range(16)]
         self.sections = []
+        self.named_sections = {}
         table = optional + optional_size
         for i in range(sections):
+            name = data[table + 40 * i:table + 40 * i + 8].rstrip(b"\0").decode("ascii")
+            if name.startswith("/") and symbols != 0:
+                at = strings + int(name[1:])
+                name = data[at:data.index(b"\0", at)].decode("ascii")
             virtual_size, rva, raw_size, raw_offset = struct.unpack_from(
                 "<IIII", data, table + 40 * i + 8)
             self.sections.append((rva, max(virtual_size, raw_size), raw_offset))
+            self.named_sections[name] = data[raw_offset:raw_offset + raw_size]
 
     def offset(self, rva):
         for start, size, raw in self.sections:
@@ -189,6 +199,26 @@ class Imports(unittest.TestCase):
         self.assertTrue({"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll",
                          "advapi32.dll"} <= dlls, dlls)
         self.assertEqual(dlls - SYSTEM_DLLS, set())
+
+
+class DebugInformation(unittest.TestCase):
+    """The program a user copies carries no debug information: it lies beside it in a file of
+    its own, which the program names with a checksum, as debuggers look for it."""
+
+    def test_debug_information_is_beside_the_program_and_linked(self):
+        image = load()
+        names = set(image.named_sections)
+        self.assertEqual({name for name in names if name.startswith(".debug")}, set(), names)
+        self.assertIn(".gnu_debuglink", names)
+        link = image.named_sections[".gnu_debuglink"]
+        debug_name = link[:link.index(b"\0")].decode("ascii")
+        self.assertEqual(debug_name, os.path.basename(os.environ["QUILLET_EXE"]) + ".debug")
+        checksum, = struct.unpack_from("<I", link, align4(len(debug_name) + 1))
+        debug_path = os.path.join(os.path.dirname(os.environ["QUILLET_EXE"]), debug_name)
+        with open(debug_path, "rb") as debug:
+            debug_data = debug.read()
+        self.assertEqual(zlib.crc32(debug_data), checksum)
+        self.assertIn(".debug_info", PeImage(debug_data).named_sections)
 
 
 class Resources(unittest.TestCase):

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "../../common/wow64.h"
+#include "../../inspect/native_read_api.h"
 #include "../../sdbtools/base64.h"
 #include "../inspect/target_process.h"
 #include "cli_run.h"
@@ -161,7 +163,10 @@ TEST(CliJson, ProcessCarriesTheLiveStateAsFields) {
     const CliRun run = RunCli(L"--json --pid " + pid);
     EXPECT_EQ(0u, run.exitCode) << run.errors;
     const std::vector<json> objects = JsonLines(run.rawOutput);
-    ASSERT_EQ(2u, objects.size());
+    // The banner, the process, and the summary that closes a run with processes.
+    ASSERT_EQ(3u, objects.size());
+    EXPECT_EQ(json::parse(R"({"type": "summary", "reported": 1, "notOpened": 0, "ended": 0})"),
+              objects[2]);
     const json& process = objects[1];
     EXPECT_EQ("process", process["type"]);
     EXPECT_EQ(target.ProcessId(), process["pid"].get<DWORD>());
@@ -172,6 +177,8 @@ TEST(CliJson, ProcessCarriesTheLiveStateAsFields) {
     ASSERT_TRUE(live["read"].get<bool>());
     EXPECT_EQ(0x400u, live["appCompatFlags"].get<unsigned long long>());
     EXPECT_EQ(0x1000000002ull, live["appCompatFlagsUser"].get<unsigned long long>());
+    EXPECT_EQ("0x400", live["appCompatFlagsHex"]);
+    EXPECT_EQ("0x1000000002", live["appCompatFlagsUserHex"]);
     // The unpacked shim data shows the same entries as the text's live block.
     const std::wstring liveText = text.output.substr(text.output.find(L"Live info:"));
     const json& unpacked = live["shimData"]["match"];
@@ -187,17 +194,56 @@ TEST(CliJson, ProcessCarriesTheLiveStateAsFields) {
     }
 }
 
+// targetIs64Bit says what the target is, peb64 which layout was read: the 64-bit tool reads the
+// 64-bit layout of either target; the 32-bit tool reads it through the WoW64 reads where they
+// exist, and otherwise its own layout of a 32-bit target and nothing of a 64-bit one (Wine).
+TEST(CliJson, TargetIs64BitAndPeb64TellTheTargetFromTheLayoutRead) {
+    const bool toolIs64Bit = sizeof(void*) == 8;
+    LookUpWow64ReadEntries();
+    const bool wow64Reads = SelfIsWow64() && NtWow64QueryInformationProcess64Entry != NULL &&
+                            NtWow64ReadVirtualMemory64Entry != NULL;
+    struct Kind {
+        std::wstring program;
+        bool is64Bit;
+    };
+    std::vector<Kind> kinds = {{TargetProgramPath(), toolIs64Bit}};
+    if (OTHER_TARGET_RUNS) {
+        kinds.push_back({OtherTargetProgramPath(), !toolIs64Bit});
+    }
+    for (const Kind& kind : kinds) {
+        TargetProcess target(L"--match C:\\quillet-samples\\cadwriter.exe", kind.program);
+        ASSERT_TRUE(target.Ready());
+        const CliRun run = RunCli(L"--json --pid " + std::to_wstring(target.ProcessId()));
+        const std::vector<json> objects = JsonLines(run.rawOutput);
+        ASSERT_LE(2u, objects.size());
+        const json& live = objects[1]["live"];
+        if (!toolIs64Bit && kind.is64Bit && !wow64Reads) {
+            EXPECT_FALSE(live["read"].get<bool>());
+            continue;
+        }
+        ASSERT_TRUE(live["read"].get<bool>()) << kind.program;
+        EXPECT_EQ(kind.is64Bit, live["targetIs64Bit"].get<bool>()) << kind.program;
+        EXPECT_EQ(toolIs64Bit || wow64Reads, live["peb64"].get<bool>()) << kind.program;
+    }
+}
+
 TEST(CliJson, FailuresAreFieldsAndUsageErrorsStayOffStandardOutput) {
     // Process ids are multiples of four far below this one.
     const CliRun run = RunCli(L"--json --pid 2147483630");
     EXPECT_EQ(1u, run.exitCode);
     const std::vector<json> objects = JsonLines(run.rawOutput);
-    ASSERT_EQ(2u, objects.size());
+    ASSERT_EQ(3u, objects.size());
+    EXPECT_EQ(json::parse(R"({"type": "summary", "reported": 0, "notOpened": 1, "ended": 0})"),
+              objects[2]);
     const json& process = objects[1];
     EXPECT_TRUE(process["path"].is_null());
     EXPECT_EQ(0u, process["failure"]["message"].get<std::string>().find("Error opening proc: "));
-    EXPECT_TRUE(process["failure"]["code"].is_number_unsigned());
+    const std::string message = process["failure"]["message"].get<std::string>();
+    EXPECT_EQ(message.substr(message.rfind(' ') + 1),
+              std::to_string(process["failure"]["code"].get<unsigned long>()));
     EXPECT_EQ(process.end(), process.find("live"));
+    // Standard error says the same as in text mode.
+    EXPECT_EQ(RunCli(L"--pid 2147483630").errors, run.errors);
 
     const CliRun usage = RunCli(L"--json --pid none");
     EXPECT_EQ(2u, usage.exitCode);

@@ -1,48 +1,32 @@
 // Starting quillet-cli.exe with its output in temporary files.
 #include "cli_run.h"
 
-namespace {
+TemporaryOutputFile::TemporaryOutputFile() : handle_(INVALID_HANDLE_VALUE) {
+    wchar_t directory[MAX_PATH] = {};
+    wchar_t name[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, directory);
+    GetTempFileNameW(directory, L"qcl", 0, name);
+    path_ = name;
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
+    handle_ = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, NULL);
+}
 
-// A temporary file, opened inheritable for the child's output, deleted at the end.
-class OutputFile {
-public:
-    OutputFile() : handle_(INVALID_HANDLE_VALUE) {
-        wchar_t directory[MAX_PATH] = {};
-        wchar_t name[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, directory);
-        GetTempFileNameW(directory, L"qcl", 0, name);
-        path_ = name;
-        SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
-        handle_ =
-            CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                        &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, NULL);
+TemporaryOutputFile::~TemporaryOutputFile() {
+    CloseHandle(handle_);
+    DeleteFileW(path_.c_str());
+}
+
+std::string TemporaryOutputFile::Contents() const {
+    std::string bytes;
+    SetFilePointer(handle_, 0, NULL, FILE_BEGIN);
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(handle_, buffer, sizeof buffer, &got, NULL) && got > 0) {
+        bytes.append(buffer, got);
     }
-    ~OutputFile() {
-        CloseHandle(handle_);
-        DeleteFileW(path_.c_str());
-    }
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
-    HANDLE Handle() const { return handle_; }
-
-    std::string Contents() const {
-        std::string bytes;
-        SetFilePointer(handle_, 0, NULL, FILE_BEGIN);
-        char buffer[65536];
-        DWORD got = 0;
-        while (ReadFile(handle_, buffer, sizeof buffer, &got, NULL) && got > 0) {
-            bytes.append(buffer, got);
-        }
-        return bytes;
-    }
-
-private:
-    std::wstring path_;
-    HANDLE handle_;
-};
-
-} // namespace
+    return bytes;
+}
 
 std::wstring CliProgramPath() {
     // The build names it by its path on the build host; under Wine that is drive Z:.
@@ -69,8 +53,8 @@ std::wstring FromUtf8(const std::string& bytes) {
 
 CliRun RunCli(const std::wstring& arguments) {
     CliRun run = {0xFFFFFFFF, std::string(), std::wstring(), std::wstring()};
-    const OutputFile output;
-    const OutputFile errors;
+    const TemporaryOutputFile output;
+    const TemporaryOutputFile errors;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;

@@ -12,6 +12,24 @@ struct CliRun {
     std::wstring errors;   // standard error, decoded from UTF-8
 };
 
+// A temporary file, opened inheritable for a program's output, deleted at the end.
+class TemporaryOutputFile {
+public:
+    TemporaryOutputFile();
+    ~TemporaryOutputFile();
+    TemporaryOutputFile(const TemporaryOutputFile&) = delete;
+    TemporaryOutputFile& operator=(const TemporaryOutputFile&) = delete;
+
+    HANDLE Handle() const { return handle_; }
+
+    // Everything written to it so far.
+    std::string Contents() const;
+
+private:
+    std::wstring path_;
+    HANDLE handle_;
+};
+
 // The Windows path of the built quillet-cli.exe.
 std::wstring CliProgramPath();
 

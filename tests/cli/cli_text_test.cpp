@@ -138,7 +138,7 @@ TEST_F(CliTest, ProcessThatCannotBeOpenedIsNamedByItsIdAndExitsWithOne) {
     EXPECT_NE(std::wstring::npos, run.errors.find(L"Error opening proc: ")) << run.errors;
 }
 
-TEST_F(CliTest, AllFindsEveryRunningTargetOnceInAscendingIdAndNotItself) {
+TEST_F(CliTest, AllFindsEveryRunningTargetOnceAfterThePidsInAscendingIdAndNotItself) {
     const std::vector<std::wstring> names = {L"sweep-a.exe", L"sweep-b.exe", L"sweep-c.exe"};
     for (const std::wstring& name : names) {
         ASSERT_TRUE(CopyFileW(TargetProgramPath().c_str(), (Scratch + name).c_str(), FALSE));
@@ -148,18 +148,21 @@ TEST_F(CliTest, AllFindsEveryRunningTargetOnceInAscendingIdAndNotItself) {
         TargetProcess b(L"--nothing", Scratch + names[1]);
         TargetProcess c(L"", Scratch + names[2]);
         ASSERT_TRUE(a.Ready() && b.Ready() && c.Ready());
-        const CliRun run = RunCli(L"--all");
-        EXPECT_TRUE(run.exitCode == 0 || run.exitCode == 1) << run.exitCode;
-        std::vector<std::pair<DWORD, std::wstring::size_type>> found;
-        const TargetProcess* targets[] = {&a, &b, &c};
-        for (size_t i = 0; i < names.size(); ++i) {
-            const std::wstring header = L"Process: " + Scratch + names[i] + L"\r\n";
+        // Named by --pid, twice, and by --all: still reported once.
+        const std::wstring namedA = L"--pid " + std::to_wstring(a.ProcessId());
+        const CliRun run = RunCli(namedA + L" " + namedA + L" --all");
+        EXPECT_EQ(0u, run.exitCode) << run.errors;
+        std::vector<std::wstring::size_type> at;
+        for (const std::wstring& name : names) {
+            const std::wstring header = L"Process: " + Scratch + name + L"\r\n";
             EXPECT_EQ(1u, Occurrences(run.output, header)) << run.output;
-            found.push_back(std::make_pair(targets[i]->ProcessId(), run.output.find(header)));
+            at.push_back(run.output.find(header));
         }
-        std::sort(found.begin(), found.end());
-        EXPECT_LT(found[0].second, found[1].second);
-        EXPECT_LT(found[1].second, found[2].second);
+        // The --pid first, then the sweep by ascending id.
+        EXPECT_LT(at[0], at[1]);
+        EXPECT_LT(at[0], at[2]);
+        EXPECT_EQ(b.ProcessId() < c.ProcessId(), at[1] < at[2]);
+        EXPECT_NE(std::wstring::npos, run.errors.find(L": processes: ")) << run.errors;
         EXPECT_EQ(2u, Occurrences(run.output, L"\r\nLive info:\r\nAppCompatFlags: 0x400\r\n"));
         EXPECT_EQ(std::wstring::npos, run.output.find(L"quillet-cli.exe")) << run.output;
     }
@@ -179,10 +182,14 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndTheUsageOnStandardError) {
 }
 
 TEST_F(CliTest, HelpPrintsTheUsageAndExitsWithZero) {
-    const CliRun run = RunCli(L"--help");
-    EXPECT_EQ(0u, run.exitCode);
-    EXPECT_EQ(0u, run.output.find(L"usage: quillet-cli")) << run.output;
-    EXPECT_TRUE(run.errors.empty());
+    // "/?" is no file named "?", and help wins over the other arguments wherever it stands.
+    const wchar_t* asks[] = {L"--help", L"-h", L"-?", L"/?", L"C:\\missing.exe /?"};
+    for (const wchar_t* arguments : asks) {
+        const CliRun run = RunCli(arguments);
+        EXPECT_EQ(0u, run.exitCode) << arguments;
+        EXPECT_EQ(0u, run.output.find(L"usage: quillet-cli")) << arguments << run.output;
+        EXPECT_TRUE(run.errors.empty()) << arguments << run.errors;
+    }
 }
 
 TEST_F(CliTest, DoubleDashMakesTheNextArgumentsFiles) {

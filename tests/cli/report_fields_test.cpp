@@ -3,6 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,72 @@ TEST(ReportFields, EmptyRecordMatchesAndFailuresDoNot) {
     EXPECT_FALSE(match["matched"].get<bool>());
     EXPECT_EQ(json::parse(R"(["apphelp.dll: SdbInitDatabaseEx not available"])"),
               match["failures"]);
+}
+
+// Without SdbFindNextTag an EXE entry keeps its name; its nested lists are unknown, not empty,
+// and the missing entry is one of the failures.
+TEST(ReportFields, ExeEntryWithoutNextTagKeepsItsNameAndHasNoNestedLists) {
+    InstallFakeEngine();
+    ApphelpApi.SdbFindNextTag = nullptr;
+    AddEntry(0x1f4, 0x100, Named(L"setup.exe"));
+    SdbQueryResult344 record = {};
+    record.exeCount = 1;
+    record.exeTagRefs[0] = 0x1f4;
+    WriteRecord(record);
+
+    const json match = MatchFields(MatchExecutableLines(L"C:\\apps\\setup.exe"));
+    ASSERT_EQ(1u, match["exe"].size());
+    EXPECT_EQ("setup.exe", match["exe"][0]["name"]);
+    for (const char* field : {"nested", "nestedLayers", "nestedShims"}) {
+        EXPECT_TRUE(match["exe"][0][field].is_null()) << field;
+    }
+    EXPECT_EQ(json::parse(R"(["apphelp.dll: SdbFindNextTag not available"])"), match["failures"]);
+}
+
+// A reader whose numbers are doubles, as in JavaScript and jq: every number becomes one.
+json ParsedAsDoubles(const std::string& text) {
+    return json::parse(text, [](int, json::parse_event_t event, json& parsed) {
+        if (event == json::parse_event_t::value && parsed.is_number()) {
+            parsed = parsed.get<double>();
+        }
+        return true;
+    });
+}
+
+// The flag words are 64-bit; their hexadecimal text reads back exactly wherever the numbers
+// round, and the live state's other facts pass through as they were read.
+TEST(ReportFields, FlagWordsReadBackExactlyByADoubleBasedParser) {
+    const struct {
+        uint64_t flags;
+        uint64_t userFlags;
+        bool targetIs64Bit;
+        bool peb64;
+    } cases[] = {{0xFFFFFFFFFFFFFFFFull, 0, false, true},
+                 {0x20000000000001ull, 0x8000000000000000ull, true, true},
+                 {0x400, 0x1000000002ull, false, false}};
+    for (const auto& read : cases) {
+        LiveShimInfo info = {read.flags,
+                             read.userFlags,
+                             std::vector<unsigned char>(),
+                             std::vector<unsigned char>(),
+                             0,
+                             read.targetIs64Bit,
+                             0,
+                             read.peb64};
+        const json live = ParsedAsDoubles(LiveStateFields(true, info).dump());
+        const std::string hex = live["appCompatFlagsHex"].get<std::string>();
+        const std::string userHex = live["appCompatFlagsUserHex"].get<std::string>();
+        ASSERT_EQ("0x", hex.substr(0, 2));
+        ASSERT_EQ("0x", userHex.substr(0, 2));
+        EXPECT_EQ(read.flags, std::strtoull(hex.c_str() + 2, nullptr, 16)) << hex;
+        EXPECT_EQ(read.userFlags, std::strtoull(userHex.c_str() + 2, nullptr, 16)) << userHex;
+        EXPECT_EQ(read.targetIs64Bit, live["targetIs64Bit"].get<bool>());
+        EXPECT_EQ(read.peb64, live["peb64"].get<bool>());
+    }
+    const LiveShimInfo none = {
+        0, 0, std::vector<unsigned char>(), std::vector<unsigned char>(), 0, false, 0, false};
+    EXPECT_EQ(json::parse(R"({"read": false, "failure": "Could not read remote shim info"})"),
+              LiveStateFields(false, none));
 }
 
 } // namespace

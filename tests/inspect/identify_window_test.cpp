@@ -17,8 +17,10 @@
 // allocation changes the thread's last error, and the next one can be made to fail.
 bool AllocationsSetLastError = false;
 bool FailNextAllocation = false;
+std::size_t LargestAllocation = 0;
 
 void* operator new(std::size_t size) {
+    LargestAllocation = size > LargestAllocation ? size : LargestAllocation;
     if (FailNextAllocation) {
         FailNextAllocation = false;
         throw std::bad_alloc();
@@ -88,6 +90,26 @@ BOOL WINAPI CountingQuery(HANDLE, DWORD flags, LPWSTR name, PDWORD size) {
 BOOL WINAPI FailingQuery(HANDLE, DWORD, LPWSTR, PDWORD) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
+}
+
+// A window that claims a title of 2^31 - 1 characters, fills whatever room it is given and
+// claims to have copied the whole of it.
+LRESULT CALLBACK BoastfulTitle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const LRESULT claimed = 0x7FFFFFFF;
+    if (message == WM_GETTEXTLENGTH) {
+        return claimed;
+    }
+    if (message == WM_GETTEXT) {
+        wchar_t* text = reinterpret_cast<wchar_t*>(lParam);
+        for (WPARAM i = 0; i + 1 < wParam; ++i) {
+            text[i] = L'x';
+        }
+        if (wParam > 0) {
+            text[wParam - 1] = L'\0';
+        }
+        return claimed;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 class IdentifyWindowTest : public ::testing::Test {
@@ -205,6 +227,26 @@ TEST_F(IdentifyWindowTest, ErrorCodesAreThoseOfTheFailedCallsWhateverTheTitle) {
         ASSERT_EQ(title + L"Error reading proc name: 87", IdentifyWindow(window)) << length;
         GetModuleFileNameExEntry = SavedModuleName;
     }
+}
+
+TEST_F(IdentifyWindowTest, TitleLengthTheWindowClaimsNeverSizesAnAllocation) {
+    WNDCLASSW boastful = {};
+    boastful.lpfnWndProc = BoastfulTitle;
+    boastful.hInstance = GetModuleHandleW(NULL);
+    boastful.lpszClassName = L"QuilletBoastfulTitle";
+    RegisterClassW(&boastful);
+    const HWND hostile = CreateWindowExW(0, boastful.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10,
+                                         NULL, NULL, GetModuleHandleW(NULL), NULL);
+    ASSERT_NE(static_cast<HWND>(NULL), hostile);
+    ASSERT_EQ(0x7FFFFFFF, GetWindowTextLengthW(hostile));
+    LargestAllocation = 0;
+    std::wstring label;
+    EXPECT_NO_THROW(label = IdentifyWindow(hostile));
+    EXPECT_LT(LargestAllocation, 65536u);
+    EXPECT_EQ(std::wstring(2047, L'x') + L"\r\n" + OwnImagePath(), label);
+    EXPECT_EQ(GetCurrentProcessId(), CurrentTarget.processId);
+    DestroyWindow(hostile);
+    UnregisterClassW(boastful.lpszClassName, GetModuleHandleW(NULL));
 }
 
 TEST_F(IdentifyWindowTest, ProcessIsClosedWhenThePathCannotBeKept) {

@@ -234,6 +234,8 @@ TEST_F(LiveShimInfoTest, ShimDataReadAt4KiBIsHandedOnInA16KiBZeroPaddedCopy) {
               std::vector<unsigned char>(UnpackedCopy.begin() + 4096, UnpackedCopy.end()));
 }
 
+// targetIs64Bit says what the target is, peb64 which layout was read: through the WoW64 reads
+// the 64-bit one of either kind of target, without them the tool's own.
 TEST_F(LiveShimInfoTest, Wow64ReadsUseTheTargets64BitPeb) {
     UseWow64Reads();
     PlantPeb(Peb64Layout, 0x20, 0, ShimAddress, InfoAddress);
@@ -244,10 +246,18 @@ TEST_F(LiveShimInfoTest, Wow64ReadsUseTheTargets64BitPeb) {
     EXPECT_EQ(0x20u, info.appCompatFlags);
     EXPECT_EQ(16384u, info.appCompatInfoSize);
     EXPECT_FALSE(info.targetIs64Bit);
+    EXPECT_TRUE(info.peb64);
 
     TargetIsWow64 = FALSE;
     ASSERT_TRUE(ReadLiveShimInfo(GetCurrentProcessId(), info));
     EXPECT_TRUE(info.targetIs64Bit);
+    EXPECT_TRUE(info.peb64);
+
+    UseOwnSizeReads();
+    TargetIsWow64 = TRUE;
+    PlantOwnPeb(0x20, 0, ShimAddress, InfoAddress);
+    ASSERT_TRUE(ReadLiveShimInfo(GetCurrentProcessId(), info));
+    EXPECT_EQ(sizeof(void*) == 8, info.peb64);
 }
 
 TEST_F(LiveShimInfoTest, MissingWow64ReadsFallBackToThe32BitPebOfA32BitTargetOnly) {

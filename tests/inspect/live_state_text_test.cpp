@@ -25,7 +25,8 @@ TEST(LiveStateText, GivenUnpackerWritesBetweenTheFlagWordsAndTheDump) {
                                std::vector<unsigned char>(LargestRemoteBlock, 'A'),
                                32,
                                true,
-                               SmallestRemoteBlock};
+                               SmallestRemoteBlock,
+                               true};
     ReportStream stream;
     WriteLiveState(info, MarkingUnpacker, stream);
     const std::wstring dumpLine =

@@ -188,16 +188,22 @@ TEST_F(EntryReport, MissingLookupEntriesAreNamedAndTheRestOfTheRecordFollows) {
               Print(record));
 }
 
-TEST_F(EntryReport, WithoutNextTagOnlyTheExeEntriesAreLeftOut) {
+TEST_F(EntryReport, WithoutNextTagExeEntriesKeepTheirNamesAndTheMissingLineStandsForTheNested) {
     ApphelpApi.SdbFindNextTag = nullptr;
     AddEntry(0x10, 0x100, Named(L"setup.exe"));
+    AddEntry(0x18, 0x180, Named(L"install.exe"));
     AddEntry(0x20, 0x200, Named(L"RunAsInvoker"));
-    SdbQueryResult344 record = {};
-    record.exeCount = 1;
+    SdbQueryResult456 record = {};
+    record.exeCount = 2;
     record.exeTagRefs[0] = 0x10;
+    record.exeTagRefs[1] = 0x18;
+    record.exeFlags[1] = 0x1;
     record.layerCount = 1;
     record.layerTagRefs[0] = 0x20;
-    EXPECT_EQ(L"apphelp.dll: SdbFindNextTag not available\r\n"
+    EXPECT_EQ(L"EXE: (0x10) setup.exe\r\n"
+              L"apphelp.dll: SdbFindNextTag not available\r\n"
+              L"EXE: (0x18) install.exe\r\n"
+              L"apphelp.dll: SdbFindNextTag not available, with flags: DISABLE_SHIM\r\n"
               L"LAYER: (0x20) RunAsInvoker\r\n",
               Print(record));
 
