@@ -34,6 +34,7 @@ bool ParseCommandLine(int count, const wchar_t* const* arguments, CliOptions& op
     options.help = false;
     options.json = false;
     options.all = false;
+    options.explain = false;
     options.targets.clear();
     bool optionsEnded = false;
     for (int i = 0; i < count; ++i) {
@@ -48,6 +49,8 @@ bool ParseCommandLine(int count, const wchar_t* const* arguments, CliOptions& op
             options.json = true;
         } else if (argument == L"--all") {
             options.all = true;
+        } else if (argument == L"--explain") {
+            options.explain = true;
         } else if (argument == L"--pid") {
             CliTarget target = {true, std::wstring(), 0};
             if (i + 1 >= count || !ParseProcessId(arguments[i + 1], target.processId)) {
@@ -75,13 +78,16 @@ std::wstring ProgramName() {
 std::wstring UsageText() {
     const std::wstring name = ProgramName();
     const std::wstring indent(name.size() + 8, L' ');
-    return L"usage: " + name + L" [--json] [--all] [--pid N]... [--] [FILE]...\r\n" + indent +
+    return L"usage: " + name + L" [--json] [--explain] [--all] [--pid N]... [--] [FILE]...\r\n" +
+           indent +
            L"--help\r\n"
            L"Reports which shim-database entries match each FILE and what is stored for it,\r\n"
            L"like a drop onto Quillet, and the shim state of running processes, like a pick:\r\n"
            L"  --pid N   the process with id N (repeatable)\r\n"
            L"  --all     every process but this one, by ascending id\r\n"
            L"  --json    JSON Lines instead of text\r\n"
+           L"  --explain after each report, why each entry matched: its database, its\r\n"
+           L"            conditions against the file's attributes, its layers and fixes\r\n"
            L"  --        the arguments that follow are files\r\n"
            L"Exit codes: 0 reported; 1 a FILE does not exist or a process could not be\r\n"
            L"opened (still reported); 2 usage error.\r\n";

@@ -17,6 +17,7 @@ struct CliOptions {
     bool help;
     bool json;
     bool all;
+    bool explain; // an explanation block after each report
     std::vector<CliTarget> targets;
 };
 

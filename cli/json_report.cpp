@@ -15,9 +15,11 @@
 #include "../inspect/redirection_revert.h"
 #include "../inspect/stored_layers.h"
 #include "../sdbtools/base64.h"
+#include "../shimreport/explain_match.h"
 #include "../shimreport/match_executable.h"
 #include "command_line.h"
 #include "console_output.h"
+#include "explain_fields.h"
 #include "report_fields.h"
 
 using nlohmann::json;
@@ -33,11 +35,19 @@ void WriteObject(const json& object) {
     WriteToStandardOutput(std::wstring(line.begin(), line.end()) + L"\r\n");
 }
 
-// The match and the stored layers of a path, as the report body finds them.
-void AddBodyFields(const std::wstring& path, json& target) {
+// The match and the stored layers of a path, as the report body finds them, and with explain
+// why the match came about.
+void AddBodyFields(const std::wstring& path, bool explain, json& target) {
     const RedirectionRevert redirection;
-    target["match"] = MatchFields(MatchExecutableLines(path));
-    target["storedLayers"] = StoredLayerFields(ReadStoredLayers(path));
+    Explanation explanation;
+    target["match"] = MatchFields(MatchExecutableLines(path, explain ? &explanation : NULL));
+    const StoredLayers stored = ReadStoredLayers(path);
+    target["storedLayers"] = StoredLayerFields(stored);
+    if (explain) {
+        AddStoredLayers(explanation, stored.perUser, stored.userLayers, stored.perMachine,
+                        stored.machineLayers);
+        target["explain"] = ExplanationFields(explanation);
+    }
 }
 
 json LiveFields(DWORD processId) {
@@ -85,15 +95,15 @@ void WriteJsonBanner() {
                  {"text", Utf8(text)}});
 }
 
-void WriteJsonFile(const std::wstring& path, bool exists) {
+void WriteJsonFile(const std::wstring& path, bool exists, bool explain) {
     const CompatLayerGuard compatLayer;
     CurrentTarget.processId = 0;
     json target = {{"type", "file"}, {"path", Utf8(path)}, {"exists", exists}};
-    AddBodyFields(path, target);
+    AddBodyFields(path, explain, target);
     WriteObject(target);
 }
 
-bool WriteJsonProcess(DWORD processId, const std::wstring& listedName) {
+bool WriteJsonProcess(DWORD processId, const std::wstring& listedName, bool explain) {
     const CompatLayerGuard compatLayer;
     json target = {{"type", "process"},
                    {"pid", processId},
@@ -102,12 +112,15 @@ bool WriteJsonProcess(DWORD processId, const std::wstring& listedName) {
     if (!IdentifyProcess(processId, label)) {
         target["path"] = nullptr;
         target["failure"] = FailureFields(label.str());
+        if (explain) {
+            target["explain"] = nullptr;
+        }
         WriteObject(target);
         return false;
     }
     target["path"] = Utf8(CurrentTarget.imagePath);
     target["failure"] = CurrentTarget.imagePath.empty() ? FailureFields(label.str()) : json();
-    AddBodyFields(CurrentTarget.imagePath, target);
+    AddBodyFields(CurrentTarget.imagePath, explain, target);
     target["live"] = LiveFields(processId);
     WriteObject(target);
     return true;

@@ -8,8 +8,10 @@
 // The first line: the schema version and the system version of the banner.
 void WriteJsonBanner();
 
-// The object of one file; exists says whether the path named an existing file.
-void WriteJsonFile(const std::wstring& path, bool exists);
+// The object of one file; exists says whether the path named an existing file. With explain,
+// the object has the "explain" field.
+void WriteJsonFile(const std::wstring& path, bool exists, bool explain);
 
-// The object of one process; false when it could not be opened.
-bool WriteJsonProcess(DWORD processId, const std::wstring& listedName);
+// The object of one process; false when it could not be opened. With explain, an opened
+// process's object has the "explain" field, one that could not be opened has it null.
+bool WriteJsonProcess(DWORD processId, const std::wstring& listedName, bool explain);

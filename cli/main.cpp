@@ -46,9 +46,10 @@ int wmain(int count, wchar_t** arguments) {
     }
     bool allFound = true;
     for (const CliTarget& target : options.targets) {
-        const bool found = target.isProcess
-                               ? ReportProcessTarget(target.processId, processes, options.json)
-                               : ReportFileTarget(target.path, options.json);
+        const bool found =
+            target.isProcess
+                ? ReportProcessTarget(target.processId, processes, options.json, options.explain)
+                : ReportFileTarget(target.path, options.json, options.explain);
         allFound = found && allFound;
     }
     if (options.all) {
@@ -56,8 +57,9 @@ int wmain(int count, wchar_t** arguments) {
         for (const ListedProcess& listed : processes) {
             // Id 0 is the idle pseudo-process, which no one can open.
             if (listed.processId != self && listed.processId != 0) {
-                allFound =
-                    ReportProcessTarget(listed.processId, processes, options.json) && allFound;
+                allFound = ReportProcessTarget(listed.processId, processes, options.json,
+                                               options.explain) &&
+                           allFound;
             }
         }
     }

@@ -16,14 +16,6 @@ json NameField(const EntryName& name) {
     return name.named ? json(Utf8(name.name)) : json();
 }
 
-json FlagFields(DWORD value) {
-    json names = json::array();
-    for (const wchar_t* name : ResultFlagNames(value)) {
-        names.push_back(Utf8(name));
-    }
-    return json{{"value", value}, {"names", names}};
-}
-
 json EntryFields(const MatchEntry& entry) {
     if (!entry.resolved) {
         return json{{"tagRef", nullptr}, {"name", nullptr}, {"error", "TagRefToTagID failed"}};
@@ -58,6 +50,14 @@ std::string Utf8(const std::wstring& text) {
         WideCharToMultiByte(CP_UTF8, 0, text.data(), units, &bytes[0], length, NULL, NULL);
     }
     return bytes;
+}
+
+json FlagFields(DWORD value) {
+    json names = json::array();
+    for (const wchar_t* name : ResultFlagNames(value)) {
+        names.push_back(Utf8(name));
+    }
+    return json{{"value", value}, {"names", names}};
 }
 
 json MatchFields(const MatchReport& report) {

@@ -2,6 +2,8 @@
 // report's text is written from.
 #pragma once
 
+#include <windows.h>
+
 #include <nlohmann/json.hpp>
 
 #include <string>
@@ -11,6 +13,9 @@
 
 // UTF-8 of the text; unpaired surrogates become U+FFFD.
 std::string Utf8(const std::wstring& text);
+
+// A flag word: its value and the names of its named bits.
+nlohmann::json FlagFields(DWORD value);
 
 // A match or an unpacked shim data block.
 nlohmann::json MatchFields(const MatchReport& report);

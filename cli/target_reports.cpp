@@ -7,6 +7,7 @@
 #include "../inspect/identify_window.h"
 #include "../inspect/redirection_revert.h"
 #include "../inspect/report_driver.h"
+#include "../shimreport/explanation_text.h"
 #include "command_line.h"
 #include "console_output.h"
 #include "json_report.h"
@@ -34,29 +35,42 @@ bool FileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The explanation's block, after the report it explains.
+void AppendExplanation(const Explanation& explanation) {
+    ReportStream block;
+    WriteExplanation(explanation, block);
+    AppendToOutputPane(block.str());
+}
+
 } // namespace
 
 void WarnOnStandardError(const std::wstring& text) {
     WriteToStandardError(ProgramName() + L": " + text + L"\r\n");
 }
 
-bool ReportFileTarget(const std::wstring& given, bool json) {
+bool ReportFileTarget(const std::wstring& given, bool json, bool explain) {
     const std::wstring path = FullPath(given);
     const bool exists = FileExists(path);
     if (!exists) {
         WarnOnStandardError(given + L": no such file");
     }
     if (json) {
-        WriteJsonFile(path, exists);
+        WriteJsonFile(path, exists, explain);
+    } else if (explain) {
+        Explanation explanation;
+        ReportFile(path, &explanation);
+        AppendExplanation(explanation);
     } else {
         ReportFile(path);
     }
     return exists;
 }
 
-bool ReportProcessTarget(DWORD processId, const std::vector<ListedProcess>& processes, bool json) {
+bool ReportProcessTarget(DWORD processId, const std::vector<ListedProcess>& processes, bool json,
+                         bool explain) {
     if (json) {
-        const bool opened = WriteJsonProcess(processId, ListedImageName(processes, processId));
+        const bool opened =
+            WriteJsonProcess(processId, ListedImageName(processes, processId), explain);
         if (!opened) {
             WarnOnStandardError(L"process " + std::to_wstring(processId) + L" could not be opened");
         }
@@ -67,7 +81,13 @@ bool ReportProcessTarget(DWORD processId, const std::vector<ListedProcess>& proc
         if (CurrentTarget.imagePath.empty()) {
             WarnOnStandardError(L"process " + std::to_wstring(processId) + L": " + label.str());
         }
-        ReportProcess();
+        if (explain) {
+            Explanation explanation;
+            ReportProcess(&explanation);
+            AppendExplanation(explanation);
+        } else {
+            ReportProcess();
+        }
         return true;
     }
     ReportStream header;
