@@ -29,6 +29,22 @@ std::vector<std::wstring> MakeFiles(const wchar_t* folderName, size_t count) {
     return paths;
 }
 
+std::vector<std::wstring> CopyProgram(const wchar_t* folderName, const std::wstring& program,
+                                      size_t count) {
+    const std::wstring folder = TempPath(folderName);
+    CreateDirectoryW(folder.c_str(), NULL);
+    const std::wstring name = program.substr(program.find_last_of(L'\\'));
+    std::vector<std::wstring> paths;
+    for (size_t i = 0; i < count; ++i) {
+        wchar_t number[16];
+        std::swprintf(number, 16, L"\\%05u", static_cast<unsigned>(i));
+        CreateDirectoryW((folder + number).c_str(), NULL);
+        paths.push_back(folder + number + name);
+        CopyFileW(program.c_str(), paths.back().c_str(), FALSE);
+    }
+    return paths;
+}
+
 double Seconds() {
     LARGE_INTEGER now, frequency;
     QueryPerformanceCounter(&now);

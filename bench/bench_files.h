@@ -11,5 +11,10 @@ std::wstring TempPath(const wchar_t* name);
 // count small files in a fresh folder of that name under %TEMP%, named like programs.
 std::vector<std::wstring> MakeFiles(const wchar_t* folderName, size_t count);
 
+// count copies of the program under %TEMP%\folderName, each in a folder of its own so that it
+// keeps the program's name.
+std::vector<std::wstring> CopyProgram(const wchar_t* folderName, const std::wstring& program,
+                                      size_t count);
+
 // The performance counter, in seconds.
 double Seconds();
