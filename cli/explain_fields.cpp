@@ -1,12 +1,17 @@
 // The JSON fields of an explanation's typed records.
 #include "explain_fields.h"
 
+#include <utility>
+
 #include "../sdb/sdb_tags.h"
 #include "report_fields.h"
 
 using nlohmann::json;
 
 namespace {
+
+// Objects are filled member by member and arrays moved into them: an initializer list would
+// copy every nested array once more at each level.
 
 // A text the engine gave, or null.
 json TextField(const EngineText& text) {
@@ -54,17 +59,21 @@ const char* StateName(const ExplainedFile& file) {
 json FileFields(const ExplainedFile& file) {
     json conditions = json::array();
     for (const ExplainedCondition& condition : file.conditions) {
-        conditions.push_back({{"tag", condition.tag},
-                              {"tagName", Utf8(condition.tagName.text)},
-                              {"wanted", TextField(condition.wanted)},
-                              {"actual", TextField(condition.actual)},
-                              {"verdict", VerdictName(condition.verdict)}});
+        json fields = json::object();
+        fields["tag"] = condition.tag;
+        fields["tagName"] = Utf8(condition.tagName.text);
+        fields["wanted"] = TextField(condition.wanted);
+        fields["actual"] = TextField(condition.actual);
+        fields["verdict"] = VerdictName(condition.verdict);
+        conditions.push_back(std::move(fields));
     }
-    return json{{"name", TextField(file.name)},
-                {"path", file.name.known ? json(Utf8(file.path)) : json()},
-                {"state", StateName(file)},
-                {"negated", file.negated},
-                {"conditions", conditions}};
+    json fields = json::object();
+    fields["name"] = TextField(file.name);
+    fields["path"] = file.name.known ? json(Utf8(file.path)) : json();
+    fields["state"] = StateName(file);
+    fields["negated"] = file.negated;
+    fields["conditions"] = std::move(conditions);
+    return fields;
 }
 
 const char* FixKind(TAG tag) {
@@ -74,17 +83,21 @@ const char* FixKind(TAG tag) {
 json FixFields(const std::vector<ExplainedFix>& fixes) {
     json fields = json::array();
     for (const ExplainedFix& fix : fixes) {
-        fields.push_back({{"kind", FixKind(fix.tag)},
-                          {"name", TextField(fix.name)},
-                          {"defined", fix.defined},
-                          {"dll", TextField(fix.dll)},
-                          {"commandLine", TextField(fix.commandLine)}});
+        json fixFields = json::object();
+        fixFields["kind"] = FixKind(fix.tag);
+        fixFields["name"] = TextField(fix.name);
+        fixFields["defined"] = fix.defined;
+        fixFields["dll"] = TextField(fix.dll);
+        fixFields["commandLine"] = TextField(fix.commandLine);
+        fields.push_back(std::move(fixFields));
     }
     return fields;
 }
 
 json ExeFields(const ExplainedExe& exe) {
-    json fields = {{"tagRef", TagRefField(exe.entry)}, {"resolved", exe.entry.resolved}};
+    json fields = json::object();
+    fields["tagRef"] = TagRefField(exe.entry);
+    fields["resolved"] = exe.entry.resolved;
     if (!exe.entry.resolved) {
         return fields;
     }
@@ -104,8 +117,8 @@ json ExeFields(const ExplainedExe& exe) {
     fields["appName"] = TextField(exe.appName);
     fields["vendor"] = TextField(exe.vendor);
     fields["wildcardMatched"] = exe.wildcard ? json(Utf8(exe.matchedName)) : json();
-    fields["matchingFiles"] = files;
-    fields["layers"] = layers;
+    fields["matchingFiles"] = std::move(files);
+    fields["layers"] = std::move(layers);
     fields["fixes"] = FixFields(exe.fixes);
     fields["flags"] = exe.hasFlags ? FlagFields(exe.flags) : json();
     return fields;
@@ -113,13 +126,15 @@ json ExeFields(const ExplainedExe& exe) {
 
 json LayerFields(const ExplainedLayer& layer) {
     const EntryName& name = layer.entry.name;
-    return json{{"tagRef", TagRefField(layer.entry)},
-                {"resolved", layer.entry.resolved},
-                {"name", name.named ? json(Utf8(name.name)) : json()},
-                {"matched", layer.origin.matched},
-                {"storedUser", layer.origin.storedUser},
-                {"storedMachine", layer.origin.storedMachine},
-                {"fixes", FixFields(layer.fixes)}};
+    json fields = json::object();
+    fields["tagRef"] = TagRefField(layer.entry);
+    fields["resolved"] = layer.entry.resolved;
+    fields["name"] = name.named ? json(Utf8(name.name)) : json();
+    fields["matched"] = layer.origin.matched;
+    fields["storedUser"] = layer.origin.storedUser;
+    fields["storedMachine"] = layer.origin.storedMachine;
+    fields["fixes"] = FixFields(layer.fixes);
+    return fields;
 }
 
 } // namespace
@@ -137,5 +152,9 @@ json ExplanationFields(const Explanation& explanation) {
     for (const ExplainedLayer& layer : explanation.layers) {
         layers.push_back(LayerFields(layer));
     }
-    return json{{"problems", problems}, {"exe", exes}, {"layers", layers}};
+    json fields = json::object();
+    fields["problems"] = std::move(problems);
+    fields["exe"] = std::move(exes);
+    fields["layers"] = std::move(layers);
+    return fields;
 }

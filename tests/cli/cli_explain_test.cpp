@@ -181,6 +181,7 @@ protected:
         database = Folder + L"explain.sdb";
         WriteBytes(helper, std::vector<BYTE>{'a', 'a', 'a', 'a'});
         DeleteFileW((Folder + L"absent.dat").c_str());
+        CreateDirectoryW((Folder + L"data").c_str(), NULL);
     }
 
     void TearDown() override {
@@ -199,16 +200,16 @@ protected:
         checksum = Checksum(bytes);
     }
 
-    // The database, with versioned conditions on the program when asked for.
-    void WriteDatabase(bool versioned) {
+    // The database, with versioned conditions on the program when asked for, and a DATABASE_ID
+    // of the given size.
+    void WriteDatabase(bool versioned, DWORD idSize = sizeof(GUID)) {
         const Writer w = EngineWriter();
         ASSERT_NE(nullptr, w.Create);
         const PDB db = w.Create(database.c_str(), 0);
         ASSERT_NE(nullptr, db);
         const TAGID list = w.Begin(db, sdb::TAG_DATABASE);
         w.String(db, sdb::TAG_NAME, L"Quillet explain test database");
-        w.Binary(db, sdb::TAG_DATABASE_ID, reinterpret_cast<const BYTE*>(&DatabaseId),
-                 sizeof DatabaseId);
+        w.Binary(db, sdb::TAG_DATABASE_ID, reinterpret_cast<const BYTE*>(&DatabaseId), idSize);
         const TAGID library = w.Begin(db, sdb::TAG_LIBRARY);
         const wchar_t* const shims[][2] = {{L"ExplainShimOne", L"ExplainOne.dll"},
                                            {L"ExplainShimTwo", L"ExplainTwo.dll"},
@@ -260,6 +261,11 @@ protected:
         w.String(db, sdb::TAG_NAME, L"absent.dat");
         w.Null(db, sdb::TAG_MATCH_LOGIC_NOT);
         w.Dword(db, sdb::TAG_SIZE, 4);
+        w.End(db, file);
+        file = w.Begin(db, sdb::TAG_MATCHING_FILE); // a folder, which the engine cannot read
+        w.String(db, sdb::TAG_NAME, L"data");
+        w.Null(db, sdb::TAG_MATCH_LOGIC_NOT);
+        w.Dword(db, sdb::TAG_SIZE, 0);
         w.End(db, file);
         const TAGID nested = w.Begin(db, sdb::TAG_LAYER);
         w.String(db, sdb::TAG_NAME, L"ExplainLayer");
@@ -329,6 +335,10 @@ protected:
                  NotText + L": " + Folder +
                  L"absent.dat is not there\r\n"
                  L"    not evaluated: SIZE=0x4\r\n"
+                 L"  MATCHING_FILE data" +
+                 NotText + L": " + Folder +
+                 L"data cannot be read by the engine\r\n"
+                 L"    not evaluated: SIZE=0x0\r\n"
                  L"  LAYER: ExplainLayer\r\n"
                  L"  SHIM: ExplainEntryShim, DLL: ExplainEntry.dll, command line: --entry\r\n"
                  L"  flags: DISABLE_APPHELP\r\n"
@@ -402,12 +412,13 @@ TEST_F(CliExplain, JsonFieldHoldsTheSameFacts) {
     EXPECT_EQ("Quillet Tests", exe.at("vendor"));
     EXPECT_TRUE(exe.at("wildcardMatched").is_null());
     const json& files = exe.at("matchingFiles");
-    ASSERT_EQ(4u, files.size());
+    ASSERT_EQ(5u, files.size());
     const char* const verdicts[][4] = {{"holds", "holds", "holds", "holds"},
                                        {"holds", "holds", "", ""},
                                        {"fails", "noAttribute", "", ""},
+                                       {"notEvaluated", "", "", ""},
                                        {"notEvaluated", "", "", ""}};
-    const char* const states[] = {"present", "present", "present", "missing"};
+    const char* const states[] = {"present", "present", "present", "missing", "unreadable"};
     for (size_t i = 0; i < files.size(); ++i) {
         EXPECT_EQ(states[i], files[i].at("state")) << i;
         EXPECT_EQ(i >= 2, files[i].at("negated").get<bool>()) << i;
@@ -457,6 +468,21 @@ TEST_F(CliExplain, ProcessReportIsFollowedByTheBlockOfItsImage) {
     EXPECT_EQ(0u, run.exitCode) << run.errors;
     EXPECT_EQ(ExpectedBlock(run.output, false), BlockAfter(run.output, L"Process: " + program))
         << run.output;
+}
+
+// A DATABASE_ID that is no GUID is said so and not read; without a GUID the registered path
+// cannot be looked up either.
+TEST_F(CliExplain, DatabaseIdOfAnotherSizeIsSaidAndNotRead) {
+    WriteProgram(L"C:\\quillet-samples\\plainapp.exe", 0x10);
+    WriteDatabase(false, 8);
+    const CliRun run = RunCli(L"--explain \"" + program + L"\"");
+    const std::wstring block = BlockAfter(run.output, L"File: " + program + L"\r\n");
+    EXPECT_NE(std::wstring::npos,
+              block.find(L"\r\nEXE: (" + TagRefText(run.output, L"EXE: ", ProgramName) + L") " +
+                         ProgramName +
+                         L"\r\n  database: unknown (DATABASE_ID of 8 bytes, not a GUID) unknown "
+                         L"(no database GUID to look up)\r\n  NAME: "))
+        << block;
 }
 
 } // namespace
