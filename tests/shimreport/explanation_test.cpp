@@ -108,6 +108,69 @@ TEST(Explanation, MissingEngineEntriesGiveOneLineEachAndTheReportGoesOn) {
     EXPECT_EQ(1, Fake.releaseCalls); // the context outlived the explanation, then went
 }
 
+// The entries the fake engine lacks, answering as an engine with an empty database would.
+TAGID WINAPI NoChild(PDB, TAGID) {
+    return 0;
+}
+TAGID WINAPI NoNextChild(PDB, TAGID, TAGID) {
+    return 0;
+}
+TAG WINAPI NoTag(PDB, TAGID) {
+    return 0;
+}
+WORD WINAPI FallbackWord(PDB, TAGID, WORD fallback) {
+    return fallback;
+}
+DWORD WINAPI FallbackDword(PDB, TAGID, DWORD fallback) {
+    return fallback;
+}
+ULONGLONG WINAPI FallbackQword(PDB, TAGID, ULONGLONG fallback) {
+    return fallback;
+}
+LPCWSTR WINAPI TagText(TAG) {
+    return L"TAG";
+}
+
+// A reference the engine cannot resolve says so in its line; the entry beside it is explained
+// as far as the engine's entries go, each missing one said once.
+TEST(Explanation, ReferencesTheEngineCannotResolveAreSaidSo) {
+    InstallFakeEngine();
+    ApphelpApi.SdbGetFirstChild = NoChild;
+    ApphelpApi.SdbGetNextChild = NoNextChild;
+    ApphelpApi.SdbGetTagFromTagID = NoTag;
+    ApphelpApi.SdbReadWORDTag = FallbackWord;
+    ApphelpApi.SdbReadDWORDTag = FallbackDword;
+    ApphelpApi.SdbReadQWORDTag = FallbackQword;
+    ApphelpApi.SdbTagToString = TagText;
+    FakeEntry entry;
+    entry.name = L"setup.exe";
+    AddEntry(0x3e8, 0x10, entry);
+    SdbQueryResult456 record = {};
+    record.exeCount = 2;
+    record.exeTagRefs[0] = 0x3e8;
+    record.exeTagRefs[1] = 0x7777;
+    WriteRecord(record);
+    Explanation explanation;
+    ReportStream report;
+    WriteMatchReport(MatchExecutableLines(L"C:\\apps\\setup.exe", &explanation), report);
+    EXPECT_EQ(L"EXE: (0x3e8) setup.exe\r\nEXE: TagRefToTagID failed\r\n", report.str());
+    ReportStream block;
+    WriteExplanation(explanation, block);
+    EXPECT_EQ(L"Explanation:\r\n"
+              L"apphelp.dll: SdbGetFileAttributes not available\r\n"
+              L"apphelp.dll: SdbFreeFileAttributes not available\r\n"
+              L"apphelp.dll: SdbFormatAttribute not available\r\n"
+              L"apphelp.dll: SdbGetTagDataSize not available\r\n"
+              L"apphelp.dll: SdbGetBinaryTagData not available\r\n"
+              L"EXE: (0x3e8) setup.exe\r\n"
+              L"  database: unknown unknown (apphelp.dll: SdbGetAppPatchDir not available)\r\n"
+              L"  NAME: setup.exe\r\n"
+              L"  APP_NAME: none\r\n"
+              L"  VENDOR: none\r\n"
+              L"EXE: (0x7777) the engine cannot resolve it\r\n",
+              block.str());
+}
+
 TEST(Explanation, StoredLayersAreMarkedOrAddedByNameWithoutTheirFlags) {
     Explanation explanation;
     ExplainedLayer matched;
