@@ -20,11 +20,12 @@ EngineText NotGiven(const std::wstring& why) {
 }
 
 // A REG_SZ value in one view of the registry, read whole and ended within what was read.
-bool ReadPath(const std::wstring& subkey, REGSAM view, std::wstring& path) {
+// ERROR_MORE_DATA for a path longer than MAX_PATH, ERROR_FILE_NOT_FOUND for no such text.
+LONG ReadPath(const std::wstring& subkey, REGSAM view, std::wstring& path) {
     HKEY key = NULL;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, KEY_QUERY_VALUE | view, &key) !=
         ERROR_SUCCESS) {
-        return false;
+        return ERROR_FILE_NOT_FOUND;
     }
     wchar_t text[MAX_PATH + 1] = {};
     DWORD type = 0;
@@ -32,12 +33,15 @@ bool ReadPath(const std::wstring& subkey, REGSAM view, std::wstring& path) {
     const LONG status =
         RegQueryValueExW(key, L"DatabasePath", NULL, &type, reinterpret_cast<BYTE*>(text), &size);
     RegCloseKey(key);
+    if (status == ERROR_MORE_DATA) {
+        return status;
+    }
     if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
-        return false;
+        return ERROR_FILE_NOT_FOUND;
     }
     path.assign(text, size / sizeof(wchar_t));
     path.resize(path.find(L'\0') == std::wstring::npos ? path.size() : path.find(L'\0'));
-    return true;
+    return ERROR_SUCCESS;
 }
 
 } // namespace
@@ -59,8 +63,13 @@ EngineText DatabasePathOf(HSDB context, TAGREF tagRef, const EngineText& databas
     // The engine reads the 64-bit view first, where the system keeps its registrations.
     const std::wstring subkey = InstalledDatabasesKey + databaseId.text;
     std::wstring path;
-    if (ReadPath(subkey, KEY_WOW64_64KEY, path) || ReadPath(subkey, KEY_WOW64_32KEY, path)) {
+    LONG status = ReadPath(subkey, KEY_WOW64_64KEY, path);
+    if (status == ERROR_FILE_NOT_FOUND) {
+        status = ReadPath(subkey, KEY_WOW64_32KEY, path);
+    }
+    if (status == ERROR_SUCCESS) {
         return Given(path);
     }
-    return NotGiven(L"not registered under InstalledSDB");
+    return NotGiven(status == ERROR_MORE_DATA ? L"registered path longer than MAX_PATH"
+                                              : L"not registered under InstalledSDB");
 }
