@@ -1,9 +1,10 @@
 // What the Windows benchmarks share: the files they report on, where they put them, the clock,
-// and standard output sent to a file.
+// the best of three runs, and standard output sent to a file.
 #include "bench_files.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cwchar>
 
 std::wstring TempPath(const wchar_t* name) {
@@ -30,6 +31,22 @@ std::vector<std::wstring> MakeFiles(const wchar_t* folderName, size_t count) {
     return paths;
 }
 
+std::vector<std::wstring> CopyProgram(const wchar_t* folderName, const std::wstring& program,
+                                      size_t count) {
+    const std::wstring folder = TempPath(folderName);
+    CreateDirectoryW(folder.c_str(), NULL);
+    const std::wstring name = program.substr(program.find_last_of(L'\\'));
+    std::vector<std::wstring> paths;
+    for (size_t i = 0; i < count; ++i) {
+        wchar_t number[16];
+        std::swprintf(number, 16, L"\\%05u", static_cast<unsigned>(i));
+        CreateDirectoryW((folder + number).c_str(), NULL);
+        paths.push_back(folder + number + name);
+        CopyFileW(program.c_str(), paths.back().c_str(), FALSE);
+    }
+    return paths;
+}
+
 double Seconds() {
     LARGE_INTEGER now, frequency;
     QueryPerformanceCounter(&now);
@@ -46,4 +63,16 @@ OutputToFile::OutputToFile(const wchar_t* name) : saved_(GetStdHandle(STD_OUTPUT
 OutputToFile::~OutputToFile() {
     SetStdHandle(STD_OUTPUT_HANDLE, saved_);
     CloseHandle(file_);
+}
+
+std::vector<double> BestOfEach(const std::vector<std::function<double()>>& measures) {
+    const int runs = 3;
+    std::vector<double> best(measures.size());
+    for (int run = 0; run < runs; ++run) {
+        for (size_t i = 0; i < measures.size(); ++i) {
+            const double time = measures[i]();
+            best[i] = run == 0 ? time : std::min(best[i], time);
+        }
+    }
+    return best;
 }

@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,20 +15,17 @@ std::wstring TempPath(const wchar_t* name);
 // count small files in a fresh folder of that name under %TEMP%, named like programs.
 std::vector<std::wstring> MakeFiles(const wchar_t* folderName, size_t count);
 
+// count copies of the program under %TEMP%\folderName, each in a folder of its own so that it
+// keeps the program's name.
+std::vector<std::wstring> CopyProgram(const wchar_t* folderName, const std::wstring& program,
+                                      size_t count);
+
 // The performance counter, in seconds.
 double Seconds();
 
-// The best of three runs of each of the three measures, taken in turns so that a change of the
-// machine's load falls on all three alike.
-template <typename First, typename Second, typename Third>
-void BestOfEach(First first, Second second, Third third, double best[3]) {
-    for (int run = 0; run < 3; ++run) {
-        const double times[3] = {first(), second(), third()};
-        for (int i = 0; i < 3; ++i) {
-            best[i] = run == 0 ? times[i] : std::min(best[i], times[i]);
-        }
-    }
-}
+// The best of three runs of each measure, taken in turns so that a change of the machine's load
+// falls on all alike.
+std::vector<double> BestOfEach(const std::vector<std::function<double()>>& measures);
 
 // Standard output goes to an emptied temporary file of that name while one lives, as a
 // script's redirection would take it.

@@ -40,6 +40,7 @@ bool ParseCommandLine(int count, const wchar_t* const* arguments, CliOptions& op
     options.all = false;
     options.databases = false;
     options.layers = false;
+    options.explain = false;
     options.targets.clear();
     bool optionsEnded = false;
     for (int i = 0; i < count; ++i) {
@@ -59,6 +60,8 @@ bool ParseCommandLine(int count, const wchar_t* const* arguments, CliOptions& op
             options.databases = true;
         } else if (argument == L"--layers") {
             options.layers = true;
+        } else if (argument == L"--explain") {
+            options.explain = true;
         } else if (argument == L"--pid") {
             CliTarget target = {true, std::wstring(), 0};
             if (i + 1 >= count || !ParseProcessId(arguments[i + 1], target.processId)) {
@@ -87,8 +90,8 @@ std::wstring ProgramName() {
 std::wstring UsageText() {
     const std::wstring name = ProgramName();
     const std::wstring indent(name.size() + 8, L' ');
-    return L"usage: " + name + L" [--json] [--all] [--pid N]... [--] [FILE]...\r\n" + indent +
-           L"[--json] [--databases] [--layers]\r\n" + indent +
+    return L"usage: " + name + L" [--json] [--explain] [--all] [--pid N]... [--] [FILE]...\r\n" +
+           indent + L"[--json] [--databases] [--layers]\r\n" + indent +
            L"--help | -h | -? | /?\r\n"
            L"Reports which shim-database entries match each FILE and what is stored for it,\r\n"
            L"like a drop onto Quillet, and the shim state of running processes, like a pick:\r\n"
@@ -99,6 +102,8 @@ std::wstring UsageText() {
            L"  --layers  every layer string stored per machine and per user, with the shims\r\n"
            L"            of each layer\r\n"
            L"  --json    JSON Lines instead of text\r\n"
+           L"  --explain after each report, why each entry matched: its database, its\r\n"
+           L"            conditions against the file's attributes, its layers and fixes\r\n"
            L"  --        the arguments that follow are files\r\n"
            L"Exit codes: 0 every target reported (processes of --all that could not be opened\r\n"
            L"or ended are reported and counted, not failures); 1 a FILE does not exist, a --pid\r\n"

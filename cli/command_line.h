@@ -19,6 +19,7 @@ struct CliOptions {
     bool all;
     bool databases; // the installed shim databases of the system
     bool layers;    // the layers stored for programs, per machine and per user
+    bool explain;   // an explanation block after each report
     std::vector<CliTarget> targets;
 };
 

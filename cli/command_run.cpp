@@ -23,11 +23,12 @@ public:
 
     // Reports the process unless it was reported already; false when it was reported now but
     // could not be opened.
-    bool Report(DWORD processId, const std::vector<ListedProcess>& processes, bool json) {
+    bool Report(DWORD processId, const std::vector<ListedProcess>& processes, bool json,
+                bool explain) {
         if (!done_.insert(processId).second) {
             return true;
         }
-        switch (ReportProcessTarget(processId, processes, json)) {
+        switch (ReportProcessTarget(processId, processes, json, explain)) {
         case ProcessOutcome::Reported:
             ++reported_;
             return true;
@@ -82,9 +83,10 @@ int ReportCommandLine(const CliOptions& options) {
     bool allFound = listed;
     ProcessTally tally;
     for (const CliTarget& target : options.targets) {
-        const bool found = target.isProcess
-                               ? tally.Report(target.processId, processes, options.json)
-                               : ReportFileTarget(target.path, options.json);
+        const bool found =
+            target.isProcess
+                ? tally.Report(target.processId, processes, options.json, options.explain)
+                : ReportFileTarget(target.path, options.json, options.explain);
         allFound = found && allFound;
     }
     if (options.all) {
@@ -92,7 +94,7 @@ int ReportCommandLine(const CliOptions& options) {
         for (const ListedProcess& swept : processes) {
             // Id 0 is the idle pseudo-process, which no one can open.
             if (swept.processId != self && swept.processId != 0) {
-                tally.Report(swept.processId, processes, options.json);
+                tally.Report(swept.processId, processes, options.json, options.explain);
             }
         }
     }

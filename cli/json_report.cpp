@@ -11,9 +11,12 @@
 #include "../inspect/live_shim_info.h"
 #include "../inspect/redirection_revert.h"
 #include "../inspect/stored_layers.h"
+#include "../sdbtools/base64.h"
+#include "../shimreport/explain_match.h"
 #include "../shimreport/match_executable.h"
 #include "command_line.h"
 #include "console_output.h"
+#include "explain_fields.h"
 #include "report_fields.h"
 
 using nlohmann::json;
@@ -29,11 +32,19 @@ void WriteObject(const json& object) {
     WriteToStandardOutput(std::wstring(line.begin(), line.end()) + L"\r\n");
 }
 
-// The match and the stored layers of a path, as the report body finds them.
-void AddBodyFields(const std::wstring& path, json& target) {
+// The match and the stored layers of a path, as the report body finds them, and with explain
+// why the match came about.
+void AddBodyFields(const std::wstring& path, bool explain, json& target) {
     const RedirectionRevert redirection;
-    target["match"] = MatchFields(MatchExecutableLines(path));
-    target["storedLayers"] = StoredLayerFields(ReadStoredLayers(path));
+    Explanation explanation;
+    target["match"] = MatchFields(MatchExecutableLines(path, explain ? &explanation : NULL));
+    const StoredLayers stored = ReadStoredLayers(path);
+    target["storedLayers"] = StoredLayerFields(stored);
+    if (explain) {
+        AddStoredLayers(explanation, stored.perUser, stored.userLayers, stored.perMachine,
+                        stored.machineLayers);
+        target["explain"] = ExplanationFields(explanation);
+    }
 }
 
 json LiveFields(DWORD processId) {
@@ -62,16 +73,16 @@ void WriteJsonBanner() {
                  {"text", Utf8(text)}});
 }
 
-void WriteJsonFile(const std::wstring& path, bool exists) {
+void WriteJsonFile(const std::wstring& path, bool exists, bool explain) {
     const CompatLayerGuard compatLayer;
     CurrentTarget.processId = 0;
     json target = {{"type", "file"}, {"path", Utf8(path)}, {"exists", exists}};
-    AddBodyFields(path, target);
+    AddBodyFields(path, explain, target);
     WriteObject(target);
 }
 
 void WriteJsonProcess(DWORD processId, const std::wstring& listedName, bool opened,
-                      const std::wstring& label, DWORD failureCode) {
+                      const std::wstring& label, DWORD failureCode, bool explain) {
     const CompatLayerGuard compatLayer;
     json target = {{"type", "process"},
                    {"pid", processId},
@@ -79,13 +90,16 @@ void WriteJsonProcess(DWORD processId, const std::wstring& listedName, bool open
     if (!opened) {
         target["path"] = nullptr;
         target["failure"] = FailureFields(label, failureCode);
+        if (explain) {
+            target["explain"] = nullptr;
+        }
         WriteObject(target);
         return;
     }
     target["path"] = Utf8(CurrentTarget.imagePath);
     target["failure"] =
         CurrentTarget.imagePath.empty() ? FailureFields(label, failureCode) : json();
-    AddBodyFields(CurrentTarget.imagePath, target);
+    AddBodyFields(CurrentTarget.imagePath, explain, target);
     target["live"] = LiveFields(processId);
     WriteObject(target);
 }

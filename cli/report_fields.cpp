@@ -16,14 +16,6 @@ json NameField(const EntryName& name) {
     return name.named ? json(Utf8(name.name)) : json();
 }
 
-json FlagFields(DWORD value) {
-    json names = json::array();
-    for (const wchar_t* name : ResultFlagNames(value)) {
-        names.push_back(Utf8(name));
-    }
-    return json{{"value", value}, {"names", names}};
-}
-
 // "0x" and the lowercase digits without leading zeros, as the text report writes a flag word.
 std::string HexText(uint64_t value) {
     std::string digits;
@@ -63,6 +55,14 @@ void AddNestedFields(const MatchEntry& entry, json& fields) {
 }
 
 } // namespace
+
+json FlagFields(DWORD value) {
+    json names = json::array();
+    for (const wchar_t* name : ResultFlagNames(value)) {
+        names.push_back(Utf8(name));
+    }
+    return json{{"value", value}, {"names", names}};
+}
 
 json MatchFields(const MatchReport& report) {
     json match = {{"matched", report.matched},  {"exe", json::array()},

@@ -2,6 +2,8 @@
 // report's text is written from.
 #pragma once
 
+#include <windows.h>
+
 #include <nlohmann/json.hpp>
 
 #include <string>
@@ -10,6 +12,9 @@
 #include "../inspect/live_shim_state.h"
 #include "../inspect/stored_layers.h"
 #include "../shimreport/match_lines.h"
+
+// A flag word: its value and the names of its named bits.
+nlohmann::json FlagFields(DWORD value);
 
 // A match or an unpacked shim data block.
 nlohmann::json MatchFields(const MatchReport& report);

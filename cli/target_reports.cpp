@@ -7,6 +7,7 @@
 #include "../inspect/identify_window.h"
 #include "../inspect/redirection_revert.h"
 #include "../inspect/report_driver.h"
+#include "../shimreport/explanation_text.h"
 #include "command_line.h"
 #include "console_output.h"
 #include "json_report.h"
@@ -34,20 +35,31 @@ bool FileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The explanation's block, after the report it explains.
+void AppendExplanation(const Explanation& explanation) {
+    ReportStream block;
+    WriteExplanation(explanation, block);
+    AppendToOutputPane(block.str());
+}
+
 } // namespace
 
 void WarnOnStandardError(const std::wstring& text) {
     WriteToStandardError(ProgramName() + L": " + text + L"\r\n");
 }
 
-bool ReportFileTarget(const std::wstring& given, bool json) {
+bool ReportFileTarget(const std::wstring& given, bool json, bool explain) {
     const std::wstring path = FullPath(given);
     const bool exists = FileExists(path);
     if (!exists) {
         WarnOnStandardError(given + L": no such file");
     }
     if (json) {
-        WriteJsonFile(path, exists);
+        WriteJsonFile(path, exists, explain);
+    } else if (explain) {
+        Explanation explanation;
+        ReportFile(path, &explanation);
+        AppendExplanation(explanation);
     } else {
         ReportFile(path);
     }
@@ -55,7 +67,7 @@ bool ReportFileTarget(const std::wstring& given, bool json) {
 }
 
 ProcessOutcome ReportProcessTarget(DWORD processId, const std::vector<ListedProcess>& processes,
-                                   bool json) {
+                                   bool json, bool explain) {
     const std::wstring name = ListedImageName(processes, processId);
     ReportStream label;
     DWORD failureCode = 0;
@@ -64,7 +76,11 @@ ProcessOutcome ReportProcessTarget(DWORD processId, const std::vector<ListedProc
         WarnOnStandardError(L"process " + std::to_wstring(processId) + L": " + label.str());
     }
     if (json) {
-        WriteJsonProcess(processId, name, opened, label.str(), failureCode);
+        WriteJsonProcess(processId, name, opened, label.str(), failureCode, explain);
+    } else if (opened && explain) {
+        Explanation explanation;
+        ReportProcess(&explanation);
+        AppendExplanation(explanation);
     } else if (opened) {
         ReportProcess();
     } else {

@@ -3,6 +3,7 @@
 
 #include "../common/output_pane.h"
 #include "../common/report_stream.h"
+#include "../shimreport/explain_match.h"
 #include "../shimreport/match_executable.h"
 #include "compat_layer_guard.h"
 #include "current_target.h"
@@ -12,32 +13,37 @@
 
 namespace {
 
-void ReportWithHeader(const wchar_t* header, const std::wstring& path) {
+void ReportWithHeader(const wchar_t* header, const std::wstring& path, Explanation* explanation) {
     ReportStream stream;
     stream << header << path << crlf;
     AppendToOutputPane(stream.str());
-    ReportTarget(path);
+    ReportTarget(path, explanation);
 }
 
 } // namespace
 
-void ReportFile(const std::wstring& path) {
+void ReportFile(const std::wstring& path, Explanation* explanation) {
     CompatLayerGuard compatLayer;
     CurrentTarget.processId = 0;
-    ReportWithHeader(L"File: ", path);
+    ReportWithHeader(L"File: ", path, explanation);
 }
 
-void ReportProcess() {
+void ReportProcess(Explanation* explanation) {
     CompatLayerGuard compatLayer;
-    ReportWithHeader(L"Process: ", CurrentTarget.imagePath);
+    ReportWithHeader(L"Process: ", CurrentTarget.imagePath, explanation);
 }
 
-void ReportTarget(const std::wstring& path) {
+void ReportTarget(const std::wstring& path, Explanation* explanation) {
     ReportStream stream;
     RedirectionRevert redirection;
     stream << L"SdbGetMatchingExe:" << crlf;
-    MatchExecutable(path, stream);
-    WriteStoredLayers(path, stream);
+    WriteMatchReport(MatchExecutableLines(path, explanation), stream);
+    const StoredLayers stored = ReadStoredLayers(path);
+    WriteStoredLayers(stored, stream);
+    if (explanation != NULL) {
+        AddStoredLayers(*explanation, stored.perUser, stored.userLayers, stored.perMachine,
+                        stored.machineLayers);
+    }
     if (CurrentTarget.processId != 0) {
         WriteLiveShimInfo(stream);
     }

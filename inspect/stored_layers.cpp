@@ -40,8 +40,7 @@ StoredLayers ReadStoredLayers(const std::wstring& path) {
     return stored;
 }
 
-void WriteStoredLayers(const std::wstring& path, ReportStream& stream) {
-    const StoredLayers stored = ReadStoredLayers(path);
+void WriteStoredLayers(const StoredLayers& stored, ReportStream& stream) {
     WriteLayerBlock(stored.perUser, L"HKCU\\...\\Layers:", stored.userLayers, stream);
     WriteLayerBlock(stored.perMachine, L"HKLM\\...\\Layers:", stored.machineLayers, stream);
 }

@@ -18,4 +18,4 @@ struct StoredLayers {
 StoredLayers ReadStoredLayers(const std::wstring& path);
 
 // Writes the stored layers' blocks, each only when the shim engine reports one.
-void WriteStoredLayers(const std::wstring& path, ReportStream& stream);
+void WriteStoredLayers(const StoredLayers& stored, ReportStream& stream);

@@ -4,10 +4,11 @@
 #include "apphelp_api.h"
 #include "context_handle_holder.h"
 #include "decode_query_result.h"
+#include "explain_match.h"
 #include "missing_entry.h"
 #include "shim_context.h"
 
-MatchReport MatchExecutableLines(const std::wstring& path) {
+MatchReport MatchExecutableLines(const std::wstring& path, Explanation* explanation) {
     MatchReport report = {false, std::vector<MatchLine>()};
     QueryResultBuffer result;
     FillWithMarker(result);
@@ -22,6 +23,9 @@ MatchReport MatchExecutableLines(const std::wstring& path) {
     }
     if (ApphelpApi.SdbGetMatchingExe(context.Handle(), path.c_str(), NULL, NULL, 0, &result)) {
         DecodeQueryResult(context, result, report);
+        if (explanation != NULL) {
+            *explanation = ExplainMatch(context, report, path);
+        }
     } else {
         AddMatchLine(report, MatchLineKind::NoMatch);
     }

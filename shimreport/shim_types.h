@@ -29,6 +29,34 @@ typedef void(WINAPI* SdbReleaseDatabaseFn)(HSDB context);
 typedef BOOL(WINAPI* SdbTagRefToTagIDFn)(HSDB context, TAGREF tagRef, PDB* database, TAGID* tagId);
 typedef BOOL(WINAPI* SdbGetPermLayerKeysFn)(LPCWSTR path, LPWSTR layers, DWORD* sizeInBytes,
                                             DWORD flags);
+typedef LPCWSTR(WINAPI* SdbTagToStringFn)(TAG tag);
+typedef TAG(WINAPI* SdbGetTagFromTagIDFn)(PDB database, TAGID tagId);
+typedef TAGID(WINAPI* SdbGetFirstChildFn)(PDB database, TAGID parent);
+typedef TAGID(WINAPI* SdbGetNextChildFn)(PDB database, TAGID parent, TAGID previous);
+typedef WORD(WINAPI* SdbReadWORDTagFn)(PDB database, TAGID tagId, WORD fallback);
+typedef DWORD(WINAPI* SdbReadDWORDTagFn)(PDB database, TAGID tagId, DWORD fallback);
+typedef ULONGLONG(WINAPI* SdbReadQWORDTagFn)(PDB database, TAGID tagId, ULONGLONG fallback);
+typedef HRESULT(WINAPI* SdbGetAppPatchDirFn)(HSDB context, LPWSTR path, DWORD length);
+typedef DWORD(WINAPI* SdbGetTagDataSizeFn)(PDB database, TAGID tagId);
+typedef PVOID(WINAPI* SdbGetBinaryTagDataFn)(PDB database, TAGID tagId);
+
+// One file attribute as the engine hands it over. The value's member follows the type bits of
+// the tag: a number for WORD, DWORD and QWORD tags, a NUL-terminated text for string tags.
+struct ATTRINFO {
+    TAG tAttrID;
+    DWORD dwFlags; // AttributeAvailable when the file has the attribute
+    union {
+        ULONGLONG ullAttr;
+        DWORD dwAttr;
+        WCHAR* lpAttr;
+    };
+};
+typedef ATTRINFO* PATTRINFO;
+const DWORD AttributeAvailable = 0x1;
+
+typedef BOOL(WINAPI* SdbGetFileAttributesFn)(LPCWSTR path, PATTRINFO* attributes, LPDWORD count);
+typedef BOOL(WINAPI* SdbFreeFileAttributesFn)(PATTRINFO attributes);
+typedef BOOL(WINAPI* SdbFormatAttributeFn)(PATTRINFO attribute, LPWSTR buffer, DWORD length);
 
 // The path type passed to SdbOpenDatabase for a path with a drive letter.
 const DWORD DosPathType = 0;

@@ -1,7 +1,7 @@
 // The engine's file-attribute calls: collect, free and format.
 #include "apphelp_exports.h"
 
-#include "file_collector.h"
+#include "recent_attributes.h"
 
 #include "sdb_tags.h"
 
@@ -59,7 +59,7 @@ BOOL WINAPI SdbGetFileAttributes(LPCWSTR path, PATTRINFO* attributes, LPDWORD co
         return FALSE;
     return GuardedCall(FALSE, [&]() -> BOOL {
         FileAttributes found;
-        if (!CollectFileAttributes(path, found))
+        if (!RecentFileAttributes(path, found))
             return FALSE;
         std::unique_ptr<ATTRINFO[]> items(new ATTRINFO[ReportedCount + 1]());
         for (DWORD i = 0; i < ReportedCount; ++i) {

@@ -2,7 +2,7 @@
 #include "apphelp_exports.h"
 
 #include "context_loading.h"
-#include "file_collector.h"
+#include "recent_attributes.h"
 #include "file_paths.h"
 #include "handles.h"
 #include "perm_layers.h"
@@ -61,7 +61,7 @@ struct AttributeCache {
             path = folder.empty() ? relative : folder + L"\\" + relative;
         }
         std::unique_ptr<FileAttributes> attributes(new FileAttributes());
-        if (!CollectFileAttributes(path.c_str(), *attributes))
+        if (!RecentFileAttributes(path.c_str(), *attributes))
             attributes.reset();
         return (files[key] = std::move(attributes)).get();
     }

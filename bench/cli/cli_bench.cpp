@@ -1,9 +1,11 @@
-// cli_bench [--files COUNT]... [--processes COUNT]: times the console program's reports against
-// the engine calls and process reads that they have to make (the lookups that name the matched
-// entries included), and checks the limits:
+// cli_bench [--files COUNT]... [--processes COUNT] [--explain COUNT]: times the console program's
+// reports against the engine calls and process reads that they have to make (the lookups that
+// name the matched entries included), and checks the limits:
 //  - reports on 1000 files, as text and as JSON, take at most 1.2 times the same
 //    SdbGetMatchingExe and SdbGetPermLayerKeys calls alone, and 2000 files at most 2.1 times
 //    1000;
+//  - reports with --explain on COUNT copies of a matching sample (1000 by default), as text and
+//    as JSON, take at most 1.5 times the plain reports on the same copies;
 //  - a sweep (--all) over COUNT running target programs (100 by default), as text and as JSON,
 //    takes at most 1.5 times the same reads and engine calls alone.
 // The reports go to a temporary file, as a script's redirection would take them. Runs under
@@ -15,6 +17,7 @@
 #include <cstring>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -109,11 +112,11 @@ double FileCallsAlone(const std::vector<std::wstring>& paths) {
     return Seconds() - start;
 }
 
-double FileReports(const std::vector<std::wstring>& paths, bool json) {
+double FileReports(const std::vector<std::wstring>& paths, bool json, bool explain = false) {
     const OutputToFile output(L"quillet-cli-bench.txt");
     const double start = Seconds();
     for (const std::wstring& path : paths) {
-        ReportFileTarget(path, json);
+        ReportFileTarget(path, json, explain);
     }
     return Seconds() - start;
 }
@@ -165,7 +168,7 @@ double Sweep(const std::vector<ListedProcess>& processes, DWORD self, bool json)
     const double start = Seconds();
     for (const ListedProcess& listed : processes) {
         if (listed.processId != self && listed.processId != 0) {
-            ReportProcessTarget(listed.processId, processes, json);
+            ReportProcessTarget(listed.processId, processes, json, false);
         }
     }
     return Seconds() - start;
@@ -176,12 +179,15 @@ double Sweep(const std::vector<ListedProcess>& processes, DWORD self, bool json)
 int wmain(int count, wchar_t** arguments) {
     std::vector<size_t> fileCounts;
     size_t processCount = 100;
+    size_t explainCount = 1000;
     for (int i = 1; i + 1 < count; i += 2) {
         const size_t value = static_cast<size_t>(std::wcstoul(arguments[i + 1], NULL, 10));
         if (std::wstring(arguments[i]) == L"--files") {
             fileCounts.push_back(value);
         } else if (std::wstring(arguments[i]) == L"--processes") {
             processCount = value;
+        } else if (std::wstring(arguments[i]) == L"--explain") {
+            explainCount = value;
         }
     }
     if (fileCounts.empty()) {
@@ -205,9 +211,9 @@ int wmain(int count, wchar_t** arguments) {
             continue;
         }
         const std::vector<std::wstring> paths = MakeFiles(L"quillet-cli-bench", files);
-        double best[3];
-        BestOfEach([&] { return FileCallsAlone(paths); }, [&] { return FileReports(paths, false); },
-                   [&] { return FileReports(paths, true); }, best);
+        const std::vector<double> best = BestOfEach({[&] { return FileCallsAlone(paths); },
+                                                     [&] { return FileReports(paths, false); },
+                                                     [&] { return FileReports(paths, true); }});
         const double alone = best[0];
         const double text = best[1];
         const double json = best[2];
@@ -239,10 +245,10 @@ int wmain(int count, wchar_t** arguments) {
             return 2;
         }
         const DWORD self = GetCurrentProcessId();
-        double best[3];
-        BestOfEach([&] { return SweepCallsAlone(processes, self); },
-                   [&] { return Sweep(processes, self, false); },
-                   [&] { return Sweep(processes, self, true); }, best);
+        const std::vector<double> best =
+            BestOfEach({[&] { return SweepCallsAlone(processes, self); },
+                        [&] { return Sweep(processes, self, false); },
+                        [&] { return Sweep(processes, self, true); }});
         const double alone = best[0];
         const double text = best[1];
         const double json = best[2];
@@ -252,6 +258,22 @@ int wmain(int count, wchar_t** arguments) {
                     static_cast<unsigned>(processes.size() - 1), alone, text, text / alone, json,
                     json / alone);
         withinLimits = withinLimits && std::max(text, json) <= 1.5 * alone;
+    }
+    if (explainCount > 0) {
+        // Copies of a sample whose entry has conditions, layers and shims, each keeping its name.
+        const std::vector<std::wstring> paths = CopyProgram(
+            L"quillet-cli-bench-explain", L"C:\\quillet-samples\\cadwriter.exe", explainCount);
+        const std::vector<double> best =
+            BestOfEach({[&] { return FileReports(paths, false); },
+                        [&] { return FileReports(paths, false, true); },
+                        [&] { return FileReports(paths, true); },
+                        [&] { return FileReports(paths, true, true); }});
+        std::printf("%8s %12s %12s %8s %12s %12s %8s\n", "explain", "text (s)", "explain (s)",
+                    "ratio", "json (s)", "explain (s)", "ratio");
+        std::printf("%8u %12.3f %12.3f %8.2f %12.3f %12.3f %8.2f (limit 1.5)\n",
+                    static_cast<unsigned>(explainCount), best[0], best[1], best[1] / best[0],
+                    best[2], best[3], best[3] / best[2]);
+        withinLimits = withinLimits && best[1] <= 1.5 * best[0] && best[3] <= 1.5 * best[2];
     }
     std::puts(withinLimits ? "within the limits" : "OUTSIDE the limits");
     return withinLimits ? 0 : 1;

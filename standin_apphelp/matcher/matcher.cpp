@@ -78,8 +78,12 @@ bool ExeMatches(const sdb::Database& db, sdb::TAGID exe, const AttributeSource& 
         const char16_t* name = sdb::get_child_string_ptr(db, file, sdb::TAG_NAME);
         if (name == nullptr)
             return false;
+        // MATCH_LOGIC_NOT turns the file's verdict round: a missing file, or one that fails a
+        // condition, then holds.
+        bool negated = sdb::find_first_tag(db, file, sdb::TAG_MATCH_LOGIC_NOT) != 0;
         const FileAttributes* attributes = source(name);
-        if (attributes == nullptr || !MatchingFileHolds(db, file, *attributes))
+        bool holds = attributes != nullptr && MatchingFileHolds(db, file, *attributes);
+        if (holds == negated)
             return false;
     }
     return true;
@@ -180,7 +184,9 @@ bool MatchingFileHolds(const sdb::Database& db, sdb::TAGID matchingFile,
                        const FileAttributes& attributes) {
     for (sdb::TAGID item = sdb::get_first_child(db, matchingFile); item != 0;
          item = sdb::get_next_child(db, matchingFile, item)) {
-        if (sdb::get_tag(db, item) != sdb::TAG_NAME && !ConditionHolds(db, item, attributes))
+        sdb::TAG tag = sdb::get_tag(db, item);
+        if (tag != sdb::TAG_NAME && tag != sdb::TAG_MATCH_LOGIC_NOT &&
+            !ConditionHolds(db, item, attributes))
             return false;
     }
     return true;

@@ -34,7 +34,8 @@ typedef std::function<const FileAttributes*(const std::u16string& name)> Attribu
 bool MatchEntries(const std::vector<MatcherDatabase>& databases, const MatchRequest& request,
                   const AttributeSource& attributes, QueryRecord& record);
 
-// True when every condition of one MATCHING_FILE holds for the given attributes.
+// True when every condition of one MATCHING_FILE holds for the given attributes; its
+// MATCH_LOGIC_NOT, which the caller applies, is no condition.
 bool MatchingFileHolds(const sdb::Database& db, sdb::TAGID matchingFile,
                        const FileAttributes& attributes);
 

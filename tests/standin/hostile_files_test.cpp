@@ -73,6 +73,47 @@ TEST_F(HostileFiles, MissingFoldersAndForeignFilesMatchNothing) {
     EXPECT_FALSE(FileAttribute(folder.path, sdb::TAG_SIZE, &size, &text));
 }
 
+// Rewrites a file in place and moves its last write time on by a second, as a later build would.
+void RewriteLater(const std::wstring& path, const std::vector<BYTE>& bytes) {
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    FILETIME written;
+    GetFileTime(handle, nullptr, nullptr, &written);
+    ULARGE_INTEGER later;
+    later.LowPart = written.dwLowDateTime;
+    later.HighPart = written.dwHighDateTime;
+    later.QuadPart += 10000000;
+    SetFilePointer(handle, 0, nullptr, FILE_BEGIN);
+    DWORD done = 0;
+    WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+    SetEndOfFile(handle);
+    written.dwLowDateTime = later.LowPart;
+    written.dwHighDateTime = later.HighPart;
+    SetFileTime(handle, nullptr, nullptr, &written);
+    CloseHandle(handle);
+}
+
+// The attributes a match collected serve the calls that follow only while the file is
+// unchanged: a rewrite of the same size or of another is read again.
+TEST_F(HostileFiles, RewrittenFileIsReadAgain) {
+    std::wstring path;
+    ASSERT_TRUE(MatchAsSample(sample, &path));
+    ULONGLONG before = 0, after = 0, size = 0;
+    std::wstring text;
+    ASSERT_TRUE(FileAttribute(path, sdb::TAG_CHECKSUM, &before, &text));
+    std::vector<BYTE> changed = sample;
+    changed[0x300] ^= 0xFF;
+    RewriteLater(path, changed);
+    ASSERT_TRUE(FileAttribute(path, sdb::TAG_CHECKSUM, &after, &text));
+    EXPECT_NE(before, after);
+    changed.push_back(0);
+    RewriteLater(path, changed);
+    ASSERT_TRUE(FileAttribute(path, sdb::TAG_SIZE, &size, &text));
+    EXPECT_EQ(changed.size(), size);
+    std::vector<BYTE> record = MarkedBuffer();
+    EXPECT_FALSE(TheEngine().SdbGetMatchingExe(context.hsdb, path.c_str(), nullptr, nullptr, 0,
+                                               record.data())); // the entry wants the old size
+}
+
 // A faithful copy matches; copies cut anywhere never crash and never match.
 TEST_F(HostileFiles, TruncatedCopiesGiveOnlyWhatTheyHold) {
     ASSERT_GT(sample.size(), 0x400u);

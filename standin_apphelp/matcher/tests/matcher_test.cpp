@@ -112,6 +112,32 @@ TEST_F(Matcher, BoundsAreInclusiveAndMissingFilesFail) {
     EXPECT_FALSE(MatchOne(*db));
 }
 
+// MATCH_LOGIC_NOT inverts its own file only: a sibling that is missing or fails a condition
+// holds, one that meets them all fails the entry.
+TEST_F(Matcher, LogicNotInvertsItsFileOnly) {
+    sdb::DatabasePtr db = BuildDatabase(TestGuid(1), false, [&](sdb::Writer& w) {
+        WriteExe(w, u"cadwriter.exe", [&](sdb::Writer& w) {
+            WriteAppConditionsFile(w);
+            WriteMatchingFile(w, u"helper.dat", [](sdb::Writer& w) {
+                sdb::write_null(w, sdb::TAG_MATCH_LOGIC_NOT);
+                sdb::write_dword(w, sdb::TAG_SIZE, 5);
+                sdb::write_dword(w, sdb::TAG_CHECKSUM, 7);
+            });
+        });
+    });
+    EXPECT_TRUE(MatchOne(*db)); // no helper.dat
+    FileAttributes helper;
+    helper.numbers[sdb::TAG_SIZE] = 4;
+    helper.numbers[sdb::TAG_CHECKSUM] = 7;
+    folder.files[u"helper.dat"] = helper; // one condition fails
+    EXPECT_TRUE(MatchOne(*db));
+    folder.files[u"helper.dat"].numbers[sdb::TAG_SIZE] = 5; // every condition holds
+    EXPECT_FALSE(MatchOne(*db));
+    folder.files.erase(u"helper.dat");
+    folder.files[u"*"].numbers[sdb::TAG_SIZE] = 1; // the program's own file is not inverted
+    EXPECT_FALSE(MatchOne(*db));
+}
+
 // The index finds every entry of a name among many, and wildcard entries too; an
 // unindexed copy of the same database gives the same answer.
 TEST_F(Matcher, FindsAllEntriesOfANameWithOrWithoutIndex) {
