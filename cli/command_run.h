@@ -4,9 +4,9 @@
 #include "command_line.h"
 
 // The exit codes of the program.
-const int ExitReported = 0;      // every target was reported
-const int ExitTargetMissing = 1; // a target named by the user could not be reported
-const int ExitUsage = 2;         // the command line could not be parsed
+const int ExitReported = 0;       // every target was reported
+const int ExitTargetMissing = 1;  // a target named by the user could not be reported
+const int ExitUsage = 2;          // the command line could not be parsed
 const int ExitInventoryAlarm = 3; // --databases or --layers found an anomaly or a finding
 
 // Writes the banner, then reports the files and --pid processes in the order given, then with

@@ -195,8 +195,8 @@ TEST_F(CliInventory, EachDatabaseGetsItsProvenanceWithEveryFieldInJson) {
     EXPECT_EQ(MainGuid, main["databaseId"]);
     EXPECT_EQ(6, main["counts"]["layer"]);
     EXPECT_EQ(8, main["counts"]["shim"]);
-    EXPECT_EQ(4, main["counts"]["exe"]);
-    EXPECT_EQ(3, main["targetCount"]); // cadwriter.exe, ledgerpro.exe and *
+    EXPECT_EQ(5, main["counts"]["exe"]);
+    EXPECT_EQ(4, main["targetCount"]); // cadwriter.exe, ledgerpro.exe, northwind?*.exe and *
 
     const json sample = Find(objects, "database", "guid", SampleGuid);
     ASSERT_TRUE(sample.is_object());

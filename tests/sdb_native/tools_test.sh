@@ -212,22 +212,6 @@ check "main database: info, status 0" sh -c "test $? -eq 0 && grep -q \"one of M
 "$SDBDUMP" --audit --strict main.sdb >audit.txt
 check "main database, --strict: high, status 3" sh -c "test $? -eq 3 && grep -q '^main.sdb: 0x[0-9A-F]* high inject-dll: ' audit.txt"
 
-# Damaged copies of the injecting database still report the finding, with status 3, and say
-# where reading stopped: cut short, and its DATABASE list made longer than the file.
-head -c -2 inject.sdb >cut2.sdb
-/usr/bin/python3 -c '
-import struct
-b = bytearray(open("inject.sdb", "rb").read())
-at = b.find(struct.pack("<H", 0x7001))
-struct.pack_into("<I", b, at + 2, struct.unpack_from("<I", b, at + 2)[0] + 0x100)
-open("longer.sdb", "wb").write(b)
-'
-for damaged in cut2.sdb longer.sdb; do
-    "$SDBDUMP" --audit "$damaged" >audit.txt 2>err.txt
-    check "damaged $damaged: finding and status 3" sh -c "test $? -eq 3 && grep -q ' high inject-dll: EXE \"victim.exe\"' audit.txt"
-    check "damaged $damaged: where reading stopped" grep -q "^sdbdump: $damaged: audited up to 0x" err.txt
-done
-
 # Damaged copies of the injecting database keep what can be read, strings included: the
 # finding still gives 3, --find still shows the entry, and both say where reading stopped.
 "$SDBDUMP" inject.sdb >inject.txt
@@ -241,11 +225,11 @@ printf '\377\377\377\177' | dd of=damaged-enlarged.sdb bs=1 seek=$((db + 2)) con
 for kind in cut enlarged moved; do
     file=damaged-$kind.sdb
     "$SDBDUMP" --audit $file >audit.txt 2>err.txt
-    check "$kind: the finding survives" sh -c "test $? -eq 3 && grep -q 'inject-dll: SHIM_REF \"InjectDll\".*NAME \"victim.exe\"' audit.txt && grep -q 'audited up to' err.txt"
+    check "$kind: the finding survives" sh -c "test $? -eq 3 && grep -q ' high inject-dll: EXE \"victim.exe\".*SHIM \"InjectDll\"' audit.txt && grep -q \"^sdbdump: $file: audited up to 0x\" err.txt"
     "$SDBDUMP" --find VICTIM.EXE $file >find.txt
     check "$kind: find shows the entry and where reading stopped" sh -c "test $? -eq 1 && grep -q '^0x[0-9A-F]*   NAME \"victim.exe\"' find.txt && tail -1 find.txt | grep -q '^stopped at 0x'"
 done
-check "a moved string table keeps the command line" grep -q 'loads the DLLs "payload.dll"' audit.txt
+check "a moved string table keeps the command line" grep -qF 'COMMAND_LINE "C:\Temp\payload.dll"' audit.txt
 
 echo "$passed passed, $failed failed"
 test "$failed" -eq 0
