@@ -95,8 +95,10 @@ ProcessOutcome ReportProcessTarget(DWORD processId, const std::vector<ListedProc
     if (opened) {
         return ProcessOutcome::Reported;
     }
-    // The system answers an id that no longer names a process as an invalid parameter.
-    return IsListed(processes, processId) && failureCode == ERROR_INVALID_PARAMETER
+    // The system answers an id that no longer names a process as an invalid parameter; so it
+    // answers for the idle pseudo-process, id 0, which is listed and never ends.
+    return processId != 0 && IsListed(processes, processId) &&
+                   failureCode == ERROR_INVALID_PARAMETER
                ? ProcessOutcome::Ended
                : ProcessOutcome::NotOpened;
 }

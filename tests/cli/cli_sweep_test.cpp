@@ -12,6 +12,7 @@
 
 #include "../../cli/command_run.h"
 #include "../../cli/process_list.h"
+#include "../../cli/target_reports.h"
 #include "../../inspect/identify_window.h"
 #include "../inspect/target_process.h"
 #include "cli_run.h"
@@ -162,6 +163,13 @@ TEST_F(CliSweep, SweptProcessesThatCannotBeOpenedOrEndedAreCountedNotFailures) {
         EXPECT_EQ(ExitTargetMissing, pid.exitCode) << named;
         EXPECT_EQ(1u, Occurrences(pid.output, Header(named)));
     }
+
+    // Windows lists the idle pseudo-process, id 0, and answers its opening as it answers for an
+    // ended one; it never ends, so it could not be opened.
+    const RedirectedHandle output(STD_OUTPUT_HANDLE);
+    const RedirectedHandle errors(STD_ERROR_HANDLE);
+    const std::vector<ListedProcess> idle = {{0, L"[System Process]"}};
+    EXPECT_EQ(ProcessOutcome::NotOpened, ReportProcessTarget(0, idle, false, false));
 }
 
 TEST_F(CliSweep, EachProcessIsReportedOnceWhateverNamesIt) {
