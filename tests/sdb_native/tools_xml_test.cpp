@@ -220,11 +220,10 @@ TEST(SdbXmlRoundTrip, DamagedFilesSayWhereAndDoNotCompile) {
     // A list that runs past its parent: a child ending at the parent's odd end has no pad,
     // since the byte after it lies outside the parent.
     ImageBuilder cut;
-    cut.header().sized(TAG_DATABASE, 9).sized(TAG_EXE, 20).word(0x2001).raw({9, 0xAB});
+    cut.header().sized(TAG_DATABASE, 13).sized(TAG_EXE, 20).sized(TAG_FILE_BITS, 1).raw({9, 0xAB});
     xml = xml_of(cut.bytes, &walked);
     EXPECT_NE(walked.problem, WalkProblem::None);
-    EXPECT_NE(xml.find("<ITEM tag=\"0x2001\" at=\"0x00000018\">9</ITEM>"), std::string::npos)
-        << xml;
+    EXPECT_NE(xml.find("<FILE_BITS at=\"0x00000018\">CQ==</FILE_BITS>"), std::string::npos) << xml;
 }
 
 // A custom database: an InjectDll through a layer, a RedirectEXE and an in-memory patch.
