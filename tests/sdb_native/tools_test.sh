@@ -62,6 +62,20 @@ bad "wrong root" 'the document element must be DATABASE' '<LIBRARY/>'
 bad "shim defined twice" 'SHIM x is defined twice' '<DATABASE><LIBRARY><SHIM NAME="X"/><SHIM NAME="x"/></LIBRARY></DATABASE>'
 bad "EXE out of place" '^bad.xml:2: error: EXE belongs under DATABASE or in an APP' '<DATABASE><LAYER NAME="L">
 <EXE NAME="a.exe"/></LAYER></DATABASE>'
+# Lists nest as deep as a walk reads them: DATABASE and 31 more, not one more.
+nest() { # levels under DATABASE
+    printf '<DATABASE>'
+    i=0
+    while [ $i -lt "$1" ]; do printf '<LIBRARY>'; i=$((i + 1)); done
+    while [ $i -gt 0 ]; do printf '</LIBRARY>'; i=$((i - 1)); done
+    echo '</DATABASE>'
+}
+nest 31 >deep.xml && "$SDBC" deep.xml deep.sdb && "$SDBDUMP" deep.sdb >deep.txt
+check "31 lists under DATABASE" test $? -eq 0
+bad "nested too deeply" '^bad.xml:1: error: elements nested too deeply' "$(nest 32)"
+printf '<DATABASE><LIBRARY><PATCH NAME="p" PATCH_BITS="02 00 0a FF"/></LIBRARY></DATABASE>' >hex.xml
+"$SDBC" hex.xml hex.sdb && "$SDBDUMP" hex.sdb >hex.txt
+check "hex bytes" has 'PATCH_BITS (4 bytes) 02 00 0A FF$' hex.txt
 "$SDBC" missing.xml out.sdb 2>err.txt
 check "missing input" sh -c "test $? -eq 1 && grep -q 'missing.xml: cannot be read' err.txt"
 
@@ -176,6 +190,8 @@ for args in "--audit" "--audit --json" "--audit --bogus inject.sdb"; do
 done
 "$SDBDUMP" --audit -- --json >out.txt 2>err.txt
 check "after --, --json is a file" sh -c "test $? -eq 1 && grep -q '^sdbdump: --json: ' err.txt"
+"$SDBDUMP" --audit -- sample.sdb >out.txt 2>err.txt
+check "-- itself is no file" sh -c "test $? -eq 0 && test ! -s err.txt"
 
 # --audit --json: JSON Lines that a parser reading every number as a double reads exactly,
 # with 64-bit values as decimal strings.

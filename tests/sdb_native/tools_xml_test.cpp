@@ -165,14 +165,15 @@ TEST(SdbXmlRoundTrip, WhatOtherWritersLeaveIsKept) {
     EXPECT_EQ(walk_database(*check, [&](TAGID, unsigned) { ++items; }).problem, WalkProblem::None);
     EXPECT_EQ(items, 10u);
     expect_round_trip(odd.bytes, "odd sizes and pads");
-    // Strings that XML cannot hold as text, a string with bytes after its NUL, a string of
-    // blanks, a text listed twice in the table and referred to at each place.
+    // Strings that XML cannot hold as text (one without its NUL), a string with bytes after its
+    // NUL, a string of blanks, a text listed twice in the table and referred to at each place.
     ImageBuilder strings;
     strings.header().sized(TAG_DATABASE, 30);
     for (uint32_t ref : {6u, 16u, 30u, 46u, 58u}) {
         strings.word(TAG_NAME).dword(ref);
     }
-    strings.sized(TAG_STRINGTABLE, 74);
+    strings.sized(TAG_STRINGTABLE, 84);
+    strings.sized(TAG_STRINGTABLE_ITEM, 4).text(u"xy", false);
     strings.sized(TAG_STRINGTABLE_ITEM, 4).text(u"\xD800");
     strings.sized(TAG_STRINGTABLE_ITEM, 8).text(u"a\x01\r");
     strings.sized(TAG_STRINGTABLE_ITEM, 10).text(u"ab").raw({'c', 0, 'd', 0});
@@ -216,6 +217,13 @@ TEST(SdbXmlRoundTrip, DamagedFilesSayWhereAndDoNotCompile) {
     std::string message;
     EXPECT_FALSE(compile(xml, &back, &message));
     EXPECT_NE(message.find("cannot be reproduced exactly"), std::string::npos) << message;
+    // A list that runs past its parent: a child ending at the parent's odd end has no pad,
+    // since the byte after it lies outside the parent.
+    ImageBuilder cut;
+    cut.header().sized(TAG_DATABASE, 13).sized(TAG_EXE, 20).sized(TAG_FILE_BITS, 1).raw({9, 0xAB});
+    xml = xml_of(cut.bytes, &walked);
+    EXPECT_NE(walked.problem, WalkProblem::None);
+    EXPECT_NE(xml.find("<FILE_BITS at=\"0x00000018\">CQ==</FILE_BITS>"), std::string::npos) << xml;
 }
 
 // A custom database: an InjectDll through a layer, a RedirectEXE and an in-memory patch.
@@ -704,6 +712,7 @@ TEST(SdbAudit, PatchBitsRecordsAtTheirBounds) {
              Case{"two records", two, 2, true},
              Case{"a name of 32 units", long_name, 1, true},
              Case{"a short header", std::vector<uint8_t>(one.begin(), one.begin() + 83), 0, false},
+             Case{"a header cut after its size", {2, 0, 0, 0, 84, 0, 0, 0}, 0, false},
              Case{"the pattern cut", std::vector<uint8_t>(one.begin(), one.begin() + 86), 0, false},
              Case{"a record size past the data", with(PATCH_RECORD_SIZE, 1000), 0, false},
              Case{"a record size below its header", with(PATCH_RECORD_SIZE, 83), 0, false},
@@ -858,6 +867,7 @@ TEST(SdbDump, JsonIsWrittenAsWalkedWithOffsetsAndLargeNumbersAsText) {
         ASSERT_EQ(items.size(), expected.size());
         for (size_t i = 0; i < items.size(); ++i) {
             EXPECT_EQ(items[i]["at"], offset_text(expected[i].tagid));
+            EXPECT_NE(items[i]["type"], "unknown") << items[i];
             if (tag_type(expected[i].tag) == TAG_TYPE_QWORD) {
                 EXPECT_EQ(items[i]["value"], std::to_string(load64(expected[i].data))) << items[i];
             }
