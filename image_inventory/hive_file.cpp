@@ -65,6 +65,13 @@ template <typename T> using Owned = std::unique_ptr<T, Freer>;
 
 std::unique_ptr<HiveFile> HiveFile::open(const std::string& path,
                                          std::vector<std::string>* warnings) {
+    // A file that is not there (a mistyped name) is said as such, not as a bad header.
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        warnings->push_back(path + ": cannot be opened (" + std::strerror(errno) + ")");
+        return nullptr;
+    }
+    std::fclose(file);
     std::vector<uint8_t> block = read_whole(path, REGF_BASE_BLOCK);
     RegfState state = decode_regf_state(block.data(), block.size());
     for (const std::string& warning : regf_state_warnings(state, path)) {

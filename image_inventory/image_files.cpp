@@ -1,6 +1,7 @@
 // The file system of a Windows image below ROOT, read without regard to case.
 //
-// Symbolic links are followed only while they stay inside ROOT. Never writes.
+// Symbolic links are followed only while they stay inside ROOT; another drive or a share is
+// outside it. Never writes.
 #include "image_files.h"
 
 #include "windows_paths.h"
@@ -42,6 +43,26 @@ std::deque<std::string> link_parts(const std::string& target) {
         start = end + 1;
     }
     return parts;
+}
+
+// False for a path on a share or on a drive other than the Windows folder's: not the image's
+// volume, though ROOT may hold a folder of that name.
+bool on_image_volume(const std::string& path, char windows_drive) {
+    auto separator = [](char c) { return c == '\\' || c == '/'; };
+    std::string rest = path;
+    if (rest.compare(0, 4, "\\\\?\\") == 0) {
+        rest = rest.substr(4);
+        if (inventory::lower_ascii(rest.substr(0, 4)) == "unc\\") {
+            return false;
+        }
+    }
+    if (rest.size() >= 2 && separator(rest[0]) && separator(rest[1])) {
+        return false;
+    }
+    if (rest.size() >= 2 && rest[1] == ':') {
+        return inventory::equal_ignoring_case(rest.substr(0, 1), std::string(1, windows_drive));
+    }
+    return true;
 }
 
 bool read_link(const std::string& path, std::string* target) {
@@ -100,6 +121,9 @@ bool ImageFiles::find_entry(const std::string& folder, const std::string& name,
 FileStatus ImageFiles::resolve(const std::string& path, std::string* host) const {
     if (root_.empty()) {
         return FileStatus::Unavailable;
+    }
+    if (!on_image_volume(path, windows_directory()[0])) {
+        return FileStatus::OutsideRoot;
     }
     std::vector<std::string> parts = inventory::path_components(path);
     std::deque<std::string> pending(parts.begin(), parts.end());

@@ -1,6 +1,7 @@
 // The file system of a Windows image below ROOT, read without regard to case.
 //
-// Symbolic links are followed only while they stay inside ROOT. Never writes.
+// Symbolic links are followed only while they stay inside ROOT; another drive or a share is
+// outside it. Never writes.
 #pragma once
 
 #include "file_view.h"
@@ -29,7 +30,8 @@ public:
     inventory::FileStatus file_status(const std::string& path) const override;
 
     // The host path of a Windows path, every link on the way followed inside ROOT; the
-    // reason when there is none (Missing, OutsideRoot, Unreadable for a loop of links).
+    // reason when there is none (Missing, OutsideRoot also for another drive or a share,
+    // Unreadable for a loop of links).
     inventory::FileStatus resolve(const std::string& path, std::string* host) const;
 
 private:

@@ -16,18 +16,18 @@ bool open_hive(const std::string& path, std::vector<std::string>* warnings,
     return *hive != nullptr;
 }
 
-// The host path of a hive inside the image; false (with a warning unless it is simply
-// absent) when there is none.
-bool image_hive(const ImageFiles& files, const std::string& path, std::string* host,
-                std::vector<std::string>* warnings) {
+// The host path of a hive inside the image: Ok, or the reason there is none, with a warning
+// unless it is simply absent.
+FileStatus image_hive(const ImageFiles& files, const std::string& path, std::string* host,
+                      std::vector<std::string>* warnings) {
     FileStatus status = files.resolve(path, host);
-    if (status == FileStatus::Ok && files.file_status(path) == FileStatus::Ok) {
-        return true;
+    if (status == FileStatus::Ok) {
+        status = files.file_status(path);
     }
-    if (status != FileStatus::Missing) {
+    if (status != FileStatus::Ok && status != FileStatus::Missing) {
         warnings->push_back(path + ": " + inventory::file_status_text(status));
     }
-    return false;
+    return status;
 }
 
 } // namespace
@@ -37,7 +37,8 @@ bool open_hives(const CommandLine& line, const ImageFiles& files, ImageRegistry*
     bool all_read = true;
     std::string software = line.software;
     if (software.empty() && !line.root.empty() &&
-        !image_hive(files, SOFTWARE_HIVE, &software, warnings)) {
+        image_hive(files, SOFTWARE_HIVE, &software, warnings) != FileStatus::Ok) {
+        software.clear();
         warnings->push_back(line.root + ": no SOFTWARE hive at " + SOFTWARE_HIVE);
         all_read = false;
     }
@@ -66,7 +67,10 @@ bool open_hives(const CommandLine& line, const ImageFiles& files, ImageRegistry*
         std::string host;
         std::string path =
             inventory::join_path(inventory::join_path(USERS_FOLDER, user.name), USER_HIVE);
-        if (!user.directory || !image_hive(files, path, &host, warnings)) {
+        // A user's folder linked out of ROOT is no folder of the image, but is named.
+        FileStatus status = image_hive(files, path, &host, warnings);
+        if (status != FileStatus::Ok) {
+            all_read = all_read && status == FileStatus::Missing;
             continue;
         }
         std::unique_ptr<HiveFile> hive;

@@ -5,7 +5,6 @@
 #include "sdb_reader.h"
 #include "sdb_text.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -41,9 +40,50 @@ uint64_t folded_hash(const char16_t* name) {
     return hash;
 }
 
+// The distinct name hashes seen, in an open-addressed table: a main database's tens of
+// thousands of names are counted without a sort or a node for each.
+class NameHashes {
+public:
+    // True when hash is new.
+    bool insert(uint64_t hash) {
+        hash = hash == 0 ? 1 : hash; // 0 marks an empty slot
+        if (2 * (count_ + 1) > slots_.size()) {
+            grow();
+        }
+        size_t mask = slots_.size() - 1;
+        for (size_t at = static_cast<size_t>(hash) & mask;; at = (at + 1) & mask) {
+            if (slots_[at] == hash) {
+                return false;
+            }
+            if (slots_[at] == 0) {
+                slots_[at] = hash;
+                ++count_;
+                return true;
+            }
+        }
+    }
+    size_t size() const { return count_; }
+
+private:
+    void grow() {
+        std::vector<uint64_t> old;
+        old.swap(slots_);
+        slots_.assign(old.empty() ? 64 : 2 * old.size(), 0);
+        count_ = 0;
+        for (uint64_t hash : old) {
+            if (hash != 0) {
+                insert(hash);
+            }
+        }
+    }
+
+    std::vector<uint64_t> slots_;
+    size_t count_ = 0;
+};
+
 void count_entries(const sdb::Database& db, sdb::TAGID database, size_t target_limit,
                    DatabaseRecord* record) {
-    std::vector<uint64_t> names;
+    NameHashes names;
     for (sdb::TAGID item = sdb::get_first_child(db, database); item != 0;
          item = sdb::get_next_child(db, database, item)) {
         switch (sdb::get_tag(db, item)) {
@@ -62,21 +102,16 @@ void count_entries(const sdb::Database& db, sdb::TAGID database, size_t target_l
             if (name == nullptr || *name == 0) {
                 break;
             }
-            uint64_t hash = folded_hash(name);
-            if (record->targets.size() < target_limit &&
-                std::find(names.begin(), names.end(), hash) == names.end()) {
+            if (names.insert(folded_hash(name)) && record->targets.size() < target_limit) {
                 record->targets.push_back(sdb::to_utf8(name));
             }
-            names.push_back(hash);
             break;
         }
         default:
             break;
         }
     }
-    std::sort(names.begin(), names.end());
-    record->target_count =
-        static_cast<size_t>(std::unique(names.begin(), names.end()) - names.begin());
+    record->target_count = names.size();
 }
 
 } // namespace

@@ -48,7 +48,9 @@ void list_custom(const FileView& files, const std::string& folder, std::vector<C
                  std::vector<std::string>* warnings) {
     std::vector<DirectoryEntry> entries;
     FileStatus status = files.list_directory(folder, &entries);
-    if (status != FileStatus::Ok && status != FileStatus::Missing) {
+    // With no file system (hives read alone) each record says so; the folders need no line.
+    if (status != FileStatus::Ok && status != FileStatus::Missing &&
+        status != FileStatus::Unavailable) {
         warnings->push_back(folder + ": " + file_status_text(status));
     }
     for (const DirectoryEntry& entry : entries) {

@@ -11,7 +11,7 @@ enum class FileStatus {
     Ok,
     Missing,     // nothing at that path
     Unreadable,  // there, but could not be listed or read
-    OutsideRoot, // a link that leads out of the image (never followed)
+    OutsideRoot, // a link that leads out of the image (never followed), another drive, a share
     NotAFile,    // a folder or a device where a file was expected, or the reverse
     Unavailable, // no file system to look in (registry hives read alone)
 };

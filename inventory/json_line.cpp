@@ -45,8 +45,16 @@ uint32_t next_code_point(const std::string& text, size_t* at) {
 
 std::string json_string(const std::string& text) {
     std::string out = "\"";
+    out.reserve(text.size() + 2);
     size_t at = 0;
     while (at < text.size()) {
+        // Most text is printable ASCII, which goes out as it is.
+        char plain = text[at];
+        if (plain >= 0x20 && plain < 0x7F && plain != '"' && plain != '\\') {
+            out.push_back(plain);
+            ++at;
+            continue;
+        }
         uint32_t code = next_code_point(text, &at);
         if (code == '"' || code == '\\') {
             out.push_back('\\');

@@ -161,7 +161,7 @@ public:
     void audit_library(TAGID library) {
         for (TAGID t = get_first_child(db_, library); t != 0; t = get_next_child(db_, library, t)) {
             TAG tag = get_tag(db_, t);
-            AuditEntry entry = entry_of(t, tag, AuditEntry());
+            EntryRef entry = entry_of(t, tag, EntryRef());
             if (tag == TAG_SHIM) {
                 const char16_t* dll = get_child_string_ptr(db_, t, TAG_DLLFILE);
                 if (foreign_dll(dll)) {
@@ -179,7 +179,7 @@ public:
 
     // An entry under DATABASE that can apply fixes: EXE, LAYER, MSI_PACKAGE.
     void audit_entry(TAGID item, TAG tag) {
-        AuditEntry entry = entry_of(item, tag, AuditEntry());
+        EntryRef entry = entry_of(item, tag, EntryRef());
         audit_fixes(item, entry, std::string());
         if (tag == TAG_EXE) {
             const char16_t* name = get_child_string_ptr(db_, item, TAG_NAME);
@@ -190,7 +190,7 @@ public:
             breadth(item, entry, "msi", "applies fixes to an installer package");
             for (TAGID action = find_first_tag(db_, item, TAG_MSI_CUSTOM_ACTION); action != 0;
                  action = find_next_tag(db_, item, action)) {
-                AuditEntry inner = entry_of(action, TAG_MSI_CUSTOM_ACTION, entry);
+                EntryRef inner = entry_of(action, TAG_MSI_CUSTOM_ACTION, entry);
                 audit_fixes(action, inner, std::string());
                 breadth(action, inner, "msi", "applies fixes to an installer's custom action");
             }
@@ -238,24 +238,34 @@ public:
     }
 
 private:
-    AuditEntry entry_of(TAGID item, TAG tag, const AuditEntry& outer) {
+    // An entry as the rules pass it on; its names are read only for a finding, as most
+    // entries of a main database have none.
+    struct EntryRef {
+        TAGID tagid;
+        TAG kind;
+        TAGID owner; // the EXE or MSI_PACKAGE it is or lies in; 0 when none
+    };
+
+    static EntryRef entry_of(TAGID item, TAG tag, const EntryRef& outer) {
+        bool owner = tag == TAG_EXE || tag == TAG_MSI_PACKAGE;
+        return EntryRef{item, tag, owner ? item : outer.owner};
+    }
+
+    AuditEntry described(const EntryRef& ref) const {
         AuditEntry entry;
-        entry.tagid = item;
-        entry.kind = tag;
-        entry.name = utf8_or_empty(get_child_string_ptr(db_, item, TAG_NAME));
-        if (tag == TAG_EXE || tag == TAG_MSI_PACKAGE) {
-            entry.exe = entry.name;
-            entry.app_name = utf8_or_empty(get_child_string_ptr(db_, item, TAG_APP_NAME));
-        } else {
-            entry.exe = outer.exe;
-            entry.app_name = outer.app_name;
+        entry.tagid = ref.tagid;
+        entry.kind = ref.kind;
+        entry.name = utf8_or_empty(get_child_string_ptr(db_, ref.tagid, TAG_NAME));
+        if (ref.owner != 0) {
+            entry.exe = utf8_or_empty(get_child_string_ptr(db_, ref.owner, TAG_NAME));
+            entry.app_name = utf8_or_empty(get_child_string_ptr(db_, ref.owner, TAG_APP_NAME));
         }
         return entry;
     }
 
     // The finding of `rule` for the entry, made on first use: one per rule and entry.
-    AuditFinding& add(const char* rule, AuditSeverity severity, TAGID where,
-                      const AuditEntry& entry, const char* summary) {
+    AuditFinding& add(const char* rule, AuditSeverity severity, TAGID where, const EntryRef& entry,
+                      const char* summary) {
         auto key = std::make_pair(std::string(rule), entry.tagid);
         auto found = index_.find(key);
         if (found != index_.end()) {
@@ -267,7 +277,7 @@ private:
         f.severity = severity;
         f.rule_severity = severity;
         f.where = where;
-        f.entry = entry;
+        f.entry = described(entry);
         f.summary = summary;
         findings.push_back(std::move(f));
         return findings.back();
@@ -300,7 +310,7 @@ private:
 
     // The fixes of `list` for `entry`: its shims, patches and layers; `through` names the
     // layer they come from, if any.
-    void audit_fixes(TAGID list, const AuditEntry& entry, const std::string& through) {
+    void audit_fixes(TAGID list, const EntryRef& entry, const std::string& through) {
         for (TAGID t = get_first_child(db_, list); t != 0; t = get_next_child(db_, list, t)) {
             TAG tag = get_tag(db_, t);
             if (tag == TAG_SHIM_REF) {
@@ -322,7 +332,7 @@ private:
         }
     }
 
-    void audit_layer_ref(TAGID ref, const AuditEntry& entry) {
+    void audit_layer_ref(TAGID ref, const EntryRef& entry) {
         TAGID defined = layers_.find(ref, TAG_LAYER_TAGID);
         const char16_t* name = get_child_string_ptr(db_, ref, TAG_NAME);
         if (name == nullptr) {
@@ -339,7 +349,7 @@ private:
         }
     }
 
-    void audit_shim_ref(TAGID ref, const AuditEntry& entry, const std::string& through) {
+    void audit_shim_ref(TAGID ref, const EntryRef& entry, const std::string& through) {
         TAGID shim = shims_.find(ref, TAG_SHIM_TAGID);
         const char16_t* name = get_child_string_ptr(db_, ref, TAG_NAME);
         if (name == nullptr) {
@@ -378,7 +388,7 @@ private:
     }
 
     // The breadth rules: an entry that reaches far and applies fixes, with what it applies.
-    void breadth(TAGID list, const AuditEntry& entry, const char* rule, const char* summary) {
+    void breadth(TAGID list, const EntryRef& entry, const char* rule, const char* summary) {
         for (TAGID t = get_first_child(db_, list); t != 0; t = get_next_child(db_, list, t)) {
             TAG tag = get_tag(db_, t);
             for (TAG fix : FIX_TAGS) {

@@ -244,6 +244,28 @@ TEST_F(ImageTree, LinksAreNeverFollowedOutOfRoot) {
     EXPECT_EQ(files.resolve("C:\\loop1\\x", &host), FileStatus::Unreadable);
     // An absolute link back into ROOT stays inside.
     EXPECT_EQ(files.resolve("C:\\LOOP\\AppPatch\\sysmain.sdb", &host), FileStatus::Ok);
+    EXPECT_EQ(files.resolve("\\\\?\\c:\\windows\\apppatch\\sysmain.sdb", &host), FileStatus::Ok);
+    // Another drive or a share is not the image's volume, whatever ROOT holds at that path.
+    fs::create_directories(root / "server" / "share" / "Windows");
+    for (const char* elsewhere :
+         {"D:\\Windows\\AppPatch\\sysmain.sdb", "\\\\server\\share\\Windows",
+          "//server/share/Windows", "\\\\?\\UNC\\server\\share\\Windows", "\\\\?\\D:\\Windows",
+          "\\\\.\\C:\\Windows"}) {
+        SCOPED_TRACE(elsewhere);
+        EXPECT_EQ(files.resolve(elsewhere, &host), FileStatus::OutsideRoot);
+    }
+
+    // A user's folder linked out of ROOT: its hive is not read, and a warning names it.
+    fs::create_directories(base / "eve");
+    fs::copy_file(root / "USERS" / "Alice" / "NtUser.dat", base / "eve" / "NTUSER.DAT");
+    fs::create_symlink(base / "eve", root / "USERS" / "eve");
+    warnings.clear();
+    result = inventory_of(line, &warnings, &all_read);
+    EXPECT_FALSE(all_read);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("eve"), std::string::npos) << warnings[0];
+    EXPECT_NE(warnings[0].find("outside the image"), std::string::npos) << warnings[0];
+    EXPECT_EQ(result.layers.size(), 2u);
 }
 
 TEST_F(ImageTree, DirtyAndDamagedHivesAreReadAsFarAsTheyGoWithAWarningNamingThem) {
@@ -367,7 +389,8 @@ TEST_F(ImageTree, ProgramStreamsExitCodesAndNoWrite) {
     ProgramRun users = run("--json --ntuser " + user_hive.string() + " --ntuser " +
                            (base / "absent.dat").string());
     EXPECT_EQ(users.exit_code, 1);
-    EXPECT_NE(users.err.find("absent.dat"), std::string::npos);
+    EXPECT_EQ(users.err, "quillet-image: " + (base / "absent.dat").string() +
+                             ": cannot be opened (No such file or directory)\n");
     std::istringstream user_lines(users.out);
     std::vector<json> user_objects;
     while (std::getline(user_lines, line)) {

@@ -84,15 +84,17 @@ protected:
                            {installed, std::string(CUSTOM) + installed + ".sdb"});
         registry.set(Hive::Machine32, 0, key("Custom\\contoso.exe"),
                      {qword_value(installed + ".sdb", FILETIME_2020)});
+        // Enough names, each twice in another case, that the count outgrows a small table.
+        std::vector<std::string> exes = {"a.exe", "b.exe", "A.EXE", "c.exe",
+                                         "d.exe", "e.exe", "f.exe"};
+        for (int i = 0; i < 200; ++i) {
+            exes.push_back("tool" + std::to_string(i) + ".exe");
+            exes.push_back("TOOL" + std::to_string(i) + ".EXE");
+        }
         files.add(
             std::string(CUSTOM) + installed + ".sdb",
-            database_bytes({"Contoso fixes",
-                            installed,
-                            FILETIME_2020,
-                            "3.0.0.9",
-                            {"InjectDll"},
-                            {},
-                            {"a.exe", "b.exe", "A.EXE", "c.exe", "d.exe", "e.exe", "f.exe"}}));
+            database_bytes(
+                {"Contoso fixes", installed, FILETIME_2020, "3.0.0.9", {"InjectDll"}, {}, exes}));
         register_installed(
             &registry, Hive::Machine,
             {"{bbbbbbbb-0000-0000-0000-000000000002}",
@@ -199,14 +201,14 @@ TEST_F(InventoryAnomalies, EachDatabaseGetsItsWordAnomaliesAndFieldsInTextAndJso
     EXPECT_EQ(installed["name"], "Contoso fixes");
     EXPECT_EQ(installed["databaseId"], "{aaaaaaaa-0000-0000-0000-000000000001}");
     EXPECT_EQ(installed["targets"], json({"a.exe", "b.exe", "c.exe", "d.exe", "e.exe"}));
-    EXPECT_EQ(installed["targetCount"], 6);
+    EXPECT_EQ(installed["targetCount"], 206);
     ASSERT_EQ(installed["registeredAt"].size(), 2u);
     EXPECT_EQ(installed["registeredAt"][0]["kind"], "InstalledSDB");
     EXPECT_EQ(installed["registeredAt"][1]["kind"], "Custom");
     EXPECT_EQ(installed["registeredAt"][1]["view"], "32-bit");
     EXPECT_EQ(installed["registeredAt"][1]["key"],
               "HKLM\\SOFTWARE\\WOW6432Node\\" + key("Custom\\contoso.exe"));
-    EXPECT_TRUE(has_line(text, "  Targets: a.exe, b.exe, c.exe, d.exe, e.exe (6 in all)"));
+    EXPECT_TRUE(has_line(text, "  Targets: a.exe, b.exe, c.exe, d.exe, e.exe (206 in all)"));
     EXPECT_TRUE(has_line(text, "  Registered: InstalledSDB (native view), Custom (32-bit view) "
                                "for contoso.exe"));
 

@@ -614,6 +614,11 @@ TEST(SdbAudit, EachRuleWithAndWithoutItsRiskyFix) {
                 EXPECT_EQ(found->severity, c.severity) << c.what;
                 EXPECT_EQ(details_of(*found), c.details) << c.what;
             }
+            // An entry inside a package is named with the package it lies in.
+            if (found != nullptr && found->entry.kind == TAG_MSI_CUSTOM_ACTION) {
+                EXPECT_EQ(found->entry.name, "Install");
+                EXPECT_EQ(found->entry.exe, "setup.msi");
+            }
         }
     }
 }
