@@ -3,9 +3,26 @@
 
 #include <windows.h>
 
+namespace {
+
+// Registry names, paths and record fields are ASCII nearly always; such text is copied unit
+// by unit rather than through the system's two-pass conversion.
+template <typename To, typename From> bool CopyAscii(const From& text, To& out) {
+    for (auto unit : text) {
+        if (static_cast<unsigned>(unit) >= 0x80) {
+            return false;
+        }
+    }
+    out.assign(text.begin(), text.end());
+    return true;
+}
+
+} // namespace
+
 std::string Utf8(const std::wstring& text) {
-    if (text.empty()) {
-        return std::string();
+    std::string ascii;
+    if (CopyAscii(text, ascii)) {
+        return ascii;
     }
     const int units = static_cast<int>(text.size());
     const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), units, NULL, 0, NULL, NULL);
@@ -17,8 +34,9 @@ std::string Utf8(const std::wstring& text) {
 }
 
 std::wstring WideFromUtf8(const std::string& text) {
-    if (text.empty()) {
-        return std::wstring();
+    std::wstring ascii;
+    if (CopyAscii(text, ascii)) {
+        return ascii;
     }
     const int bytes = static_cast<int>(text.size());
     const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), bytes, NULL, 0);

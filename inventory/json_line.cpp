@@ -2,6 +2,7 @@
 #include "json_line.h"
 
 #include <cstdio>
+#include <string_view>
 
 namespace inventory {
 
@@ -15,7 +16,7 @@ void escape_unit(uint32_t unit, std::string* out) {
 
 // The code point of the UTF-8 sequence at text[*at], moving *at past it; U+FFFD and one byte
 // for a sequence that is malformed, overlong, a surrogate or beyond U+10FFFF.
-uint32_t next_code_point(const std::string& text, size_t* at) {
+uint32_t next_code_point(std::string_view text, size_t* at) {
     const uint32_t replacement = 0xFFFD;
     unsigned char lead = static_cast<unsigned char>(text[*at]);
     size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
@@ -41,35 +42,43 @@ uint32_t next_code_point(const std::string& text, size_t* at) {
     return code;
 }
 
-} // namespace
-
-std::string json_string(const std::string& text) {
-    std::string out = "\"";
-    out.reserve(text.size() + 2);
+// Appends the quoted JSON string of text to *out, so that an object's fields are written
+// into its body without a string of their own.
+void append_json_string(std::string_view text, std::string* out) {
+    std::string& body = *out;
+    body.push_back('"');
     size_t at = 0;
     while (at < text.size()) {
         // Most text is printable ASCII, which goes out as it is.
         char plain = text[at];
         if (plain >= 0x20 && plain < 0x7F && plain != '"' && plain != '\\') {
-            out.push_back(plain);
+            body.push_back(plain);
             ++at;
             continue;
         }
         uint32_t code = next_code_point(text, &at);
         if (code == '"' || code == '\\') {
-            out.push_back('\\');
-            out.push_back(static_cast<char>(code));
+            body.push_back('\\');
+            body.push_back(static_cast<char>(code));
         } else if (code >= 0x20 && code < 0x7F) {
-            out.push_back(static_cast<char>(code));
+            body.push_back(static_cast<char>(code));
         } else if (code >= 0x10000) {
             code -= 0x10000;
-            escape_unit(0xD800 + (code >> 10), &out);
-            escape_unit(0xDC00 + (code & 0x3FF), &out);
+            escape_unit(0xD800 + (code >> 10), out);
+            escape_unit(0xDC00 + (code & 0x3FF), out);
         } else {
-            escape_unit(code, &out);
+            escape_unit(code, out);
         }
     }
-    out.push_back('"');
+    body.push_back('"');
+}
+
+} // namespace
+
+std::string json_string(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    append_json_string(text, &out);
     return out;
 }
 
@@ -90,16 +99,23 @@ std::string json_string_array(const std::vector<std::string>& texts) {
 }
 
 void JsonObject::key(const char* name) {
-    body_ += body_.empty() ? "" : ",";
-    body_ += json_string(name) + ":";
+    if (!body_.empty()) {
+        body_.push_back(',');
+    }
+    append_json_string(name, &body_);
+    body_.push_back(':');
 }
 
 JsonObject& JsonObject::string(const char* name, const std::string& value) {
-    return raw(name, json_string(value));
+    key(name);
+    append_json_string(value, &body_);
+    return *this;
 }
 
 JsonObject& JsonObject::string(const char* name, const char* value) {
-    return string(name, std::string(value));
+    key(name);
+    append_json_string(value, &body_);
+    return *this;
 }
 
 JsonObject& JsonObject::string(const char* name, const std::optional<std::string>& value) {
