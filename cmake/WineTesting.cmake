@@ -20,8 +20,15 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 include(GoogleTest)
 
-# A GoogleTest program for the target, run under Wine by CTest.
+# A GoogleTest program for the target, run under Wine by CTest. LOCK names a resource of the
+# shared prefix that its tests change (for instance the database registrations), so that CTest
+# never runs two tests that hold the same lock at once.
 function(quillet_add_wine_gtest target)
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "LOCK" "")
+    set(lock)
+    if(arg_LOCK)
+        set(lock RESOURCE_LOCK ${arg_LOCK})
+    endif()
     target_link_libraries(${target} PRIVATE GTest::gtest_main GTest::gmock)
     add_dependencies(${target} wineprefix)
     if(NOT QUILLET_RUNS_HERE)
@@ -32,7 +39,7 @@ function(quillet_add_wine_gtest target)
         TEST_PREFIX "${QUILLET_TEST_PREFIX}"
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 120
-        PROPERTIES TIMEOUT 300)
+        PROPERTIES TIMEOUT 300 ${lock})
 endfunction()
 
 # Files and registry settings that go into the prefix, registered by the components that

@@ -202,9 +202,14 @@ TEST_F(CliInventory, EachDatabaseGetsItsProvenanceWithEveryFieldInJson) {
     ASSERT_TRUE(sample.is_object());
     EXPECT_EQ("installed", sample["provenance"]);
     EXPECT_EQ(false, sample["main"]);
-    ASSERT_EQ(2u, sample["registeredAt"].size());
-    EXPECT_EQ("InstalledSDB", sample["registeredAt"][0]["kind"]);
-    EXPECT_EQ("Custom", sample["registeredAt"][1]["kind"]);
+    // The prefix's setup registers it in the view of the loader that made the prefix; a prefix
+    // made by both loaders holds it in both views.
+    const json& places = sample["registeredAt"];
+    ASSERT_TRUE(places.size() == 2u || places.size() == 4u) << places;
+    EXPECT_EQ("InstalledSDB", places[0]["kind"]);
+    EXPECT_EQ("InstalledSDB", places[places.size() / 2 - 1]["kind"]);
+    EXPECT_EQ("Custom", places[places.size() / 2]["kind"]);
+    EXPECT_EQ("Custom", places[places.size() - 1]["kind"]);
 
     const json missing = Find(objects, "database", "guid", MissingGuid);
     ASSERT_TRUE(missing.is_object());
