@@ -19,7 +19,7 @@ enum class ConditionVerdict {
     Holds,
     Fails,
     NotEvaluated, // the file's value cannot be had: no such file, or a call is missing
-    NoAttribute,  // the file lacks the attribute, so the condition cannot hold
+    NoAttribute,  // the file lacks the attribute; whether the engine then counts it met is unknown
     UnknownType   // the condition or the file's attribute is of a type no rule compares
 };
 

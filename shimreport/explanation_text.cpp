@@ -145,7 +145,6 @@ const wchar_t* VerdictText(ConditionVerdict verdict) {
     case ConditionVerdict::Holds:
         return L"holds";
     case ConditionVerdict::Fails:
-    case ConditionVerdict::NoAttribute:
         return L"fails";
     default:
         return L"not evaluated";

@@ -330,7 +330,7 @@ protected:
                  NotText + L": " + helper +
                  L"\r\n"
                  L"    fails: SIZE=0x5; the file has SIZE=0x4\r\n"
-                 L"    fails: PRODUCT_NAME=\"Other\"; the file has no such attribute\r\n"
+                 L"    not evaluated: PRODUCT_NAME=\"Other\"; the file has no such attribute\r\n"
                  L"  MATCHING_FILE absent.dat" +
                  NotText + L": " + Folder +
                  L"absent.dat is not there\r\n"
