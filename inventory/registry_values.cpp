@@ -21,6 +21,16 @@ uint64_t little_endian(const std::vector<uint8_t>& data, size_t bytes) {
     return number;
 }
 
+// True, with the problem line, for a value whose data the view could not take.
+bool omitted(const RegistryValue& value, std::string* problem) {
+    if (value.omitted_size == 0) {
+        return false;
+    }
+    *problem =
+        label(value) + ": too large to read (" + std::to_string(value.omitted_size) + " bytes)";
+    return true;
+}
+
 } // namespace
 
 std::string value_type_text(uint32_t type) {
@@ -54,6 +64,9 @@ const RegistryValue* find_value(const std::vector<RegistryValue>& values, const 
 }
 
 bool value_string(const RegistryValue& value, std::string* text, std::string* problem) {
+    if (omitted(value, problem)) {
+        return false;
+    }
     if (value.type != VALUE_STRING && value.type != VALUE_EXPAND_STRING) {
         *problem = label(value) + ": a " + value_type_text(value.type) + " where a string belongs";
         return false;
@@ -86,6 +99,9 @@ bool value_string(const RegistryValue& value, std::string* text, std::string* pr
 }
 
 bool value_dword(const RegistryValue& value, uint32_t* number, std::string* problem) {
+    if (omitted(value, problem)) {
+        return false;
+    }
     if (value.type != VALUE_DWORD || value.data.size() != 4) {
         *problem = label(value) + ": a " + value_type_text(value.type) + " of " +
                    std::to_string(value.data.size()) + " bytes where a REG_DWORD belongs";
@@ -96,6 +112,9 @@ bool value_dword(const RegistryValue& value, uint32_t* number, std::string* prob
 }
 
 bool value_qword(const RegistryValue& value, uint64_t* number, std::string* problem) {
+    if (omitted(value, problem)) {
+        return false;
+    }
     if ((value.type != VALUE_QWORD && value.type != VALUE_BINARY) || value.data.size() != 8) {
         *problem = label(value) + ": a " + value_type_text(value.type) + " of " +
                    std::to_string(value.data.size()) + " bytes where a REG_QWORD belongs";

@@ -38,6 +38,8 @@ struct RegistryValue {
     std::string name; // UTF-8; empty for the key's default value
     uint32_t type = VALUE_NONE;
     std::vector<uint8_t> data;
+    // The size of data that was too large for the view to take; data is then empty.
+    uint64_t omitted_size = 0;
 };
 
 // A user whose hive the view can read.

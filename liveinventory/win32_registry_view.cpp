@@ -115,8 +115,10 @@ bool ValueAt(HKEY key, DWORD index, ValueBuffers& buffers, RegistryValue& value,
             buffers.data.resize(size);
             continue;
         }
+        DWORD omitted = 0;
         if (error == ERROR_MORE_DATA) {
             // Too large to take: the name and the type only, asked without the data.
+            omitted = size;
             nameLength = static_cast<DWORD>(buffers.name.size());
             error =
                 RegEnumValueW(key, index, &buffers.name[0], &nameLength, NULL, &type, NULL, NULL);
@@ -128,6 +130,7 @@ bool ValueAt(HKEY key, DWORD index, ValueBuffers& buffers, RegistryValue& value,
         value.name = Utf8(std::wstring(&buffers.name[0], nameLength));
         value.type = type;
         value.data.assign(buffers.data.begin(), buffers.data.begin() + size);
+        value.omitted_size = omitted;
         return true;
     }
 }

@@ -294,12 +294,19 @@ TEST(InventoryRegistryValues, BadValuesGiveProblemLinesAndTheInventoryGoesOn) {
                  {raw_value("DatabasePath", inventory::VALUE_STRING, {'C', 0, ':'})});
     registry.set(Hive::Machine, 0, key("InstalledSDB\\{bbbbbbbb-0000-0000-0000-000000000002}"),
                  {string_value("DatabasePath", std::string(40000, 'x'))});
+    // Values whose data a view could not take (too large for it): their size, no data.
+    inventory::RegistryValue hugePath = raw_value("DatabasePath", inventory::VALUE_STRING, {});
+    inventory::RegistryValue hugeType = raw_value("DatabaseType", inventory::VALUE_DWORD, {});
+    hugePath.omitted_size = 2000000;
+    hugeType.omitted_size = 4096;
+    registry.set(Hive::Machine, 0, key("InstalledSDB\\{cccccccc-0000-0000-0000-000000000003}"),
+                 {hugePath, hugeType});
     registry.set(Hive::Machine, 0, key("Custom\\app.exe"),
                  {dword_value(good + ".sdb", 1), qword_value("readme.txt", 1)});
     registry.deny(Hive::Machine32, 0, key("InstalledSDB"));
 
     inventory::Inventory result = inventory::build_inventory(registry, files);
-    ASSERT_EQ(result.registrations.size(), 5u);
+    ASSERT_EQ(result.registrations.size(), 6u);
     struct Expected {
         std::string guid;
         bool valid;
@@ -318,6 +325,10 @@ TEST(InventoryRegistryValues, BadValuesGiveProblemLinesAndTheInventoryGoesOn) {
         {"{bbbbbbbb-0000-0000-0000-000000000002}",
          true,
          {"DatabasePath: longer than 32767 characters"}},
+        {"{cccccccc-0000-0000-0000-000000000003}",
+         true,
+         {"DatabasePath: too large to read (2000000 bytes)",
+          "DatabaseType: too large to read (4096 bytes)"}},
         {good,
          true,
          {"{aaaaaaaa-0000-0000-0000-000000000001}.sdb: a REG_DWORD of 4 bytes where a "
