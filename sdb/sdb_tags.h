@@ -379,6 +379,32 @@ bool is_guid_tag(TAG tag);
 // True for the QWORD tags that hold a file or product version (a.b.c.d).
 bool is_version_tag(TAG tag);
 
+// A condition that bounds an attribute of the file rather than naming its value: UPTO_ (at
+// most) and FROM_ (at least).
+struct BoundCondition {
+    TAG condition;
+    TAG attribute; // the attribute it is compared with
+    bool upper;    // at most, else at least
+};
+
+// The bound a condition tag sets, or nullptr for a condition compared for equality.
+inline const BoundCondition* bound_condition(TAG condition) {
+    static const BoundCondition bounds[] = {
+        {TAG_UPTO_BIN_FILE_VERSION, TAG_BIN_FILE_VERSION, true},
+        {TAG_FROM_BIN_FILE_VERSION, TAG_BIN_FILE_VERSION, false},
+        {TAG_UPTO_BIN_PRODUCT_VERSION, TAG_BIN_PRODUCT_VERSION, true},
+        {TAG_FROM_BIN_PRODUCT_VERSION, TAG_BIN_PRODUCT_VERSION, false},
+        {TAG_UPTO_LINK_DATE, TAG_LINK_DATE, true},
+        {TAG_FROM_LINK_DATE, TAG_LINK_DATE, false},
+    };
+    for (const BoundCondition& bound : bounds) {
+        if (bound.condition == condition) {
+            return &bound;
+        }
+    }
+    return nullptr;
+}
+
 // Name of a known tag ("EXE", "NAME", ...), or nullptr for an unknown one.
 const char* tag_name(TAG tag);
 // Tag of a name as given by tag_name(), matched exactly; 0 when the name is unknown.

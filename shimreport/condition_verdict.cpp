@@ -5,31 +5,6 @@
 
 namespace {
 
-// A condition on a bound: the attribute it bounds, and which way.
-struct BoundCondition {
-    TAG condition;
-    TAG attribute;
-    bool upper; // at most (UPTO_), else at least (FROM_)
-};
-
-const BoundCondition BoundConditions[] = {
-    {sdb::TAG_UPTO_BIN_FILE_VERSION, sdb::TAG_BIN_FILE_VERSION, true},
-    {sdb::TAG_FROM_BIN_FILE_VERSION, sdb::TAG_BIN_FILE_VERSION, false},
-    {sdb::TAG_UPTO_BIN_PRODUCT_VERSION, sdb::TAG_BIN_PRODUCT_VERSION, true},
-    {sdb::TAG_FROM_BIN_PRODUCT_VERSION, sdb::TAG_BIN_PRODUCT_VERSION, false},
-    {sdb::TAG_UPTO_LINK_DATE, sdb::TAG_LINK_DATE, true},
-    {sdb::TAG_FROM_LINK_DATE, sdb::TAG_LINK_DATE, false},
-};
-
-const BoundCondition* BoundOf(TAG condition) {
-    for (const BoundCondition& bound : BoundConditions) {
-        if (bound.condition == condition) {
-            return &bound;
-        }
-    }
-    return NULL;
-}
-
 bool IsNumber(TAG tag) {
     const TAG type = sdb::tag_type(tag);
     return type == sdb::TAG_TYPE_WORD || type == sdb::TAG_TYPE_DWORD || type == sdb::TAG_TYPE_QWORD;
@@ -62,7 +37,7 @@ bool SameTextIgnoringCase(const std::wstring& left, const wchar_t* right) {
 } // namespace
 
 TAG AttributeTagOf(TAG condition) {
-    const BoundCondition* bound = BoundOf(condition);
+    const sdb::BoundCondition* bound = sdb::bound_condition(condition);
     return bound != NULL ? bound->attribute : condition;
 }
 
@@ -83,7 +58,7 @@ ConditionVerdict JudgeCondition(TAG condition, const ConditionValue& wanted,
         holds = attribute->lpAttr != NULL && SameTextIgnoringCase(wanted.text, attribute->lpAttr);
     } else {
         const ULONGLONG actual = NumberOf(*attribute);
-        const BoundCondition* bound = BoundOf(condition);
+        const sdb::BoundCondition* bound = sdb::bound_condition(condition);
         holds = bound == NULL  ? actual == wanted.number
                 : bound->upper ? actual <= wanted.number
                                : actual >= wanted.number;

@@ -10,22 +10,6 @@
 
 namespace {
 
-// A condition tag compared against the attribute of another tag, as a bound.
-struct BoundCondition {
-    sdb::TAG condition;
-    sdb::TAG attribute;
-    bool upper; // at most (UPTO_), else at least (FROM_)
-};
-
-const BoundCondition BoundConditions[] = {
-    {sdb::TAG_UPTO_BIN_FILE_VERSION, sdb::TAG_BIN_FILE_VERSION, true},
-    {sdb::TAG_FROM_BIN_FILE_VERSION, sdb::TAG_BIN_FILE_VERSION, false},
-    {sdb::TAG_UPTO_BIN_PRODUCT_VERSION, sdb::TAG_BIN_PRODUCT_VERSION, true},
-    {sdb::TAG_FROM_BIN_PRODUCT_VERSION, sdb::TAG_BIN_PRODUCT_VERSION, false},
-    {sdb::TAG_UPTO_LINK_DATE, sdb::TAG_LINK_DATE, true},
-    {sdb::TAG_FROM_LINK_DATE, sdb::TAG_LINK_DATE, false},
-};
-
 bool NumberConditionHolds(const sdb::Database& db, sdb::TAGID item, sdb::TAG tag,
                           const FileAttributes& attributes) {
     std::uint64_t wanted = 0;
@@ -40,13 +24,11 @@ bool NumberConditionHolds(const sdb::Database& db, sdb::TAGID item, sdb::TAG tag
         wanted = sdb::read_qword(db, item);
         break;
     }
-    for (const BoundCondition& bound : BoundConditions) {
-        if (bound.condition != tag)
-            continue;
-        auto found = attributes.numbers.find(bound.attribute);
+    if (const sdb::BoundCondition* bound = sdb::bound_condition(tag)) {
+        auto found = attributes.numbers.find(bound->attribute);
         if (found == attributes.numbers.end())
             return false;
-        return bound.upper ? found->second <= wanted : found->second >= wanted;
+        return bound->upper ? found->second <= wanted : found->second >= wanted;
     }
     auto found = attributes.numbers.find(tag);
     return found != attributes.numbers.end() && found->second == wanted;
