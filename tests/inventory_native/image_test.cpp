@@ -30,10 +30,6 @@ using nlohmann::json;
 
 namespace {
 
-const char* const APPCOMPAT = "Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags";
-const char* const USER_APPCOMPAT =
-    "Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags";
-const char* const SYSMAIN_ID = "{11111111-1111-1111-1111-111111111111}";
 const char* const INSTALLED = "{aaaaaaaa-0000-0000-0000-000000000001}";
 const char* const OUTSIDE = "{bbbbbbbb-0000-0000-0000-000000000002}";
 const char* const CLIMBING = "{cccccccc-0000-0000-0000-000000000003}";

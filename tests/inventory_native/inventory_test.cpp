@@ -18,10 +18,6 @@ using nlohmann::json;
 
 namespace {
 
-const char* const APPCOMPAT = "Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags";
-const char* const USER_APPCOMPAT =
-    "Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags";
-const char* const SYSMAIN_ID = "{11111111-1111-1111-1111-111111111111}";
 const char* const CUSTOM = "C:\\Windows\\AppPatch\\Custom\\";
 const uint64_t FILETIME_2020 = 132223104000000000ull; // 2020-01-01T00:00:00Z
 

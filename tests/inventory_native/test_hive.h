@@ -8,6 +8,13 @@
 #include <string>
 #include <vector>
 
+// The keys and the main database's ID as the tests write them, spelled out here rather than
+// taken from the code under test.
+const char* const APPCOMPAT = "Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags";
+const char* const USER_APPCOMPAT =
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags";
+const char* const SYSMAIN_ID = "{11111111-1111-1111-1111-111111111111}";
+
 // The bytes of a hive with a root key and nothing else.
 std::vector<uint8_t> empty_hive_bytes();
 
