@@ -35,19 +35,8 @@ bool ReportInventory(bool databases, bool layers, bool json) {
     for (const std::string& warning : found.warnings) {
         WarnOnStandardError(WideFromUtf8(warning));
     }
-    const std::vector<std::string> lines =
-        json ? inventory::inventory_json_lines(found) : inventory::inventory_text_lines(found);
     // UTF-8 already, so that a pipe or file takes it without a round trip through UTF-16.
-    size_t size = 0;
-    for (const std::string& line : lines) {
-        size += line.size() + 2;
-    }
-    std::string text;
-    text.reserve(size);
-    for (const std::string& line : lines) {
-        text += line;
-        text += "\r\n";
-    }
-    WriteUtf8ToStandardOutput(text);
+    WriteUtf8ToStandardOutput(json ? inventory::inventory_json(found, "\r\n")
+                                   : inventory::inventory_text(found, "\r\n"));
     return inventory::inventory_alarms(found);
 }

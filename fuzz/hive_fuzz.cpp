@@ -34,14 +34,16 @@ private:
     int fd_;
 };
 
-void check_lines(const std::vector<std::string>& lines, bool ascii) {
-    for (const std::string& line : lines) {
-        for (char c : line) {
-            unsigned char byte = static_cast<unsigned char>(c);
-            if (byte < 0x20 || byte == 0x7F || (ascii && byte >= 0x80)) {
-                std::fprintf(stderr, "bad byte 0x%02x in: %s\n", byte, line.c_str());
-                std::abort();
-            }
+// Every line ends in its line end and holds no other control character.
+void check_lines(const std::string& lines, bool ascii) {
+    if (!lines.empty() && lines.back() != '\n') {
+        std::abort();
+    }
+    for (char c : lines) {
+        unsigned char byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && c != '\n') || byte == 0x7F || (ascii && byte >= 0x80)) {
+            std::fprintf(stderr, "bad byte 0x%02x in:\n%s\n", byte, lines.c_str());
+            std::abort();
         }
     }
 }
@@ -60,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     image_inventory::ImageFiles files("");
     inventory::Inventory result = inventory::build_inventory(registry, files);
-    check_lines(inventory::inventory_text_lines(result), false);
-    check_lines(inventory::inventory_json_lines(result), true);
+    check_lines(inventory::inventory_text(result, "\n"), false);
+    check_lines(inventory::inventory_json(result, "\n"), true);
     return 0;
 }

@@ -39,9 +39,9 @@ std::optional<uint32_t> dword(const inventory::RegistryValue* value) {
     return number;
 }
 
-void number_or_null(inventory::JsonObject* object, const char* name,
+void number_or_null(inventory::JsonWriter& json, const char* name,
                     const std::optional<uint32_t>& number) {
-    number ? object->number(name, *number) : object->null(name);
+    number ? json.number(name, *number) : json.null(name);
 }
 
 } // namespace
@@ -79,14 +79,19 @@ std::string banner_text(const ImageBanner& banner) {
 }
 
 std::string banner_json(const ImageBanner& banner) {
-    inventory::JsonObject object;
-    object.string("type", "banner").number("schema", SCHEMA).string("program", "quillet-image");
-    number_or_null(&object, "major", banner.major);
-    number_or_null(&object, "minor", banner.minor);
-    number_or_null(&object, "build", banner.build);
-    object.null("wow64");
-    banner.source.empty() ? object.null("image") : object.string("image", banner.source);
-    return object.string("text", banner_text(banner)).text();
+    std::string line;
+    inventory::JsonWriter json(&line);
+    json.open_object()
+        .string("type", "banner")
+        .number("schema", SCHEMA)
+        .string("program", "quillet-image");
+    number_or_null(json, "major", banner.major);
+    number_or_null(json, "minor", banner.minor);
+    number_or_null(json, "build", banner.build);
+    json.null("wow64");
+    banner.source.empty() ? json.null("image") : json.string("image", banner.source);
+    json.string("text", banner_text(banner)).close_object();
+    return line;
 }
 
 } // namespace image_inventory

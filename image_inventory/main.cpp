@@ -55,10 +55,8 @@ int main(int argc, char** argv) {
     }
     ImageBanner banner = read_banner(registry, line.root.empty() ? line.software : line.root);
     std::string out = (line.json ? banner_json(banner) : banner_text(banner)) + "\n";
-    for (const std::string& text : line.json ? inventory::inventory_json_lines(inventory)
-                                             : inventory::inventory_text_lines(inventory)) {
-        out += text + "\n";
-    }
+    out += line.json ? inventory::inventory_json(inventory, "\n")
+                     : inventory::inventory_text(inventory, "\n");
     std::fwrite(out.data(), 1, out.size(), stdout);
     if (std::fflush(stdout) != 0) {
         return EXIT_UNREADABLE;

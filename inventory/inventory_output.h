@@ -4,15 +4,14 @@
 #include "inventory_records.h"
 
 #include <string>
-#include <vector>
 
 namespace inventory {
 
-// The text report, one line per element, UTF-8, without line ends.
-std::vector<std::string> inventory_text_lines(const Inventory& inventory);
+// The text report, one line per element, each ended by line_end, UTF-8.
+std::string inventory_text(const Inventory& inventory, const char* line_end);
 
-// One JSON object per line, without line ends, every character beyond ASCII escaped as
+// One JSON object per line, each ended by line_end, every character beyond ASCII escaped as
 // \uXXXX: "registration", "database", "layer" and "assistant" objects, in that order.
-std::vector<std::string> inventory_json_lines(const Inventory& inventory);
+std::string inventory_json(const Inventory& inventory, const char* line_end);
 
 } // namespace inventory

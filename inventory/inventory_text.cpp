@@ -7,147 +7,179 @@ namespace inventory {
 
 namespace {
 
-typedef std::vector<std::string> Lines;
-
-void field(Lines* lines, const char* label, const std::string& value) {
-    lines->push_back(std::string("  ") + label + ": " + value);
-}
-
-void field(Lines* lines, const char* label, const char* value) {
-    field(lines, label, std::string(value));
-}
-
-void field(Lines* lines, const char* label, const std::optional<std::string>& value) {
-    if (value) {
-        field(lines, label, *value);
+// The report's lines in one buffer. A name that holds a line end or another control
+// character must not make a line of its own, so each line's text is made safe as it ends.
+class Lines {
+public:
+    explicit Lines(const char* line_end) : line_end_(line_end) {}
+    Lines& operator<<(std::string_view piece) {
+        text_.append(piece);
+        return *this;
     }
-}
+    Lines& operator<<(const std::string& piece) { return *this << std::string_view(piece); }
+    Lines& operator<<(const char* piece) { return *this << std::string_view(piece); }
+    Lines& operator<<(uint64_t number) { return *this << std::to_string(number); }
+    void end_line() {
+        for (size_t i = line_start_; i < text_.size(); ++i) {
+            if (static_cast<unsigned char>(text_[i]) < 0x20 || text_[i] == 0x7F) {
+                text_[i] = '?';
+            }
+        }
+        text_.append(line_end_);
+        line_start_ = text_.size();
+    }
+    void field(const char* label, const std::string& value) {
+        *this << "  " << label << ": " << value;
+        end_line();
+    }
+    void field(const char* label, const std::optional<std::string>& value) {
+        if (value) {
+            field(label, *value);
+        }
+    }
+    std::string& text() { return text_; }
 
-std::string joined(const std::vector<std::string>& parts, const char* separator) {
-    std::string text;
+private:
+    const char* line_end_;
+    std::string text_;
+    size_t line_start_ = 0;
+};
+
+void joined(const std::vector<std::string>& parts, const char* separator, Lines& lines) {
     for (size_t i = 0; i < parts.size(); ++i) {
-        text += (i == 0 ? "" : separator) + parts[i];
+        lines << (i == 0 ? "" : separator) << parts[i];
     }
-    return text;
 }
 
-void write_registration(const Registration& registration, Lines* lines) {
-    lines->push_back("Registration " + registration_place(registration) + " " + registration.guid);
-    field(lines, "Key", registration.key);
-    field(lines, "Path", registration.path);
-    field(lines, "Description", registration.description);
-    field(lines, "Installed", date_text(registration.install_time));
+void write_registration(const Registration& registration, Lines& lines) {
+    lines << "Registration " << registration_place(registration) << " " << registration.guid;
+    lines.end_line();
+    lines.field("Key", registration.key);
+    lines.field("Path", registration.path);
+    lines.field("Description", registration.description);
+    lines.field("Installed", date_text(registration.install_time));
     if (registration.database_type) {
-        field(lines, "Type", std::to_string(*registration.database_type));
+        lines.field("Type", std::to_string(*registration.database_type));
     }
     for (const std::string& problem : registration.problems) {
-        field(lines, "Problem", problem);
+        lines.field("Problem", problem);
     }
 }
 
-std::string counts_text(const EntryCounts& counts) {
-    return "EXE " + std::to_string(counts.exe) + ", LAYER " + std::to_string(counts.layer) +
-           ", SHIM " + std::to_string(counts.shim) + ", PATCH " + std::to_string(counts.patch) +
-           ", MSI " + std::to_string(counts.msi);
+void write_counts(const EntryCounts& counts, Lines& lines) {
+    lines << "  Entries: EXE " << counts.exe << ", LAYER " << counts.layer << ", SHIM "
+          << counts.shim << ", PATCH " << counts.patch << ", MSI " << counts.msi;
+    lines.end_line();
 }
 
-std::string finding_text(const sdb::AuditFinding& finding) {
-    std::string entry = entry_kind_text(finding.entry.kind);
+void write_finding(const sdb::AuditFinding& finding, Lines& lines) {
+    lines << "  Finding: " << sdb::audit_severity_text(finding.severity) << " " << finding.rule
+          << " in " << entry_kind_text(finding.entry.kind);
     const std::string& name = finding.entry.exe.empty() ? finding.entry.name : finding.entry.exe;
     if (!name.empty()) {
-        entry += " " + name;
+        lines << " " << name;
     }
-    return std::string(sdb::audit_severity_text(finding.severity)) + " " + finding.rule + " in " +
-           entry + ": " + finding.summary;
+    lines << ": " << finding.summary;
+    lines.end_line();
 }
 
-void write_database(const Inventory& inventory, const DatabaseRecord& database, Lines* lines) {
-    lines->push_back("Database " + (database.guid.empty() ? "(no GUID)" : database.guid) + ": " +
-                     provenance_text(database.provenance));
+void write_database(const Inventory& inventory, const DatabaseRecord& database, Lines& lines) {
+    lines << "Database " << (database.guid.empty() ? "(no GUID)" : database.guid) << ": "
+          << provenance_text(database.provenance);
+    lines.end_line();
+    lines << "  Path: ";
     if (database.path.empty()) {
-        field(lines, "Path", "(none)");
+        lines << "(none)";
     } else {
-        field(lines, "Path",
-              database.path + (database.file == FileStatus::Ok
-                                   ? std::string()
-                                   : std::string(" (") + file_status_text(database.file) + ")"));
-    }
-    std::vector<std::string> places;
-    for (size_t index : database.registrations) {
-        places.push_back(registration_place(inventory.registrations[index]));
-    }
-    field(lines, "Registered", places.empty() ? std::string("nowhere") : joined(places, ", "));
-    field(lines, "Reason", database.reason);
-    if (!database.anomalies.empty()) {
-        std::vector<std::string> words;
-        for (Provenance anomaly : database.anomalies) {
-            words.push_back(provenance_text(anomaly));
+        lines << database.path;
+        if (database.file != FileStatus::Ok) {
+            lines << " (" << file_status_text(database.file) << ")";
         }
-        field(lines, "Anomalies", joined(words, ", "));
+    }
+    lines.end_line();
+    lines << "  Registered: ";
+    for (size_t i = 0; i < database.registrations.size(); ++i) {
+        lines << (i == 0 ? "" : ", ")
+              << registration_place(inventory.registrations[database.registrations[i]]);
+    }
+    if (database.registrations.empty()) {
+        lines << "nowhere";
+    }
+    lines.end_line();
+    lines.field("Reason", database.reason);
+    if (!database.anomalies.empty()) {
+        lines << "  Anomalies: ";
+        for (size_t i = 0; i < database.anomalies.size(); ++i) {
+            lines << (i == 0 ? "" : ", ") << provenance_text(database.anomalies[i]);
+        }
+        lines.end_line();
     }
     if (!database.read_problem.empty()) {
-        field(lines, "Read", database.read_problem);
+        lines.field("Read", database.read_problem);
     }
     if (!database.readable) {
         return;
     }
-    field(lines, "Name", database.name);
-    field(lines, "DATABASE_ID", database.database_id);
-    field(lines, "Time", date_text(database.time));
-    field(lines, "Compiler", database.compiler_version);
-    field(lines, "Entries", counts_text(database.counts));
+    lines.field("Name", database.name);
+    lines.field("DATABASE_ID", database.database_id);
+    lines.field("Time", date_text(database.time));
+    lines.field("Compiler", database.compiler_version);
+    write_counts(database.counts, lines);
     if (database.target_count != 0) {
-        field(lines, "Targets",
-              joined(database.targets, ", ") + " (" + std::to_string(database.target_count) +
-                  " in all)");
+        lines << "  Targets: ";
+        joined(database.targets, ", ", lines);
+        lines << " (" << database.target_count << " in all)";
+        lines.end_line();
     }
     for (const sdb::AuditFinding& finding : database.findings) {
-        field(lines, "Finding", finding_text(finding));
+        write_finding(finding, lines);
     }
 }
 
-void write_layer(const StoredLayer& layer, Lines* lines) {
-    std::string owner = layer.hive == Hive::User
-                            ? "user " + layer.user
-                            : std::string("machine, ") + hive_text(layer.hive) + " view";
-    lines->push_back("Layer (" + owner + ") " + layer.program + ": " + layer.value);
+void write_layer(const StoredLayer& layer, Lines& lines) {
+    lines << "Layer (";
+    if (layer.hive == Hive::User) {
+        lines << "user " << layer.user;
+    } else {
+        lines << "machine, " << hive_text(layer.hive) << " view";
+    }
+    lines << ") " << layer.program << ": " << layer.value;
+    lines.end_line();
     for (const LayerExpansion& expansion : layer.layers) {
-        field(lines, expansion.name.c_str(),
-              expansion.found ? joined(expansion.shims, ", ") + " (" + expansion.database + ")"
-                              : std::string("not defined in the main databases"));
+        lines << "  " << expansion.name << ": ";
+        if (expansion.found) {
+            joined(expansion.shims, ", ", lines);
+            lines << " (" << expansion.database << ")";
+        } else {
+            lines << "not defined in the main databases";
+        }
+        lines.end_line();
     }
     if (!layer.problem.empty()) {
-        field(lines, "Problem", layer.problem);
+        lines.field("Problem", layer.problem);
     }
 }
 
 } // namespace
 
-std::vector<std::string> inventory_text_lines(const Inventory& inventory) {
-    Lines lines;
+std::string inventory_text(const Inventory& inventory, const char* line_end) {
+    Lines lines(line_end);
+    lines.text().reserve(512 * (inventory.registrations.size() + inventory.databases.size() +
+                                inventory.layers.size() + inventory.assistant.size()));
     for (const Registration& registration : inventory.registrations) {
-        write_registration(registration, &lines);
+        write_registration(registration, lines);
     }
     for (const DatabaseRecord& database : inventory.databases) {
-        write_database(inventory, database, &lines);
+        write_database(inventory, database, lines);
     }
     for (const StoredLayer& layer : inventory.layers) {
-        write_layer(layer, &lines);
+        write_layer(layer, lines);
     }
     for (const AssistantRecord& record : inventory.assistant) {
-        lines.push_back("Assistant (user " + record.user + ", " + record.list + ") " +
-                        record.program);
+        lines << "Assistant (user " << record.user << ", " << record.list << ") " << record.program;
+        lines.end_line();
     }
-    // A name that holds a line end or another control character must not make a line of
-    // its own.
-    for (std::string& line : lines) {
-        for (char& c : line) {
-            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-                c = '?';
-            }
-        }
-    }
-    return lines;
+    return std::move(lines.text());
 }
 
 } // namespace inventory

@@ -1,7 +1,6 @@
 // A small writer of one-line JSON objects: ASCII only, every other character as \uXXXX.
 #include "json_line.h"
 
-#include <cstdio>
 #include <string_view>
 
 namespace inventory {
@@ -9,9 +8,14 @@ namespace inventory {
 namespace {
 
 void escape_unit(uint32_t unit, std::string* out) {
-    char text[8];
-    std::snprintf(text, sizeof text, "\\u%04x", static_cast<unsigned>(unit));
-    out->append(text);
+    const char* const hex = "0123456789abcdef";
+    const char text[6] = {'\\',
+                          'u',
+                          hex[(unit >> 12) & 0xF],
+                          hex[(unit >> 8) & 0xF],
+                          hex[(unit >> 4) & 0xF],
+                          hex[unit & 0xF]};
+    out->append(text, sizeof text);
 }
 
 // The code point of the UTF-8 sequence at text[*at], moving *at past it; U+FFFD and one byte
@@ -75,73 +79,98 @@ void append_json_string(std::string_view text, std::string* out) {
 
 } // namespace
 
-std::string json_string(const std::string& text) {
-    std::string out;
-    out.reserve(text.size() + 2);
-    append_json_string(text, &out);
-    return out;
-}
-
-std::string json_array(const std::vector<std::string>& values) {
-    std::string out = "[";
-    for (size_t i = 0; i < values.size(); ++i) {
-        out += (i == 0 ? "" : ",") + values[i];
+void JsonWriter::key(const char* name) {
+    if (!first_) {
+        out_->push_back(',');
     }
-    return out + "]";
-}
-
-std::string json_string_array(const std::vector<std::string>& texts) {
-    std::vector<std::string> values;
-    for (const std::string& text : texts) {
-        values.push_back(json_string(text));
+    first_ = false;
+    if (name != nullptr) {
+        append_json_string(name, out_);
+        out_->push_back(':');
     }
-    return json_array(values);
 }
 
-void JsonObject::key(const char* name) {
-    if (!body_.empty()) {
-        body_.push_back(',');
-    }
-    append_json_string(name, &body_);
-    body_.push_back(':');
-}
-
-JsonObject& JsonObject::string(const char* name, const std::string& value) {
+JsonWriter& JsonWriter::open_object(const char* name) {
     key(name);
-    append_json_string(value, &body_);
+    out_->push_back('{');
+    first_ = true;
     return *this;
 }
 
-JsonObject& JsonObject::string(const char* name, const char* value) {
-    key(name);
-    append_json_string(value, &body_);
+JsonWriter& JsonWriter::close_object() {
+    out_->push_back('}');
+    first_ = false;
     return *this;
 }
 
-JsonObject& JsonObject::string(const char* name, const std::optional<std::string>& value) {
+JsonWriter& JsonWriter::open_array(const char* name) {
+    key(name);
+    out_->push_back('[');
+    first_ = true;
+    return *this;
+}
+
+JsonWriter& JsonWriter::close_array() {
+    out_->push_back(']');
+    first_ = false;
+    return *this;
+}
+
+JsonWriter& JsonWriter::text(const char* name, std::string_view value) {
+    key(name);
+    append_json_string(value, out_);
+    return *this;
+}
+
+JsonWriter& JsonWriter::string(const char* name, const std::string& value) {
+    return text(name, value);
+}
+
+JsonWriter& JsonWriter::string(const char* name, const char* value) {
+    return text(name, value);
+}
+
+JsonWriter& JsonWriter::string(const char* name, const std::optional<std::string>& value) {
     return value ? string(name, *value) : null(name);
 }
 
-JsonObject& JsonObject::boolean(const char* name, bool value) {
-    return raw(name, value ? "true" : "false");
-}
-
-JsonObject& JsonObject::number(const char* name, uint64_t value) {
-    return raw(name, std::to_string(value));
-}
-
-JsonObject& JsonObject::null(const char* name) {
-    return raw(name, "null");
-}
-
-JsonObject& JsonObject::raw(const char* name, const std::string& json) {
+JsonWriter& JsonWriter::boolean(const char* name, bool value) {
     key(name);
-    body_ += json;
+    out_->append(value ? "true" : "false");
     return *this;
 }
 
-std::string JsonObject::text() const {
-    return "{" + body_ + "}";
+JsonWriter& JsonWriter::number(const char* name, uint64_t value) {
+    key(name);
+    char digits[20];
+    size_t count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (count > 0) {
+        out_->push_back(digits[--count]);
+    }
+    return *this;
+}
+
+JsonWriter& JsonWriter::null(const char* name) {
+    key(name);
+    out_->append("null");
+    return *this;
+}
+
+JsonWriter& JsonWriter::string_array(const char* name, const std::vector<std::string>& texts) {
+    open_array(name);
+    for (const std::string& text : texts) {
+        string(nullptr, text);
+    }
+    return close_array();
+}
+
+void JsonWriter::end_line(const char* line_end) {
+    out_->append(line_end);
+    first_ = true;
 }
 
 } // namespace inventory

@@ -4,36 +4,40 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace inventory {
 
-// A quoted JSON string of UTF-8 text; a byte that is not valid UTF-8 becomes U+FFFD.
-std::string json_string(const std::string& text);
-// An array of JSON strings.
-std::string json_string_array(const std::vector<std::string>& texts);
-// An array of JSON values written already.
-std::string json_array(const std::vector<std::string>& values);
-
-// Fields are written in the order they are added.
-class JsonObject {
+// Appends JSON to a buffer as the values are added, objects and arrays opened and closed in
+// order, so that a report of many lines is one string without a string per value. A name
+// makes the value a member of the open object; without one it is an element of the open
+// array, or the line's own object.
+class JsonWriter {
 public:
-    JsonObject& string(const char* name, const std::string& value);
-    JsonObject& string(const char* name, const char* value);
+    explicit JsonWriter(std::string* out) : out_(out) {}
+    JsonWriter& open_object(const char* name = nullptr);
+    JsonWriter& close_object();
+    JsonWriter& open_array(const char* name);
+    JsonWriter& close_array();
+    // A quoted string of UTF-8 text; a byte that is not valid UTF-8 becomes U+FFFD.
+    JsonWriter& string(const char* name, const std::string& value);
+    JsonWriter& string(const char* name, const char* value);
     // null when absent
-    JsonObject& string(const char* name, const std::optional<std::string>& value);
-    JsonObject& boolean(const char* name, bool value);
+    JsonWriter& string(const char* name, const std::optional<std::string>& value);
+    JsonWriter& boolean(const char* name, bool value);
     // A count or a 32-bit value: exact in a double.
-    JsonObject& number(const char* name, uint64_t value);
-    JsonObject& null(const char* name);
-    // A value written already (an array, an object).
-    JsonObject& raw(const char* name, const std::string& json);
-    // The object, closed.
-    std::string text() const;
+    JsonWriter& number(const char* name, uint64_t value);
+    JsonWriter& null(const char* name);
+    JsonWriter& string_array(const char* name, const std::vector<std::string>& texts);
+    // Ends the line's object; the next object starts a line of its own.
+    void end_line(const char* line_end);
 
 private:
     void key(const char* name);
-    std::string body_;
+    JsonWriter& text(const char* name, std::string_view value);
+    std::string* out_;
+    bool first_ = true; // no value yet in the open object or array
 };
 
 } // namespace inventory

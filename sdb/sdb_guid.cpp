@@ -1,7 +1,6 @@
 // GUIDs: stored bytes and text form.
 #include "sdb_guid.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace sdb {
@@ -27,13 +26,38 @@ void guid_to_bytes(const Guid& guid, uint8_t* bytes) {
     std::memcpy(bytes + 8, guid.data4, 8);
 }
 
+namespace {
+
+// Writes the low digits of value as hex digits, the most significant first; returns the end.
+char* put_hex(uint32_t value, int digits, char* at) {
+    const char* const hex = "0123456789abcdef";
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) {
+        *at++ = hex[(value >> shift) & 0xF];
+    }
+    return at;
+}
+
+} // namespace
+
+// Written by hand: an inventory formats a GUID for every registration it reads.
 std::string guid_to_text(const Guid& guid) {
-    char text[GUID_TEXT_CHARS];
-    std::snprintf(text, sizeof text, "{%08lx-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x}",
-                  static_cast<unsigned long>(guid.data1), guid.data2, guid.data3, guid.data4[0],
-                  guid.data4[1], guid.data4[2], guid.data4[3], guid.data4[4], guid.data4[5],
-                  guid.data4[6], guid.data4[7]);
-    return text;
+    char text[GUID_TEXT_CHARS - 1];
+    char* at = text;
+    *at++ = '{';
+    at = put_hex(guid.data1, 8, at);
+    *at++ = '-';
+    at = put_hex(guid.data2, 4, at);
+    *at++ = '-';
+    at = put_hex(guid.data3, 4, at);
+    *at++ = '-';
+    for (int i = 0; i < 8; ++i) {
+        at = put_hex(guid.data4[i], 2, at);
+        if (i == 1) {
+            *at++ = '-';
+        }
+    }
+    *at++ = '}';
+    return std::string(text, static_cast<size_t>(at - text));
 }
 
 bool guid_to_string(const Guid& guid, char16_t* buffer, size_t length) {

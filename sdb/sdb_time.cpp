@@ -2,7 +2,7 @@
 // time functions, whose range and time zone handling differ between platforms.
 #include "sdb_time.h"
 
-#include <cstdio>
+#include <string>
 
 namespace sdb {
 
@@ -26,22 +26,49 @@ void civil_date(int64_t days, int64_t* year, unsigned* month, unsigned* day) {
     *year = static_cast<int64_t>(yoe) + era * 400 + (*month <= 2 ? 1 : 0);
 }
 
-// days since 1970 and the second of that day, with an optional fraction of 7 digits.
+// Appends value in decimal, padded with zeros to at least width digits.
+void put_digits(uint64_t value, int width, std::string* text) {
+    char digits[20];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (; width > count; --width) {
+        text->push_back('0');
+    }
+    while (count > 0) {
+        text->push_back(digits[--count]);
+    }
+}
+
+// days since 1970 and the second of that day, with an optional fraction of 7 digits. Written
+// by hand: an inventory writes a date for every registration and database.
 std::string date_text(int64_t days, uint64_t second_of_day, uint64_t ticks) {
     int64_t year = 0;
     unsigned month = 0;
     unsigned day = 0;
     civil_date(days, &year, &month, &day);
-    char text[48];
-    int length = std::snprintf(
-        text, sizeof text, "%04lld-%02u-%02uT%02u:%02u:%02u", static_cast<long long>(year), month,
-        day, static_cast<unsigned>(second_of_day / 3600),
-        static_cast<unsigned>(second_of_day / 60 % 60), static_cast<unsigned>(second_of_day % 60));
+    std::string text;
+    text.reserve(28);
+    put_digits(static_cast<uint64_t>(year), 4, &text); // a FILETIME starts in 1601
+
+    text.push_back('-');
+    put_digits(month, 2, &text);
+    text.push_back('-');
+    put_digits(day, 2, &text);
+    text.push_back('T');
+    put_digits(second_of_day / 3600, 2, &text);
+    text.push_back(':');
+    put_digits(second_of_day / 60 % 60, 2, &text);
+    text.push_back(':');
+    put_digits(second_of_day % 60, 2, &text);
     if (ticks != 0) {
-        std::snprintf(text + length, sizeof text - static_cast<size_t>(length), ".%07u",
-                      static_cast<unsigned>(ticks));
+        text.push_back('.');
+        put_digits(ticks, 7, &text);
     }
-    return std::string(text) + "Z";
+    text.push_back('Z');
+    return text;
 }
 
 } // namespace

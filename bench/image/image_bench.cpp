@@ -143,7 +143,7 @@ void BM_ImageInventory(benchmark::State& state) {
         std::vector<std::string> warnings;
         image_inventory::open_hives(line, files, &registry, &warnings);
         inventory::Inventory result = inventory::build_inventory(registry, files);
-        std::vector<std::string> lines = inventory::inventory_json_lines(result);
+        std::string lines = inventory::inventory_json(result, "\n");
         if (result.databases.size() != CUSTOM_DATABASES + 1 ||
             result.layers.size() != 1 + 20 * USERS) {
             state.SkipWithError("the inventory is not the image's");

@@ -25,9 +25,24 @@ std::string key(const std::string& below) {
     return std::string(APPCOMPAT) + "\\" + below;
 }
 
-std::vector<json> parse_lines(const std::vector<std::string>& lines) {
+// The report's lines, each of which must end in the line end asked for.
+std::vector<std::string> split_lines(const std::string& report) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = report.find('\n', start)) != std::string::npos; start = end + 1) {
+        lines.push_back(report.substr(start, end - start));
+    }
+    EXPECT_EQ(start, report.size()) << "the last line has no line end";
+    return lines;
+}
+
+std::vector<std::string> text_lines(const inventory::Inventory& result) {
+    return split_lines(inventory::inventory_text(result, "\n"));
+}
+
+std::vector<json> json_objects(const inventory::Inventory& result) {
     std::vector<json> objects;
-    for (const std::string& line : lines) {
+    for (const std::string& line : split_lines(inventory::inventory_json(result, "\n"))) {
         EXPECT_TRUE(std::all_of(line.begin(), line.end(), [](char c) {
             return c >= 0x20 && c < 0x7F;
         })) << line;
@@ -140,8 +155,8 @@ protected:
 
 TEST_F(InventoryAnomalies, EachDatabaseGetsItsWordAnomaliesAndFieldsInTextAndJson) {
     inventory::Inventory result = inventory::build_inventory(registry, files);
-    std::vector<std::string> text = inventory::inventory_text_lines(result);
-    std::vector<json> objects = parse_lines(inventory::inventory_json_lines(result));
+    std::vector<std::string> text = text_lines(result);
+    std::vector<json> objects = json_objects(result);
 
     struct Expected {
         std::string guid;
@@ -346,7 +361,7 @@ TEST(InventoryRegistryValues, BadValuesGiveProblemLinesAndTheInventoryGoesOn) {
               std::vector<std::string>{"HKLM\\SOFTWARE\\WOW6432Node\\" + key("InstalledSDB") +
                                        ": could not be read"});
     // Registrations that name no file still give a database each, and the text says why.
-    std::vector<std::string> text = inventory::inventory_text_lines(result);
+    std::vector<std::string> text = text_lines(result);
     EXPECT_TRUE(has_line(text, "  Problem: DatabasePath: a REG_DWORD where a string belongs"));
     EXPECT_TRUE(has_line(text, "  Path: (none)"));
 }
@@ -395,7 +410,7 @@ TEST(InventoryLayers, StoredLayersAreSplitAndExpandedThroughTheMainDatabases) {
     EXPECT_EQ(machine.layers[0].database, "C:\\Windows\\AppPatch\\sysmain.sdb");
     EXPECT_EQ(machine.layers[1].database, "C:\\Windows\\AppPatch64\\sysmain.sdb");
 
-    std::vector<json> objects = parse_lines(inventory::inventory_json_lines(result));
+    std::vector<json> objects = json_objects(result);
     const json& user = *object_of(objects, "layer", "program", "C:\\b.exe");
     EXPECT_EQ(user["scope"], "user");
     EXPECT_EQ(user["user"], "alice");
@@ -412,7 +427,7 @@ TEST(InventoryLayers, StoredLayersAreSplitAndExpandedThroughTheMainDatabases) {
     EXPECT_EQ(store["user"], "alice");
     EXPECT_NE(object_of(objects, "assistant", "program", "C:\\old\\game.exe"), nullptr);
 
-    std::vector<std::string> text = inventory::inventory_text_lines(result);
+    std::vector<std::string> text = text_lines(result);
     EXPECT_TRUE(has_line(text, "Layer (machine, native view) C:\\app\\a.exe: ~ # WinXPSP3  "
                                "HIGHDPIAWARE"));
     EXPECT_TRUE(has_line(text, "  WinXPSP3: A, B (C:\\Windows\\AppPatch\\sysmain.sdb)"));
@@ -427,12 +442,12 @@ TEST(InventoryOutput, HostileNamesStayOneLineAndJsonStaysAscii) {
     registry.set(Hive::User, user, std::string(USER_APPCOMPAT) + "\\Layers",
                  {string_value("C:\\x.exe\r\nDatabase {forged}: microsoft", "RUNASADMIN")});
     inventory::Inventory result = inventory::build_inventory(registry, files);
-    std::vector<std::string> text = inventory::inventory_text_lines(result);
+    std::vector<std::string> text = text_lines(result);
     for (const std::string& line : text) {
         EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos);
     }
     EXPECT_FALSE(has_line(text, "Database {forged}: microsoft"));
-    std::vector<json> objects = parse_lines(inventory::inventory_json_lines(result));
+    std::vector<json> objects = json_objects(result);
     ASSERT_EQ(objects.size(), 1u);
     EXPECT_EQ(objects[0]["program"], "C:\\x.exe\r\nDatabase {forged}: microsoft");
     EXPECT_EQ(objects[0]["user"], "b\xc3\xa9r\xef\xbf\xbd");
