@@ -19,7 +19,7 @@ template <typename To, typename From> bool CopyAscii(const From& text, To& out) 
 
 } // namespace
 
-std::string Utf8(const std::wstring& text) {
+std::string Utf8(std::wstring_view text) {
     std::string ascii;
     if (CopyAscii(text, ascii)) {
         return ascii;
@@ -33,7 +33,7 @@ std::string Utf8(const std::wstring& text) {
     return bytes;
 }
 
-std::wstring WideFromUtf8(const std::string& text) {
+std::wstring WideFromUtf8(std::string_view text) {
     std::wstring ascii;
     if (CopyAscii(text, ascii)) {
         return ascii;

@@ -87,14 +87,15 @@ void read_custom(const RegistryView& registry, const KeyPath& key, const std::st
                  std::vector<Registration>* registrations, std::vector<std::string>* warnings) {
     std::vector<RegistryValue> values;
     note_unreadable(registry.values(key, &values), key, warnings);
+    const std::string shown = key_display_name(key, std::string());
     for (const RegistryValue& value : values) {
         Registration registration;
         registration.kind = RegistrationKind::Custom;
         registration.hive = key.hive;
-        registration.key = key_display_name(key, std::string());
+        registration.key = shown;
         registration.program = program;
         std::string name = value.name;
-        size_t suffix = std::string(SDB_SUFFIX).size();
+        const size_t suffix = std::char_traits<char>::length(SDB_SUFFIX);
         if (name.size() > suffix &&
             equal_ignoring_case(name.substr(name.size() - suffix), SDB_SUFFIX)) {
             name.resize(name.size() - suffix);
@@ -108,7 +109,7 @@ void read_custom(const RegistryView& registry, const KeyPath& key, const std::st
             registration.install_time = time;
         }
         keep_problem(&problem, &registration);
-        registrations->push_back(registration);
+        registrations->push_back(std::move(registration));
     }
 }
 

@@ -77,6 +77,7 @@ bool value_string(const RegistryValue& value, std::string* text, std::string* pr
         return false;
     }
     std::u16string units;
+    units.reserve(value.data.size() / 2);
     bool terminated = false;
     for (size_t i = 0; i < value.data.size(); i += 2) {
         char16_t unit = static_cast<char16_t>(value.data[i] | (value.data[i + 1] << 8));

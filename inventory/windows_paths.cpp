@@ -9,9 +9,14 @@ char lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool starts_ignoring_case(const std::string& text, const std::string& prefix) {
-    return text.size() >= prefix.size() &&
-           equal_ignoring_case(text.substr(0, prefix.size()), prefix);
+bool starts_ignoring_case(const std::string& text, const char* prefix) {
+    size_t i = 0;
+    for (; prefix[i] != 0; ++i) {
+        if (i == text.size() || lower(text[i]) != lower(prefix[i])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool is_separator(char c) {
@@ -42,7 +47,7 @@ std::string lower_ascii(std::string text) {
 std::string expand_windows_variables(const std::string& path, const std::string& windows_dir) {
     for (const char* variable : {"%windir%", "%SystemRoot%"}) {
         if (starts_ignoring_case(path, variable)) {
-            return windows_dir + path.substr(std::string(variable).size());
+            return windows_dir + path.substr(std::char_traits<char>::length(variable));
         }
     }
     return path;

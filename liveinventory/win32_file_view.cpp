@@ -97,19 +97,20 @@ FileStatus Win32FileView::list_directory(const std::string& path,
         return usable;
     }
     const RedirectionRevert redirection;
-    DWORD attributes = 0;
-    const FileStatus found = Attributes(folder, attributes);
-    if (found != FileStatus::Ok) {
-        return found;
-    }
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        return FileStatus::NotAFile;
-    }
     const std::wstring pattern = folder + (folder[folder.size() - 1] == L'\\' ? L"*" : L"\\*");
     WIN32_FIND_DATAW entryData = {};
     FindHandleHolder search(FindFirstFileW(pattern.c_str(), &entryData));
     if (!search.Held()) {
+        // What the path names is asked only now, since each lookup costs.
         const DWORD error = GetLastError();
+        DWORD attributes = 0;
+        const FileStatus found = Attributes(folder, attributes);
+        if (found != FileStatus::Ok) {
+            return found;
+        }
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            return FileStatus::NotAFile;
+        }
         return error == ERROR_FILE_NOT_FOUND ? FileStatus::Ok : StatusOfError(error);
     }
     do {

@@ -58,48 +58,47 @@ bool EndsWithClasses(const std::wstring& name) {
            _wcsicmp(name.c_str() + name.size() - suffix.size(), suffix.c_str()) == 0;
 }
 
-// Every subkey name of an open key, in the registry's order.
-KeyStatus SubkeyNames(HKEY key, std::vector<std::wstring>& names) {
-    DWORD longest = 0;
-    LONG error =
-        RegQueryInfoKeyW(key, NULL, NULL, NULL, NULL, &longest, NULL, NULL, NULL, NULL, NULL, NULL);
-    if (error != ERROR_SUCCESS) {
-        return StatusOf(error);
-    }
-    std::vector<wchar_t> name(longest + 1);
-    for (DWORD index = 0;;) {
-        DWORD length = static_cast<DWORD>(name.size());
-        error = RegEnumKeyExW(key, index, &name[0], &length, NULL, NULL, NULL, NULL);
+// Every subkey name of an open key, in the registry's order, converted by convert.
+template <typename Name, typename Convert>
+KeyStatus SubkeyNames(HKEY key, std::vector<Name>& names, Convert convert) {
+    // A key name has at most 255 characters, so that no size needs asking first.
+    wchar_t name[256];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = 256;
+        const LONG error = RegEnumKeyExW(key, index, name, &length, NULL, NULL, NULL, NULL);
         if (error == ERROR_NO_MORE_ITEMS) {
             return KeyStatus::Present;
         }
-        if (error == ERROR_MORE_DATA) {
-            // A longer name came in since the size was asked; a key name has at most 255.
-            name.resize(256);
-            continue;
-        }
         if (error != ERROR_SUCCESS) {
-            return KeyStatus::Unreadable;
+            return index == 0 ? StatusOf(error) : KeyStatus::Unreadable;
         }
-        names.push_back(std::wstring(&name[0], length));
-        ++index;
+        names.push_back(convert(std::wstring_view(name, length)));
     }
+}
+
+std::wstring Wide(std::wstring_view name) {
+    return std::wstring(name);
 }
 
 // The value names of a key are at most 16,383 units long.
 const DWORD LongestValueName = 16384;
 
-// The buffers that the values of one key are read into, grown as a value needs: most keys
-// hold short names and small data.
-struct ValueBuffers {
+} // namespace
+
+// The buffers that values are read into, grown as a value needs and kept for the next key:
+// most keys hold short names and small data.
+struct Win32RegistryView::ValueBuffers {
     std::vector<wchar_t> name;
     std::vector<BYTE> data;
     ValueBuffers() : name(256), data(1024) {}
 };
 
+namespace {
+
 // The value at one index, its data as stored. False at the end of the values; error tells a
 // failure from the end.
-bool ValueAt(HKEY key, DWORD index, ValueBuffers& buffers, RegistryValue& value, LONG& error) {
+bool ValueAt(HKEY key, DWORD index, Win32RegistryView::ValueBuffers& buffers, RegistryValue& value,
+             LONG& error) {
     for (;;) {
         DWORD nameLength = static_cast<DWORD>(buffers.name.size());
         DWORD type = REG_NONE;
@@ -127,7 +126,7 @@ bool ValueAt(HKEY key, DWORD index, ValueBuffers& buffers, RegistryValue& value,
         if (error != ERROR_SUCCESS) {
             return false;
         }
-        value.name = Utf8(std::wstring(&buffers.name[0], nameLength));
+        value.name = Utf8(std::wstring_view(&buffers.name[0], nameLength));
         value.type = type;
         value.data.assign(buffers.data.begin(), buffers.data.begin() + size);
         value.omitted_size = omitted;
@@ -137,7 +136,9 @@ bool ValueAt(HKEY key, DWORD index, ValueBuffers& buffers, RegistryValue& value,
 
 } // namespace
 
-Win32RegistryView::Win32RegistryView() : usersListed_(false) {}
+Win32RegistryView::Win32RegistryView() : usersListed_(false), buffers_(new ValueBuffers) {}
+
+Win32RegistryView::~Win32RegistryView() = default;
 
 void Win32RegistryView::ListUsers() const {
     if (usersListed_) {
@@ -148,7 +149,7 @@ void Win32RegistryView::ListUsers() const {
     users_.push_back(UserHive{Utf8(self.empty() ? L"current user" : self), "HKEY_CURRENT_USER"});
     userKeys_.push_back(std::wstring());
     std::vector<std::wstring> loaded;
-    SubkeyNames(HKEY_USERS, loaded);
+    SubkeyNames(HKEY_USERS, loaded, Wide);
     for (const std::wstring& sid : loaded) {
         if (EndsWithClasses(sid) || _wcsicmp(sid.c_str(), self.c_str()) == 0) {
             continue;
@@ -190,7 +191,7 @@ KeyStatus Win32RegistryView::Open(const KeyPath& key, HKEY* opened) const {
         path = userKeys_[key.user];
         break;
     }
-    std::string below = key.path;
+    std::string_view below = key.path;
     // A subkey of the key listed last is opened from that key, as a program walking the
     // registry would, rather than from the root again.
     const std::string& listed = listedPath_.path;
@@ -199,14 +200,16 @@ KeyStatus Win32RegistryView::Open(const KeyPath& key, HKEY* opened) const {
         below[listed.size()] == '\\') {
         root = listed_.Handle();
         path.clear();
-        below.erase(0, listed.size() + 1);
+        below.remove_prefix(listed.size() + 1);
     }
     const std::wstring wide = WideFromUtf8(below);
     if (wide.find(L'\0') != std::wstring::npos) {
         return KeyStatus::Missing; // no key name holds a NUL
     }
-    if (!wide.empty()) {
-        path += (path.empty() ? L"" : L"\\") + wide;
+    if (path.empty()) {
+        path = wide;
+    } else if (!wide.empty()) {
+        path.append(1, L'\\').append(wide);
     }
     return StatusOf(RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, opened));
 }
@@ -221,12 +224,7 @@ KeyStatus Win32RegistryView::subkeys(const KeyPath& key, std::vector<std::string
     // Kept open for the values of its subkeys, which an inventory reads next.
     listed_.Reset(opened);
     listedPath_ = key;
-    std::vector<std::wstring> wide;
-    const KeyStatus listed = SubkeyNames(opened, wide);
-    for (const std::wstring& name : wide) {
-        names->push_back(Utf8(name));
-    }
-    return listed;
+    return SubkeyNames(opened, *names, Utf8);
 }
 
 KeyStatus Win32RegistryView::values(const KeyPath& key, std::vector<RegistryValue>* values) const {
@@ -236,11 +234,10 @@ KeyStatus Win32RegistryView::values(const KeyPath& key, std::vector<RegistryValu
     if (status != KeyStatus::Present) {
         return status;
     }
-    ValueBuffers buffers;
     LONG error = ERROR_SUCCESS;
     for (DWORD index = 0;; ++index) {
         RegistryValue value;
-        if (!ValueAt(opened.Handle(), index, buffers, value, error)) {
+        if (!ValueAt(opened.Handle(), index, *buffers_, value, error)) {
             return error == ERROR_NO_MORE_ITEMS ? KeyStatus::Present : KeyStatus::Unreadable;
         }
         values->push_back(std::move(value));

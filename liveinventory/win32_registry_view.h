@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 class Win32RegistryView : public inventory::RegistryView {
 public:
     Win32RegistryView();
+    ~Win32RegistryView() override;
 
     // The current user first (HKEY_CURRENT_USER), then the other hives of HKEY_USERS that open
     // for reading, in the registry's order, without the classes hives. Listed once, at the
@@ -29,6 +31,8 @@ public:
     // planted giant value cannot exhaust the tool's memory.
     static const DWORD MaximumValueBytes = 1024 * 1024;
 
+    struct ValueBuffers;
+
 private:
     inventory::KeyStatus Open(const inventory::KeyPath& key, HKEY* opened) const;
     void ListUsers() const;
@@ -39,4 +43,5 @@ private:
     mutable bool usersListed_;
     mutable std::vector<inventory::UserHive> users_;
     mutable std::vector<std::wstring> userKeys_; // below HKEY_USERS; empty for HKCU
+    std::unique_ptr<ValueBuffers> buffers_;
 };

@@ -85,8 +85,8 @@ static int hex_digit(char c) {
     return -1;
 }
 
-bool parse_guid(const std::string& text, Guid* guid) {
-    std::string body = text;
+bool parse_guid(std::string_view text, Guid* guid) {
+    std::string_view body = text;
     if (body.size() == 38 && body.front() == '{' && body.back() == '}') {
         body = body.substr(1, 36);
     }

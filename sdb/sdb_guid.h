@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace sdb {
 
@@ -31,7 +32,7 @@ bool guid_to_string(const Guid& guid, char16_t* buffer, size_t length);
 // The text form as a narrow string, for tools and messages.
 std::string guid_to_text(const Guid& guid);
 // Parses "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" (braces optional, hex of either case).
-bool parse_guid(const std::string& text, Guid* guid);
+bool parse_guid(std::string_view text, Guid* guid);
 
 bool operator==(const Guid& a, const Guid& b);
 inline bool operator!=(const Guid& a, const Guid& b) {
