@@ -13,7 +13,9 @@ template <typename To, typename From> bool CopyAscii(const From& text, To& out) 
             return false;
         }
     }
-    out.assign(text.begin(), text.end());
+    // Constructed from the range at once: assigning a range of another character type would
+    // build a temporary copy first.
+    out = To(text.begin(), text.end());
     return true;
 }
 

@@ -60,7 +60,8 @@ bool on_image_volume(const std::string& path, char windows_drive) {
         return false;
     }
     if (rest.size() >= 2 && rest[1] == ':') {
-        return inventory::equal_ignoring_case(rest.substr(0, 1), std::string(1, windows_drive));
+        return inventory::equal_ignoring_case(rest.substr(0, 1),
+                                              std::string_view(&windows_drive, 1));
     }
     return true;
 }

@@ -6,6 +6,7 @@
 #include "sdb_text.h"
 
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace inventory {
@@ -131,14 +132,14 @@ void describe_database(const std::vector<uint8_t>& bytes, size_t target_limit,
     }
     record->readable = true;
     sdb::AuditReport audit = sdb::audit_database(*db);
-    const sdb::DatabaseIdentity& identity = audit.identity;
+    sdb::DatabaseIdentity& identity = audit.identity;
     if (!identity.name.empty()) {
-        record->name = identity.name;
+        record->name = std::move(identity.name);
     }
     if (identity.has_id) {
         record->database_id = sdb::guid_to_text(identity.id);
     }
-    record->main_id = identity.main_reason;
+    record->main_id = std::move(identity.main_reason);
     if (identity.has_time) {
         record->time = identity.time;
     }
@@ -147,7 +148,7 @@ void describe_database(const std::vector<uint8_t>& bytes, size_t target_limit,
         record->compiler_version = sdb::to_utf8(version);
     }
     count_entries(*db, database, target_limit, record);
-    record->findings = audit.findings;
+    record->findings = std::move(audit.findings);
     if (audit.walk.problem != sdb::WalkProblem::None) {
         record->read_problem = std::string("damaged at ") + hex_tagid(audit.walk.where) + ": " +
                                sdb::walk_problem_text(audit.walk.problem);

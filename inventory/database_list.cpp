@@ -21,10 +21,9 @@ public:
         if (found != by_path_.end()) {
             return found->second;
         }
-        DatabaseRecord record;
-        record.path = path;
-        records_.push_back(record);
-        by_path_.emplace(key, records_.size() - 1);
+        records_.emplace_back();
+        records_.back().path = path;
+        by_path_.emplace(std::move(key), records_.size() - 1);
         return records_.size() - 1;
     }
     // A record with no file, for a registration that names none.
@@ -53,14 +52,15 @@ void list_custom(const FileView& files, const std::string& folder, std::vector<C
         status != FileStatus::Unavailable) {
         warnings->push_back(folder + ": " + file_status_text(status));
     }
-    for (const DirectoryEntry& entry : entries) {
+    for (DirectoryEntry& entry : entries) {
         if (entry.directory) {
             continue;
         }
-        std::string name = lower_ascii(entry.name);
-        size_t dot = name.rfind(".sdb");
-        bool sdb = dot != std::string::npos && dot + 4 == name.size();
-        found->push_back({join_path(folder, entry.name), sdb ? name.substr(0, dot) : name});
+        std::string stem = lower_ascii(entry.name);
+        if (stem.size() >= 4 && stem.compare(stem.size() - 4, 4, ".sdb") == 0) {
+            stem.resize(stem.size() - 4);
+        }
+        found->push_back({join_path(folder, entry.name), std::move(stem)});
     }
 }
 

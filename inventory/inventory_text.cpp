@@ -45,6 +45,15 @@ private:
     size_t line_start_ = 0;
 };
 
+// "InstalledSDB (native view)", "Custom (32-bit view) for app.exe".
+void write_place(const Registration& registration, Lines& lines) {
+    lines << registration_kind_text(registration.kind) << " (" << hive_text(registration.hive)
+          << " view)";
+    if (registration.kind == RegistrationKind::Custom) {
+        lines << " for " << registration.program;
+    }
+}
+
 void joined(const std::vector<std::string>& parts, const char* separator, Lines& lines) {
     for (size_t i = 0; i < parts.size(); ++i) {
         lines << (i == 0 ? "" : separator) << parts[i];
@@ -52,7 +61,9 @@ void joined(const std::vector<std::string>& parts, const char* separator, Lines&
 }
 
 void write_registration(const Registration& registration, Lines& lines) {
-    lines << "Registration " << registration_place(registration) << " " << registration.guid;
+    lines << "Registration ";
+    write_place(registration, lines);
+    lines << " " << registration.guid;
     lines.end_line();
     lines.field("Key", registration.key);
     lines.field("Path", registration.path);
@@ -99,8 +110,8 @@ void write_database(const Inventory& inventory, const DatabaseRecord& database, 
     lines.end_line();
     lines << "  Registered: ";
     for (size_t i = 0; i < database.registrations.size(); ++i) {
-        lines << (i == 0 ? "" : ", ")
-              << registration_place(inventory.registrations[database.registrations[i]]);
+        lines << (i == 0 ? "" : ", ");
+        write_place(inventory.registrations[database.registrations[i]], lines);
     }
     if (database.registrations.empty()) {
         lines << "nowhere";

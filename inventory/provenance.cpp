@@ -7,9 +7,14 @@ namespace inventory {
 
 namespace {
 
-std::string place(const Registration& registration) {
-    return std::string(registration_kind_text(registration.kind)) + " (" +
-           hive_text(registration.hive) + " view)";
+// "registered in InstalledSDB (native view)"
+std::string registered_in(const Registration& registration) {
+    std::string text = "registered in ";
+    text.append(registration_kind_text(registration.kind))
+        .append(" (")
+        .append(hive_text(registration.hive))
+        .append(" view)");
+    return text;
 }
 
 bool names_microsoft(const std::string& name) {
@@ -35,9 +40,9 @@ void judge_database(const std::vector<Registration>& registrations, DatabaseReco
     if (registered && absent) {
         const Registration& first = registrations[record->registrations.front()];
         add(Provenance::MissingFile,
-            record->path.empty() ? "registered in " + place(first) + " with no DatabasePath"
-                                 : "registered in " + place(first) + ", but the file is " +
-                                       file_status_text(record->file),
+            record->path.empty()
+                ? registered_in(first) + " with no DatabasePath"
+                : registered_in(first) + ", but the file is " + file_status_text(record->file),
             record);
     } else if (record->main && absent) {
         add(Provenance::MissingFile,
@@ -55,7 +60,7 @@ void judge_database(const std::vector<Registration>& registrations, DatabaseReco
             const Registration& registration = registrations[index];
             if (!equal_ignoring_case(registration.guid, id)) {
                 add(Provenance::GuidMismatch,
-                    "registered in " + place(registration) + " as " + registration.guid +
+                    registered_in(registration) + " as " + registration.guid +
                         ", but its DATABASE_ID is " + id,
                     record);
                 break;
@@ -100,7 +105,7 @@ void judge_database(const std::vector<Registration>& registrations, DatabaseReco
         record->reason = "a main database in its place, and its " + record->main_id;
     } else {
         record->provenance = Provenance::Installed;
-        record->reason = "registered in " + place(registrations[record->registrations.front()]) +
+        record->reason = registered_in(registrations[record->registrations.front()]) +
                          (record->readable ? ", and its DATABASE_ID is the registered GUID"
                                            : ", its file not checked: " +
                                                  std::string(file_status_text(record->file)));

@@ -14,15 +14,6 @@ std::optional<std::string> date_text(const std::optional<uint64_t>& filetime) {
     return sdb::filetime_text(*filetime);
 }
 
-std::string registration_place(const Registration& registration) {
-    std::string place = std::string(registration_kind_text(registration.kind)) + " (" +
-                        hive_text(registration.hive) + " view)";
-    if (registration.kind == RegistrationKind::Custom) {
-        place += " for " + registration.program;
-    }
-    return place;
-}
-
 std::string entry_kind_text(sdb::TAG kind) {
     if (const char* name = sdb::tag_name(kind)) {
         return name;

@@ -11,8 +11,6 @@ namespace inventory {
 
 // A FILETIME as ISO 8601 ("2026-12-09T10:40:37Z"); absent when there is none.
 std::optional<std::string> date_text(const std::optional<uint64_t>& filetime);
-// "InstalledSDB (native view)", "Custom (32-bit view) for app.exe".
-std::string registration_place(const Registration& registration);
 // The kind of the entry a finding applies through ("EXE", "LAYER"); "0xNNNN" for an unnamed tag.
 std::string entry_kind_text(sdb::TAG kind);
 

@@ -14,7 +14,7 @@ namespace {
 const char* const SDB_SUFFIX = ".sdb";
 
 // Records the GUID as written and, when it parses, in the lower-case form.
-void set_guid(const std::string& text, Registration* registration) {
+void set_guid(std::string_view text, Registration* registration) {
     sdb::Guid guid{};
     registration->guid = text;
     registration->guid_valid = text.size() == sdb::GUID_TEXT_CHARS - 1 && text.front() == '{' &&
@@ -22,7 +22,7 @@ void set_guid(const std::string& text, Registration* registration) {
     if (registration->guid_valid) {
         registration->guid = sdb::guid_to_text(guid);
     } else {
-        registration->problems.push_back("\"" + text + "\" is not a GUID");
+        registration->problems.push_back("\"" + registration->guid + "\" is not a GUID");
     }
 }
 
@@ -94,11 +94,11 @@ void read_custom(const RegistryView& registry, const KeyPath& key, const std::st
         registration.hive = key.hive;
         registration.key = shown;
         registration.program = program;
-        std::string name = value.name;
+        std::string_view name = value.name;
         const size_t suffix = std::char_traits<char>::length(SDB_SUFFIX);
         if (name.size() > suffix &&
             equal_ignoring_case(name.substr(name.size() - suffix), SDB_SUFFIX)) {
-            name.resize(name.size() - suffix);
+            name.remove_suffix(suffix);
         } else {
             registration.problems.push_back("\"" + value.name + "\" does not end in .sdb");
         }

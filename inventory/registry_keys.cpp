@@ -7,9 +7,11 @@ KeyPath appcompat_key(Hive hive, size_t user, const std::string& below) {
     KeyPath key;
     key.hive = hive;
     key.user = user;
-    key.path = std::string(hive == Hive::User ? USER_APPCOMPAT : MACHINE_APPCOMPAT);
+    const char* appcompat = hive == Hive::User ? USER_APPCOMPAT : MACHINE_APPCOMPAT;
+    key.path.reserve(std::char_traits<char>::length(appcompat) + 1 + below.size());
+    key.path = appcompat;
     if (!below.empty()) {
-        key.path += "\\" + below;
+        key.path.append(1, '\\').append(below);
     }
     return key;
 }

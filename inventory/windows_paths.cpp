@@ -25,7 +25,7 @@ bool is_separator(char c) {
 
 } // namespace
 
-bool equal_ignoring_case(const std::string& a, const std::string& b) {
+bool equal_ignoring_case(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;
     }

@@ -2,13 +2,14 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace inventory {
 
 // ASCII case-blind equality (what the registry and the file system fold beyond ASCII is
 // left as it is: such names compare by their bytes).
-bool equal_ignoring_case(const std::string& a, const std::string& b);
+bool equal_ignoring_case(std::string_view a, std::string_view b);
 // ASCII lower case.
 std::string lower_ascii(std::string text);
 

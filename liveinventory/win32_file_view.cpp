@@ -1,6 +1,8 @@
 // The inventory's file-system view over the Win32 file calls.
 #include "win32_file_view.h"
 
+#include <cwchar>
+
 #include "../common/handle_holder.h"
 #include "../common/utf8_text.h"
 #include "../inspect/redirection_revert.h"
@@ -114,12 +116,10 @@ FileStatus Win32FileView::list_directory(const std::string& path,
         return error == ERROR_FILE_NOT_FOUND ? FileStatus::Ok : StatusOfError(error);
     }
     do {
-        const std::wstring name = entryData.cFileName;
-        if (name != L"." && name != L"..") {
-            DirectoryEntry entry;
-            entry.name = Utf8(name);
-            entry.directory = (entryData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            entries->push_back(entry);
+        const wchar_t* name = entryData.cFileName;
+        if (std::wcscmp(name, L".") != 0 && std::wcscmp(name, L"..") != 0) {
+            entries->push_back(DirectoryEntry{
+                Utf8(name), (entryData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
         }
     } while (FindNextFileW(search.Handle(), &entryData));
     return GetLastError() == ERROR_NO_MORE_FILES ? FileStatus::Ok : FileStatus::Unreadable;

@@ -202,12 +202,12 @@ KeyStatus Win32RegistryView::Open(const KeyPath& key, HKEY* opened) const {
         path.clear();
         below.remove_prefix(listed.size() + 1);
     }
-    const std::wstring wide = WideFromUtf8(below);
+    std::wstring wide = WideFromUtf8(below);
     if (wide.find(L'\0') != std::wstring::npos) {
         return KeyStatus::Missing; // no key name holds a NUL
     }
     if (path.empty()) {
-        path = wide;
+        path = std::move(wide);
     } else if (!wide.empty()) {
         path.append(1, L'\\').append(wide);
     }
@@ -234,6 +234,8 @@ KeyStatus Win32RegistryView::values(const KeyPath& key, std::vector<RegistryValu
     if (status != KeyStatus::Present) {
         return status;
     }
+    // Room for the values of the keys an inventory reads, in one allocation.
+    values->reserve(8);
     LONG error = ERROR_SUCCESS;
     for (DWORD index = 0;; ++index) {
         RegistryValue value;
