@@ -40,8 +40,17 @@ private:
 
 struct CustomFile {
     std::string path;
-    std::string stem; // the name without ".sdb", lower case
+    std::string name;
 };
+
+// The name without ".sdb" (in any case).
+std::string_view stem_of(std::string_view name) {
+    const size_t suffix = 4;
+    if (name.size() >= suffix && equal_ignoring_case(name.substr(name.size() - suffix), ".sdb")) {
+        name.remove_suffix(suffix);
+    }
+    return name;
+}
 
 void list_custom(const FileView& files, const std::string& folder, std::vector<CustomFile>* found,
                  std::vector<std::string>* warnings) {
@@ -56,11 +65,8 @@ void list_custom(const FileView& files, const std::string& folder, std::vector<C
         if (entry.directory) {
             continue;
         }
-        std::string stem = lower_ascii(entry.name);
-        if (stem.size() >= 4 && stem.compare(stem.size() - 4, 4, ".sdb") == 0) {
-            stem.resize(stem.size() - 4);
-        }
-        found->push_back({join_path(folder, entry.name), std::move(stem)});
+        std::string path = join_path(folder, entry.name);
+        found->push_back({std::move(path), std::move(entry.name)});
     }
 }
 
@@ -92,7 +98,8 @@ std::vector<DatabaseRecord> list_databases(const FileView& files,
     list_custom(files, custom_folder(files), &custom, warnings);
     list_custom(files, custom64_folder(files), &custom, warnings);
 
-    std::map<std::string, size_t> by_guid;
+    // Keyed by the registrations' own text, which outlives the map.
+    std::map<std::string_view, size_t, LessIgnoringCase> by_guid;
     for (size_t i = 0; i < registrations.size(); ++i) {
         const Registration& registration = registrations[i];
         if (registration.kind != RegistrationKind::InstalledSdb) {
@@ -100,28 +107,27 @@ std::vector<DatabaseRecord> list_databases(const FileView& files,
         }
         size_t at = registration.path ? set.at_path(*registration.path) : set.without_path();
         set.records()[at].registrations.push_back(i);
-        by_guid.emplace(lower_ascii(registration.guid), at);
+        by_guid.emplace(registration.guid, at);
     }
     for (size_t i = 0; i < registrations.size(); ++i) {
         const Registration& registration = registrations[i];
         if (registration.kind != RegistrationKind::Custom) {
             continue;
         }
-        std::string guid = lower_ascii(registration.guid);
-        auto known = by_guid.find(guid);
+        auto known = by_guid.find(registration.guid);
         size_t at = 0;
         if (known != by_guid.end()) {
             at = known->second;
         } else {
             std::string path = join_path(custom_folder(files), registration.guid + ".sdb");
             for (const CustomFile& file : custom) {
-                if (file.stem == guid) {
+                if (equal_ignoring_case(stem_of(file.name), registration.guid)) {
                     path = file.path;
                     break;
                 }
             }
             at = set.at_path(path);
-            by_guid.emplace(guid, at);
+            by_guid.emplace(registration.guid, at);
         }
         set.records()[at].registrations.push_back(i);
     }

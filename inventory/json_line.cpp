@@ -53,11 +53,15 @@ void append_json_string(std::string_view text, std::string* out) {
     body.push_back('"');
     size_t at = 0;
     while (at < text.size()) {
-        // Most text is printable ASCII, which goes out as it is.
-        char plain = text[at];
-        if (plain >= 0x20 && plain < 0x7F && plain != '"' && plain != '\\') {
-            body.push_back(plain);
-            ++at;
+        // Most text is printable ASCII, which goes out as it is, a run at a time.
+        size_t run = at;
+        while (run < text.size() && text[run] >= 0x20 && text[run] < 0x7F && text[run] != '"' &&
+               text[run] != '\\') {
+            ++run;
+        }
+        if (run != at) {
+            body.append(text.data() + at, run - at);
+            at = run;
             continue;
         }
         uint32_t code = next_code_point(text, &at);

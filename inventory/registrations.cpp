@@ -16,12 +16,12 @@ const char* const SDB_SUFFIX = ".sdb";
 // Records the GUID as written and, when it parses, in the lower-case form.
 void set_guid(std::string_view text, Registration* registration) {
     sdb::Guid guid{};
-    registration->guid = text;
     registration->guid_valid = text.size() == sdb::GUID_TEXT_CHARS - 1 && text.front() == '{' &&
                                sdb::parse_guid(text, &guid);
     if (registration->guid_valid) {
         registration->guid = sdb::guid_to_text(guid);
     } else {
+        registration->guid = text;
         registration->problems.push_back("\"" + registration->guid + "\" is not a GUID");
     }
 }
@@ -54,7 +54,7 @@ Registration read_installed(const RegistryView& registry, const KeyPath& key,
     std::string problem;
     if (const RegistryValue* path = find_value(values, "DatabasePath")) {
         if (value_string(*path, &text, &problem)) {
-            registration.path = expand_windows_variables(text, windows_dir);
+            registration.path = expand_windows_variables(std::move(text), windows_dir);
         }
     } else if (status == KeyStatus::Present) {
         problem = "DatabasePath: absent";

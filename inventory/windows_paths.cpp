@@ -37,6 +37,15 @@ bool equal_ignoring_case(std::string_view a, std::string_view b) {
     return true;
 }
 
+bool LessIgnoringCase::operator()(std::string_view a, std::string_view b) const {
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        if (lower(a[i]) != lower(b[i])) {
+            return lower(a[i]) < lower(b[i]);
+        }
+    }
+    return a.size() < b.size();
+}
+
 std::string lower_ascii(std::string text) {
     for (char& c : text) {
         c = lower(c);
@@ -44,7 +53,7 @@ std::string lower_ascii(std::string text) {
     return text;
 }
 
-std::string expand_windows_variables(const std::string& path, const std::string& windows_dir) {
+std::string expand_windows_variables(std::string path, const std::string& windows_dir) {
     for (const char* variable : {"%windir%", "%SystemRoot%"}) {
         if (starts_ignoring_case(path, variable)) {
             return windows_dir + path.substr(std::char_traits<char>::length(variable));
@@ -55,6 +64,7 @@ std::string expand_windows_variables(const std::string& path, const std::string&
 
 std::string path_key(const std::string& path) {
     std::string key;
+    key.reserve(path.size());
     for (char c : path) {
         if (is_separator(c)) {
             if (key.empty() || key.back() != '\\') {
@@ -77,7 +87,7 @@ std::string join_path(const std::string& dir, const std::string& name) {
     return dir + "\\" + name;
 }
 
-std::string file_name_of(const std::string& path) {
+std::string_view file_name_of(std::string_view path) {
     size_t cut = path.find_last_of("\\/");
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }

@@ -11,6 +11,7 @@
 #include <map>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace sdb {
 
@@ -26,6 +27,25 @@ const MainDatabase MAIN_DATABASES[] = {
     {"{d8ff6d16-6a3a-468a-8b44-01714ddc49ea}", "msimain.sdb"},
     {"{f9ab2228-3312-4a73-b6f9-936d70e112ef}", "drvmain.sdb"},
 };
+const size_t MAIN_DATABASE_COUNT = sizeof MAIN_DATABASES / sizeof MAIN_DATABASES[0];
+
+// The main database whose DATABASE_ID id is; nullptr for any other. The IDs are parsed once,
+// since every database audited is compared with them.
+const MainDatabase* main_database_with(const Guid& id) {
+    static const std::vector<Guid> ids = [] {
+        std::vector<Guid> parsed(MAIN_DATABASE_COUNT);
+        for (size_t i = 0; i < MAIN_DATABASE_COUNT; ++i) {
+            parse_guid(MAIN_DATABASES[i].id, &parsed[i]);
+        }
+        return parsed;
+    }();
+    for (size_t i = 0; i < MAIN_DATABASE_COUNT; ++i) {
+        if (ids[i] == id) {
+            return &MAIN_DATABASES[i];
+        }
+    }
+    return nullptr;
+}
 
 // Shims whose use is a finding by their name alone.
 struct ShimRule {
@@ -205,12 +225,7 @@ public:
             return;
         }
         bool by_name = names_microsoft(identity.name);
-        bool by_id = false;
-        for (const MainDatabase& main : MAIN_DATABASES) {
-            Guid known{};
-            by_id =
-                by_id || (identity.has_id && parse_guid(main.id, &known) && known == identity.id);
-        }
+        bool by_id = identity.has_id && main_database_with(identity.id) != nullptr;
         if (!by_name && !by_id) {
             return;
         }
@@ -416,13 +431,11 @@ DatabaseIdentity identity_of(const Database& db, TAGID database) {
     identity.has_time = time != 0;
     identity.time = read_qword(db, time);
     bool named = names_microsoft(identity.name);
-    for (const MainDatabase& main : MAIN_DATABASES) {
-        Guid known{};
-        if (named && identity.has_id && parse_guid(main.id, &known) && known == identity.id) {
-            identity.microsoft_main = true;
-            identity.main_reason =
-                std::string("DATABASE_ID is that of ") + main.file + " and NAME names Microsoft";
-        }
+    const MainDatabase* main = identity.has_id ? main_database_with(identity.id) : nullptr;
+    if (named && main != nullptr) {
+        identity.microsoft_main = true;
+        identity.main_reason =
+            std::string("DATABASE_ID is that of ") + main->file + " and NAME names Microsoft";
     }
     return identity;
 }

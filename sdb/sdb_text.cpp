@@ -25,6 +25,8 @@ static void put_utf8(std::string& out, uint32_t code) {
 
 std::string to_utf8(const char16_t* text) {
     std::string out;
+    // Room for ASCII at once, most names being ASCII.
+    out.reserve(text != nullptr ? std::char_traits<char16_t>::length(text) : 0);
     for (; text != nullptr && *text != 0; ++text) {
         uint32_t code = *text;
         if (code >= 0xD800 && code < 0xDC00 && text[1] >= 0xDC00 && text[1] < 0xE000) {
