@@ -89,8 +89,10 @@ void JsonWriter::key(const char* name) {
     }
     first_ = false;
     if (name != nullptr) {
-        append_json_string(name, out_);
-        out_->push_back(':');
+        // The program's own field names: plain ASCII, written as they are.
+        out_->push_back('"');
+        out_->append(name);
+        out_->append("\":", 2);
     }
 }
 

@@ -11,8 +11,8 @@ namespace inventory {
 
 // Appends JSON to a buffer as the values are added, objects and arrays opened and closed in
 // order, so that a report of many lines is one string without a string per value. A name
-// makes the value a member of the open object; without one it is an element of the open
-// array, or the line's own object.
+// (a field name of the program's own, plain ASCII) makes the value a member of the open
+// object; without one it is an element of the open array, or the line's own object.
 class JsonWriter {
 public:
     explicit JsonWriter(std::string* out) : out_(out) {}
