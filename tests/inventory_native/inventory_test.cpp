@@ -439,18 +439,54 @@ TEST(InventoryOutput, HostileNamesStayOneLineAndJsonStaysAscii) {
     MemoryRegistry registry;
     MemoryFiles files;
     size_t user = registry.add_user("b\xc3\xa9r\xff");
+    // Quotes, a character beyond the first plane and a line break in the program's name.
+    const std::string program = "C:\\x \"q\" \xf0\x9f\x98\x80.exe\r\nDatabase {forged}: microsoft";
     registry.set(Hive::User, user, std::string(USER_APPCOMPAT) + "\\Layers",
-                 {string_value("C:\\x.exe\r\nDatabase {forged}: microsoft", "RUNASADMIN")});
+                 {string_value(program, "RUNASADMIN")});
     inventory::Inventory result = inventory::build_inventory(registry, files);
     std::vector<std::string> text = text_lines(result);
     for (const std::string& line : text) {
         EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos);
     }
     EXPECT_FALSE(has_line(text, "Database {forged}: microsoft"));
+    ASSERT_FALSE(text.empty());
+    EXPECT_NE(text[0].find(") C:\\x \"q\" \xf0\x9f\x98\x80.exe??Database {forged}: microsoft: "
+                           "RUNASADMIN"),
+              std::string::npos)
+        << text[0];
     std::vector<json> objects = json_objects(result);
     ASSERT_EQ(objects.size(), 1u);
-    EXPECT_EQ(objects[0]["program"], "C:\\x.exe\r\nDatabase {forged}: microsoft");
+    EXPECT_EQ(objects[0]["program"], program);
     EXPECT_EQ(objects[0]["user"], "b\xc3\xa9r\xef\xbf\xbd");
+}
+
+// A GUID or a file name written in another case is the same database, as Windows reads them.
+TEST(InventoryRegistrations, GuidsAndFileNamesMeetInAnyCase) {
+    MemoryRegistry registry;
+    MemoryFiles files;
+    const std::string both = "{abcdef01-0000-0000-0000-000000000001}";
+    const std::string custom_only = "{0badf00d-0000-0000-0000-000000000002}";
+    register_installed(&registry, Hive::Machine, {both, std::string(CUSTOM) + both + ".sdb"});
+    files.add(std::string(CUSTOM) + both + ".sdb",
+              database_bytes({"Both", both, 0, "", {}, {}, {"both.exe"}}));
+    registry.set(Hive::Machine, 0, key("Custom\\both.exe"),
+                 {qword_value("{ABCDEF01-0000-0000-0000-000000000001}.SDB", FILETIME_2020)});
+    registry.set(Hive::Machine, 0, key("Custom\\only.exe"),
+                 {qword_value(custom_only + ".sdb", FILETIME_2020)});
+    files.add(std::string(CUSTOM) + "{0BADF00D-0000-0000-0000-000000000002}.Sdb",
+              database_bytes({"Only", custom_only, 0, "", {}, {}, {"only.exe"}}));
+
+    inventory::Inventory result = inventory::build_inventory(registry, files);
+    ASSERT_EQ(result.databases.size(), 2u);
+    EXPECT_EQ(result.databases[0].guid, both);
+    EXPECT_EQ(result.databases[0].registrations.size(), 2u);
+    EXPECT_EQ(result.databases[1].guid, custom_only);
+    EXPECT_EQ(result.databases[1].path,
+              std::string(CUSTOM) + "{0BADF00D-0000-0000-0000-000000000002}.Sdb");
+    EXPECT_EQ(result.databases[1].registrations.size(), 1u);
+    for (const inventory::DatabaseRecord& database : result.databases) {
+        EXPECT_EQ(database.provenance, inventory::Provenance::Installed) << database.reason;
+    }
 }
 
 } // namespace
