@@ -96,30 +96,33 @@ void JsonWriter::key(const char* name) {
     }
 }
 
-JsonWriter& JsonWriter::open_object(const char* name) {
+JsonWriter& JsonWriter::open(const char* name, char bracket) {
     key(name);
-    out_->push_back('{');
+    out_->push_back(bracket);
     first_ = true;
     return *this;
+}
+
+JsonWriter& JsonWriter::close(char bracket) {
+    out_->push_back(bracket);
+    first_ = false;
+    return *this;
+}
+
+JsonWriter& JsonWriter::open_object(const char* name) {
+    return open(name, '{');
 }
 
 JsonWriter& JsonWriter::close_object() {
-    out_->push_back('}');
-    first_ = false;
-    return *this;
+    return close('}');
 }
 
 JsonWriter& JsonWriter::open_array(const char* name) {
-    key(name);
-    out_->push_back('[');
-    first_ = true;
-    return *this;
+    return open(name, '[');
 }
 
 JsonWriter& JsonWriter::close_array() {
-    out_->push_back(']');
-    first_ = false;
-    return *this;
+    return close(']');
 }
 
 JsonWriter& JsonWriter::text(const char* name, std::string_view value) {
@@ -148,15 +151,7 @@ JsonWriter& JsonWriter::boolean(const char* name, bool value) {
 
 JsonWriter& JsonWriter::number(const char* name, uint64_t value) {
     key(name);
-    char digits[20];
-    size_t count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    while (count > 0) {
-        out_->push_back(digits[--count]);
-    }
+    out_->append(std::to_string(value)); // short enough to need no allocation
     return *this;
 }
 

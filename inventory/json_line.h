@@ -35,6 +35,8 @@ public:
 
 private:
     void key(const char* name);
+    JsonWriter& open(const char* name, char bracket);
+    JsonWriter& close(char bracket);
     JsonWriter& text(const char* name, std::string_view value);
     std::string* out_;
     bool first_ = true; // no value yet in the open object or array

@@ -52,7 +52,6 @@ std::string date_text(int64_t days, uint64_t second_of_day, uint64_t ticks) {
     std::string text;
     text.reserve(28);
     put_digits(static_cast<uint64_t>(year), 4, &text); // a FILETIME starts in 1601
-
     text.push_back('-');
     put_digits(month, 2, &text);
     text.push_back('-');
