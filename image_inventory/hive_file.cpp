@@ -19,22 +19,23 @@ namespace {
 
 using inventory::KeyStatus;
 
-std::vector<uint8_t> read_whole(const std::string& path, size_t limit) {
-    std::vector<uint8_t> bytes;
+// The file's first limit bytes; false, with errno, when it cannot be opened.
+bool read_whole(const std::string& path, size_t limit, std::vector<uint8_t>* bytes) {
+    bytes->clear();
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
-        return bytes;
+        return false;
     }
     uint8_t buffer[65536];
     size_t got = 0;
-    while (bytes.size() < limit && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        bytes.insert(bytes.end(), buffer, buffer + got);
+    while (bytes->size() < limit && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        bytes->insert(bytes->end(), buffer, buffer + got);
     }
     std::fclose(file);
-    if (bytes.size() > limit) {
-        bytes.resize(limit);
+    if (bytes->size() > limit) {
+        bytes->resize(limit);
     }
-    return bytes;
+    return true;
 }
 
 // A file in memory holding bytes, for libhivex to open by name; -1 when it cannot be made.
@@ -66,13 +67,11 @@ template <typename T> using Owned = std::unique_ptr<T, Freer>;
 std::unique_ptr<HiveFile> HiveFile::open(const std::string& path,
                                          std::vector<std::string>* warnings) {
     // A file that is not there (a mistyped name) is said as such, not as a bad header.
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
+    std::vector<uint8_t> block;
+    if (!read_whole(path, REGF_BASE_BLOCK, &block)) {
         warnings->push_back(path + ": cannot be opened (" + std::strerror(errno) + ")");
         return nullptr;
     }
-    std::fclose(file);
-    std::vector<uint8_t> block = read_whole(path, REGF_BASE_BLOCK);
     RegfState state = decode_regf_state(block.data(), block.size());
     for (const std::string& warning : regf_state_warnings(state, path)) {
         warnings->push_back(warning);
@@ -83,7 +82,9 @@ std::unique_ptr<HiveFile> HiveFile::open(const std::string& path,
         return std::unique_ptr<HiveFile>(new HiveFile(hive, -1));
     }
     std::string reason = std::strerror(errno);
-    int fd = memory_file(salvage_hive(read_whole(path, MAX_READ_BYTES)));
+    std::vector<uint8_t> whole;
+    read_whole(path, MAX_READ_BYTES, &whole);
+    int fd = memory_file(salvage_hive(whole));
     if (fd >= 0) {
         std::string name = "/proc/self/fd/" + std::to_string(fd);
         hive = hivex_open(name.c_str(), HIVEX_OPEN_UNSAFE);
