@@ -47,12 +47,12 @@ std::deque<std::string> link_parts(const std::string& target) {
 
 // False for a path on a share or on a drive other than the Windows folder's: not the image's
 // volume, though ROOT may hold a folder of that name.
-bool on_image_volume(const std::string& path, char windows_drive) {
+bool on_image_volume(std::string_view path, char windows_drive) {
     auto separator = [](char c) { return c == '\\' || c == '/'; };
-    std::string rest = path;
+    std::string_view rest = path;
     if (rest.compare(0, 4, "\\\\?\\") == 0) {
-        rest = rest.substr(4);
-        if (inventory::lower_ascii(rest.substr(0, 4)) == "unc\\") {
+        rest.remove_prefix(4);
+        if (inventory::equal_ignoring_case(rest.substr(0, 4), "unc\\")) {
             return false;
         }
     }
