@@ -37,6 +37,7 @@ bool AddDatabaseFile(Context& context, const std::wstring& path, const std::wstr
         return false;
     ContextDatabase database;
     database.handle = NewReaderHandle(std::move(reader), true);
+    database.exeIndex.reset(new sdb::ExeIndex(*database.handle->reader));
     database.customGuid = customGuid;
     context.databases.push_back(std::move(database));
     return true;

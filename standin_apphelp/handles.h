@@ -3,6 +3,7 @@
 
 #include "apphelp_types.h"
 
+#include "sdb_exe_lookup.h"
 #include "sdb_reader.h"
 #include "sdb_writer.h"
 
@@ -20,9 +21,11 @@ struct DatabaseHandle {
 };
 
 // One numbered database of a context; customGuid is the registry name of a custom one.
+// Its EXE lookup is built when the context loads it and kept for every match.
 struct ContextDatabase {
     std::unique_ptr<DatabaseHandle> handle;
     std::wstring customGuid;
+    std::unique_ptr<sdb::ExeIndex> exeIndex;
 };
 
 // What an HSDB points at: the databases numbered 0, 1, ... in the order they were loaded.

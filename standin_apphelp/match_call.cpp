@@ -5,14 +5,12 @@
 #include "recent_attributes.h"
 #include "file_paths.h"
 #include "handles.h"
+#include "live_match_world.h"
 #include "perm_layers.h"
 
 #include "layer_names.h"
 #include "matcher.h"
 #include "sdb_index.h"
-
-#include <map>
-#include <memory>
 
 namespace {
 
@@ -41,32 +39,6 @@ std::vector<std::u16string> LayerNames(const std::wstring& text) {
     return SplitLayerNames(std::u16string(AsU16(text.c_str()), text.size()));
 }
 
-// Attributes of the executable and of the files its MATCHING_FILE entries name, computed
-// once per file for one match.
-struct AttributeCache {
-    std::wstring exePath;
-    std::wstring folder;
-    std::map<std::u16string, std::unique_ptr<FileAttributes>> files;
-
-    const FileAttributes* Get(const std::u16string& name) {
-        std::u16string key;
-        for (char16_t c : name)
-            key.push_back(sdb::fold_upper(c == u'/' ? u'\\' : c));
-        auto found = files.find(key);
-        if (found != files.end())
-            return found->second.get();
-        std::wstring path = exePath;
-        if (name != u"*") {
-            std::wstring relative(AsWide(name.c_str()), name.size());
-            path = folder.empty() ? relative : folder + L"\\" + relative;
-        }
-        std::unique_ptr<FileAttributes> attributes(new FileAttributes());
-        if (!RecentFileAttributes(path.c_str(), *attributes))
-            attributes.reset();
-        return (files[key] = std::move(attributes)).get();
-    }
-};
-
 BOOL MatchPath(Context* context, LPCWSTR path, LPCWSTR environment, DWORD flags, BYTE* result) {
     std::wstring exePath = LongPathOf(path);
     std::wstring exeName = FileNameOf(exePath);
@@ -76,24 +48,29 @@ BOOL MatchPath(Context* context, LPCWSTR path, LPCWSTR environment, DWORD flags,
         const ContextDatabase& database = context->databases[n];
         bool consult =
             database.customGuid.empty() || CustomDatabaseApplies(database.customGuid, exeName);
-        databases.push_back(
-            MatcherDatabase{database.handle->reader.get(), static_cast<std::uint32_t>(n), consult});
+        databases.push_back(MatcherDatabase{database.handle->reader.get(),
+                                            static_cast<std::uint32_t>(n), consult,
+                                            database.exeIndex.get()});
     }
 
+    LiveMatchWorld world;
+    const FileAttributes* program = nullptr;
     MatchRequest request;
-    request.fileName.assign(AsU16(exeName.c_str()), exeName.size());
+    request.program.path.assign(AsU16(exePath.c_str()), exePath.size());
+    if (world.Attributes(request.program.path, &program) == FileState::Present)
+        request.program.attributes = program;
+    ProgramImage image = ReadProgramHeaders(exePath.c_str());
+    request.program.machine = image.machine;
+    request.program.moduleName16 = image.moduleName16;
+    request.system = LiveSystemFacts();
     std::wstring stored;
     if (ReadPermLayers(path, GPLK_USER | GPLK_MACHINE, stored))
         request.storedLayers = LayerNames(stored);
     if (!(flags & SDBGMEF_IGNORE_ENVIRONMENT))
         request.environmentLayers = LayerNames(EnvironmentLayers(environment));
 
-    AttributeCache cache;
-    cache.exePath = exePath;
-    cache.folder = FolderOf(exePath);
     QueryRecord record = EmptyQueryRecord();
-    bool matched = MatchEntries(
-        databases, request, [&](const std::u16string& name) { return cache.Get(name); }, record);
+    bool matched = MatchEntries(databases, request, world, record);
     WriteQueryRecord(record, result);
     return matched ? TRUE : FALSE;
 }

@@ -3,73 +3,12 @@
 
 #include "tag_ref.h"
 
-#include "sdb_exe_lookup.h"
 #include "sdb_index.h"
 
 #include <cstring>
+#include <memory>
 
 namespace {
-
-bool NumberConditionHolds(const sdb::Database& db, sdb::TAGID item, sdb::TAG tag,
-                          const FileAttributes& attributes) {
-    std::uint64_t wanted = 0;
-    switch (sdb::tag_type(tag)) {
-    case sdb::TAG_TYPE_WORD:
-        wanted = sdb::read_word(db, item);
-        break;
-    case sdb::TAG_TYPE_DWORD:
-        wanted = sdb::read_dword(db, item);
-        break;
-    default:
-        wanted = sdb::read_qword(db, item);
-        break;
-    }
-    if (const sdb::BoundCondition* bound = sdb::bound_condition(tag)) {
-        auto found = attributes.numbers.find(bound->attribute);
-        if (found == attributes.numbers.end())
-            return false;
-        return bound->upper ? found->second <= wanted : found->second >= wanted;
-    }
-    auto found = attributes.numbers.find(tag);
-    return found != attributes.numbers.end() && found->second == wanted;
-}
-
-bool ConditionHolds(const sdb::Database& db, sdb::TAGID item, const FileAttributes& attributes) {
-    sdb::TAG tag = sdb::get_tag(db, item);
-    switch (sdb::tag_type(tag)) {
-    case sdb::TAG_TYPE_WORD:
-    case sdb::TAG_TYPE_DWORD:
-    case sdb::TAG_TYPE_QWORD:
-        return NumberConditionHolds(db, item, tag, attributes);
-    case sdb::TAG_TYPE_STRINGREF:
-    case sdb::TAG_TYPE_STRING: {
-        const char16_t* wanted = sdb::get_string_ptr(db, item);
-        auto found = attributes.strings.find(tag);
-        return wanted != nullptr && found != attributes.strings.end() &&
-               sdb::equal_nocase(found->second.c_str(), wanted);
-    }
-    default:
-        // A condition this engine cannot evaluate is not taken as met.
-        return false;
-    }
-}
-
-bool ExeMatches(const sdb::Database& db, sdb::TAGID exe, const AttributeSource& source) {
-    for (sdb::TAGID file = sdb::find_first_tag(db, exe, sdb::TAG_MATCHING_FILE); file != 0;
-         file = sdb::find_next_tag(db, exe, file)) {
-        const char16_t* name = sdb::get_child_string_ptr(db, file, sdb::TAG_NAME);
-        if (name == nullptr)
-            return false;
-        // MATCH_LOGIC_NOT turns the file's verdict round: a missing file, or one that fails a
-        // condition, then holds.
-        bool negated = sdb::find_first_tag(db, file, sdb::TAG_MATCH_LOGIC_NOT) != 0;
-        const FileAttributes* attributes = source(name);
-        bool holds = attributes != nullptr && MatchingFileHolds(db, file, *attributes);
-        if (holds == negated)
-            return false;
-    }
-    return true;
-}
 
 struct MatchState {
     const std::vector<MatcherDatabase>& databases;
@@ -147,32 +86,22 @@ void AddMatchedExe(MatchState& state, const MatcherDatabase& database, sdb::TAGI
         AddNestedLayer(state, database, layer);
 }
 
-// The entries of the file's exact name first, then the wildcard ones, each in its order.
-void AddExesFor(MatchState& state, const MatcherDatabase& database, const char16_t* fileName,
-                const AttributeSource& source) {
-    const sdb::Database& db = *database.db;
-    sdb::ExeLookup found = sdb::find_exes(db, fileName);
-    for (const std::vector<sdb::TAGID>* kind : {&found.exact, &found.wildcard}) {
-        for (sdb::TAGID exe : *kind) {
-            if (ExeMatches(db, exe, source))
-                AddMatchedExe(state, database, exe);
-        }
+void AddExesFor(MatchState& state, const MatcherDatabase& database, const MatchRequest& request,
+                MatchWorld& world) {
+    std::unique_ptr<sdb::ExeIndex> built;
+    const sdb::ExeIndex* index = database.index;
+    if (index == nullptr) {
+        built.reset(new sdb::ExeIndex(*database.db));
+        index = built.get();
+    }
+    for (const EntryResult& entry :
+         EvaluateCandidates(*index, request.program, request.system, world)) {
+        if (CountsAsMatch(entry.verdict))
+            AddMatchedExe(state, database, entry.exe);
     }
 }
 
 } // namespace
-
-bool MatchingFileHolds(const sdb::Database& db, sdb::TAGID matchingFile,
-                       const FileAttributes& attributes) {
-    for (sdb::TAGID item = sdb::get_first_child(db, matchingFile); item != 0;
-         item = sdb::get_next_child(db, matchingFile, item)) {
-        sdb::TAG tag = sdb::get_tag(db, item);
-        if (tag != sdb::TAG_NAME && tag != sdb::TAG_MATCH_LOGIC_NOT &&
-            !ConditionHolds(db, item, attributes))
-            return false;
-    }
-    return true;
-}
 
 void ReadDatabaseId(const sdb::Database& db, std::uint8_t id[16]) {
     std::memset(id, 0, 16);
@@ -183,12 +112,12 @@ void ReadDatabaseId(const sdb::Database& db, std::uint8_t id[16]) {
 }
 
 bool MatchEntries(const std::vector<MatcherDatabase>& databases, const MatchRequest& request,
-                  const AttributeSource& attributes, QueryRecord& record) {
+                  MatchWorld& world, QueryRecord& record) {
     MatchState state = {databases, record, std::vector<bool>(databases.size(), false)};
     for (const MatcherDatabase& database : databases) {
         if (!database.consultExes)
             continue;
-        AddExesFor(state, database, request.fileName.c_str(), attributes);
+        AddExesFor(state, database, request, world);
     }
     for (const std::u16string& name : request.storedLayers)
         AddLayerByName(state, name.c_str(), nullptr);

@@ -1,12 +1,12 @@
 // The databases of a context and the match of an executable against them.
 #pragma once
 
-#include "file_attributes.h"
+#include "entry_evaluator.h"
 #include "query_record.h"
 
+#include "sdb_exe_lookup.h"
 #include "sdb_reader.h"
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,29 +15,26 @@ struct MatcherDatabase {
     const sdb::Database* db;
     std::uint32_t number; // TAGREF selector, record slot and map bit
     bool consultExes;     // whether its EXE entries apply to the executable being matched
+    // The database's lookup, kept by the caller across matches; null builds one for this
+    // match alone.
+    const sdb::ExeIndex* index = nullptr;
 };
 
-// What is matched: the executable's file name and the layers asked for by name.
+// What is matched: the program and the system it runs on, and the layers asked for by name.
 struct MatchRequest {
-    std::u16string fileName;
+    ProgramFacts program; // its path's file name is the name looked up
+    SystemFacts system;
     std::vector<std::u16string> storedLayers;      // stored for the path in the registry
     std::vector<std::u16string> environmentLayers; // from the process environment
 };
 
-// The attributes of a file named by a MATCHING_FILE: "*" is the executable itself, any
-// other name a path relative to the executable's folder. Null when the file does not exist.
-typedef std::function<const FileAttributes*(const std::u16string& name)> AttributeSource;
-
-// Fills the record with every EXE entry whose name and MATCHING_FILE conditions fit, their
-// nested layers, then the requested layers found by name; true when anything matched.
-// Databases are searched in the order given.
+// Fills the record with every EXE entry the evaluator counts as a match (matched, or
+// matched-if its unconfirmed rules hold; an unknown entry is no match), in the order of
+// the lookup (wildcard names, exact names, 16-bit module names), with their nested layers,
+// then the requested layers found by name; true when anything matched. Databases are
+// searched in the order given; files are asked of `world`.
 bool MatchEntries(const std::vector<MatcherDatabase>& databases, const MatchRequest& request,
-                  const AttributeSource& attributes, QueryRecord& record);
-
-// True when every condition of one MATCHING_FILE holds for the given attributes; its
-// MATCH_LOGIC_NOT, which the caller applies, is no condition.
-bool MatchingFileHolds(const sdb::Database& db, sdb::TAGID matchingFile,
-                       const FileAttributes& attributes);
+                  MatchWorld& world, QueryRecord& record);
 
 // The DATABASE_ID of a database; all zero when it has none.
 void ReadDatabaseId(const sdb::Database& db, std::uint8_t id[16]);

@@ -11,14 +11,20 @@
 
 namespace {
 
-// Attributes of the files of one imagined folder, by name ("*" is the executable).
-struct Folder {
+const std::u16string AppFolder = u"C:\\App\\";
+
+// Attributes of the files of one imagined folder, by name relative to it ("*" is the
+// executable).
+struct Folder : MatchWorld {
     std::map<std::u16string, FileAttributes> files;
-    AttributeSource Source() const {
-        return [this](const std::u16string& name) -> const FileAttributes* {
-            auto found = files.find(name);
-            return found == files.end() ? nullptr : &found->second;
-        };
+    FileState Attributes(const std::u16string& path, const FileAttributes** attributes) override {
+        if (path.compare(0, AppFolder.size(), AppFolder) != 0)
+            return FileState::Missing;
+        auto found = files.find(path.substr(AppFolder.size()));
+        if (found == files.end())
+            return FileState::Missing;
+        *attributes = &found->second;
+        return FileState::Present;
     }
 };
 
@@ -46,13 +52,15 @@ struct Fixture : ::testing::Test {
     QueryRecord record = EmptyQueryRecord();
     void SetUp() override { folder.files[u"*"] = AppAttributes(); }
 
-    bool Match(const std::vector<MatcherDatabase>& databases, const MatchRequest& request) {
+    bool Match(const std::vector<MatcherDatabase>& databases, MatchRequest request) {
         record = EmptyQueryRecord();
-        return MatchEntries(databases, request, folder.Source(), record);
+        auto program = folder.files.find(u"*");
+        request.program.attributes = program == folder.files.end() ? nullptr : &program->second;
+        return MatchEntries(databases, request, folder, record);
     }
     bool MatchOne(const sdb::Database& db, const std::u16string& name = u"cadwriter.exe") {
         MatchRequest request;
-        request.fileName = name;
+        request.program.path = AppFolder + name;
         return Match({MatcherDatabase{&db, 0, true}}, request);
     }
 };
@@ -155,7 +163,8 @@ TEST_F(Matcher, FindsAllEntriesOfANameWithOrWithoutIndex) {
                                   [](sdb::Writer& w) { sdb::write_dword(w, sdb::TAG_SIZE, 1); });
             });
             wanted.push_back(WriteExe(w, u"cadwriter.exe", [](sdb::Writer&) {}));
-            wanted.push_back(WriteExe(w, u"*", WriteAppConditionsFile));
+            // A `*` entry is a wildcard one: looked up before the exact names.
+            wanted.insert(wanted.begin(), WriteExe(w, u"*", WriteAppConditionsFile));
         });
         ASSERT_TRUE(db);
         ASSERT_TRUE(MatchOne(*db)) << indexed;
@@ -166,7 +175,8 @@ TEST_F(Matcher, FindsAllEntriesOfANameWithOrWithoutIndex) {
 }
 
 // Wildcard entries of a real database's layout (their own index, none in EXE/NAME) match
-// the names their patterns fit, after the exact ones; without that index, by a scan.
+// the names their patterns fit, before the exact ones as Windows logs its search; without
+// that index, by a scan.
 TEST_F(Matcher, WildcardEntriesMatchThroughTheirIndexOrAScan) {
     for (bool wildcardIndex : {true, false}) {
         std::vector<sdb::TAGID> wanted;
@@ -188,9 +198,9 @@ TEST_F(Matcher, WildcardEntriesMatchThroughTheirIndexOrAScan) {
         ASSERT_TRUE(db);
         ASSERT_TRUE(MatchOne(*db, u"CadWriter.exe")) << wildcardIndex;
         ASSERT_EQ(record.exeCount, 3u) << wildcardIndex;
-        EXPECT_EQ(record.exeTagRefs[0], exact) << wildcardIndex;
-        EXPECT_EQ(record.exeTagRefs[1], wanted[0]) << wildcardIndex;
-        EXPECT_EQ(record.exeTagRefs[2], wanted[1]) << wildcardIndex;
+        EXPECT_EQ(record.exeTagRefs[0], wanted[0]) << wildcardIndex;
+        EXPECT_EQ(record.exeTagRefs[1], wanted[1]) << wildcardIndex;
+        EXPECT_EQ(record.exeTagRefs[2], exact) << wildcardIndex;
         ASSERT_TRUE(MatchOne(*db, u"cad.exe")) << wildcardIndex;
         EXPECT_EQ(record.exeCount, 1u) << wildcardIndex;
         EXPECT_FALSE(MatchOne(*db, u"cad.com")) << wildcardIndex;
@@ -209,7 +219,7 @@ TEST_F(Matcher, CustomDatabasesCountOnlyWhenConsulted) {
         });
     });
     MatchRequest request;
-    request.fileName = u"ledger.exe";
+    request.program.path = AppFolder + u"ledger.exe";
     ASSERT_TRUE(Match({{main.get(), 0, true}, {custom.get(), 1, false}}, request));
     EXPECT_EQ(record.exeCount, 1u);
     EXPECT_EQ(record.customDbMap, 1u);
@@ -234,7 +244,7 @@ TEST_F(Matcher, RequestedLayersAreAddedByNameAndMarked) {
             WriteLayer(w, u"Layer" + std::u16string(1, char16_t(u'0' + i)));
     });
     MatchRequest request;
-    request.fileName = u"nothing.exe";
+    request.program.path = AppFolder + u"nothing.exe";
     request.storedLayers = {u"winxpsp3", u"NoSuchLayer"};
     ASSERT_TRUE(Match({{db.get(), 0, true}}, request));
     EXPECT_EQ(record.layerCount, 1u);
