@@ -1,0 +1,118 @@
+// quillet-match: the verdicts of shim database entries for files on disk.
+#include "file_facts.h"
+#include "match_report.h"
+#include "native_world.h"
+
+#include "sdb_text.h"
+
+#include <cstring>
+#include <iostream>
+
+namespace {
+
+const char Usage[] =
+    "usage: quillet-match [--json] [--explain] --database DB [--database DB]... FILE...\n";
+
+const char Help[] =
+    "Says which EXE entries of the databases apply to each FILE, and how sure that is:\n"
+    "matched, matched-if (the unconfirmed rules listed hold), unknown (a condition cannot\n"
+    "be computed here) or not-matched. Conditions on the target Windows (its build, its\n"
+    "folders, its registry) are unknown, since no Windows is given.\n"
+    "\n"
+    "  --database DB  a shim database to search (repeatable, at least one)\n"
+    "  --json         one JSON object per file (docs/match-json.md)\n"
+    "  --explain      every condition, and the not-matched candidates too\n"
+    "  --help         this text\n"
+    "\n"
+    "Exit status: 0 every file and database was read, 1 one could not be read or a\n"
+    "database is damaged (still reported), 2 usage error.\n";
+
+int UsageError(const char* why) {
+    std::cerr << "quillet-match: " << why << '\n' << Usage;
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    bool json = false, explain = false, options = true;
+    std::vector<std::string> databasePaths, files;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (options && std::strcmp(arg, "--") == 0) {
+            options = false;
+        } else if (options && std::strcmp(arg, "--help") == 0) {
+            std::cout << Usage << '\n' << Help;
+            return 0;
+        } else if (options && std::strcmp(arg, "--json") == 0) {
+            json = true;
+        } else if (options && std::strcmp(arg, "--explain") == 0) {
+            explain = true;
+        } else if (options && std::strcmp(arg, "--database") == 0) {
+            if (++i == argc)
+                return UsageError("--database needs a file");
+            databasePaths.push_back(argv[i]);
+        } else if (options && std::strncmp(arg, "--", 2) == 0) {
+            return UsageError("unknown option");
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (databasePaths.empty())
+        return UsageError("no --database given");
+    if (files.empty())
+        return UsageError("no FILE given");
+
+    int status = 0;
+    std::vector<ToolDatabase> databases;
+    for (const std::string& path : databasePaths) {
+        sdb::OpenError error = sdb::OpenError::None;
+        ToolDatabase database;
+        database.path = path;
+        database.db = sdb::open_database_file(path.c_str(), &error);
+        if (!database.db) {
+            std::cerr << "quillet-match: " << path << ": " << sdb::open_error_text(error) << '\n';
+            status = 1;
+            continue;
+        }
+        // Damage may hide entries: said on every run, and in the exit status.
+        if (sdb::database_stopped_at(*database.db) != 0) {
+            std::cerr << "quillet-match: warning: " << path << ": read stopped at offset "
+                      << sdb::database_stopped_at(*database.db) << ": "
+                      << sdb::database_stop_reason(*database.db) << '\n';
+            status = 1;
+        }
+        database.index.reset(new sdb::ExeIndex(*database.db));
+        databases.push_back(std::move(database));
+    }
+
+    NativeMatchWorld world;
+    SystemFacts system; // no target Windows: its conditions stay unknown
+    for (const std::string& path : files) {
+        FileReport report;
+        report.path = path;
+        FileAttributes attributes;
+        ProgramImage image;
+        report.read = ReadFileFacts(path, attributes, image);
+        if (report.read) {
+            ProgramFacts program;
+            sdb::from_utf8(path, &program.path);
+            program.attributes = &attributes;
+            program.machine = image.machine;
+            program.moduleName16 = image.moduleName16;
+            for (const ToolDatabase& database : databases)
+                report.databases.push_back(
+                    {&database, EvaluateCandidates(*database.index, program, system, world)});
+        } else {
+            std::cerr << "quillet-match: " << path << ": cannot be read\n";
+            status = 1;
+        }
+        if (json)
+            std::cout << JsonReport(report, explain)
+                             .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
+                      << '\n';
+        else
+            WriteTextReport(std::cout, report, explain);
+    }
+    return status;
+}

@@ -1,0 +1,182 @@
+// Writes quillet-match's verdicts as text lines or JSON.
+#include "match_report.h"
+
+#include "sdb_guid.h"
+#include "sdb_text.h"
+
+#include <cstdio>
+
+namespace {
+
+std::string Hex(std::uint64_t value, int digits = 0) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%0*llX", digits, static_cast<unsigned long long>(value));
+    return text;
+}
+
+std::string TagText(sdb::TAG tag) {
+    const char* name = sdb::tag_name(tag);
+    return name != nullptr ? name : Hex(tag, 4);
+}
+
+const char* SourceName(sdb::ExeSource source) {
+    switch (source) {
+    case sdb::ExeSource::wildcard_name:
+        return "wildcard-name";
+    case sdb::ExeSource::name:
+        return "name";
+    case sdb::ExeSource::module_name:
+        break;
+    }
+    return "16bit-module-name";
+}
+
+bool Shown(const EntryResult& entry, bool explain) {
+    return explain || entry.verdict != EntryVerdict::NotMatched;
+}
+
+std::string ValueText(const MatchValue& value) {
+    switch (value.kind) {
+    case ValueKind::Absent:
+        return "(none)";
+    case ValueKind::Number:
+        return Hex(value.number);
+    case ValueKind::Number64:
+        return Hex(value.number, 16);
+    case ValueKind::Version:
+        return VersionText(value.number) + " (" + Hex(value.number, 16) + ")";
+    case ValueKind::String:
+        break;
+    }
+    return "\"" + sdb::to_utf8(value.text) + "\"";
+}
+
+std::string RuleList(const std::vector<Rule>& rules) {
+    std::string text;
+    for (Rule rule : rules)
+        text += (text.empty() ? "" : ", ") + std::string(RuleName(rule));
+    return text;
+}
+
+void WriteCondition(std::ostream& out, const ConditionResult& condition, int depth) {
+    out << std::string(static_cast<std::size_t>(depth) * 2, ' ') << TagText(condition.tag)
+        << (condition.negated ? " (NOT)" : "") << ": " << VerdictName(condition.verdict) << " by "
+        << RuleName(condition.rule) << " (" << EvidenceName(RuleEvidence(condition.rule))
+        << "); wanted " << ValueText(condition.wanted) << ", actual "
+        << ValueText(condition.actual);
+    if (!condition.path.empty())
+        out << "; path " << sdb::to_utf8(condition.path)
+            << (condition.wow64View ? " (WOW64 view)" : "");
+    if (!condition.assumes.empty())
+        out << "; assumes " << RuleList(condition.assumes);
+    out << '\n';
+    for (const ConditionResult& child : condition.children)
+        WriteCondition(out, child, depth + 1);
+}
+
+nlohmann::json ValueJson(const MatchValue& value) {
+    switch (value.kind) {
+    case ValueKind::Absent:
+        return nullptr;
+    case ValueKind::Number:
+        return {{"kind", "number"}, {"value", value.number}};
+    case ValueKind::Number64:
+        return {{"kind", "number64"}, {"value", std::to_string(value.number)}};
+    case ValueKind::Version:
+        return {{"kind", "version"},
+                {"value", VersionText(value.number)},
+                {"raw", Hex(value.number, 16)}};
+    case ValueKind::String:
+        break;
+    }
+    return {{"kind", "string"}, {"value", sdb::to_utf8(value.text)}};
+}
+
+nlohmann::json RulesJson(const std::vector<Rule>& rules) {
+    nlohmann::json list = nlohmann::json::array();
+    for (Rule rule : rules)
+        list.push_back(RuleName(rule));
+    return list;
+}
+
+nlohmann::json ConditionJson(const ConditionResult& condition) {
+    nlohmann::json json = {{"tag", TagText(condition.tag)},
+                           {"tagId", condition.item},
+                           {"verdict", VerdictName(condition.verdict)},
+                           {"rule", RuleName(condition.rule)},
+                           {"evidence", EvidenceName(RuleEvidence(condition.rule))},
+                           {"wanted", ValueJson(condition.wanted)},
+                           {"actual", ValueJson(condition.actual)},
+                           {"assumes", RulesJson(condition.assumes)}};
+    if (condition.negated)
+        json["negated"] = true;
+    if (!condition.path.empty()) {
+        json["path"] = sdb::to_utf8(condition.path);
+        json["wow64View"] = condition.wow64View;
+    }
+    if (!condition.children.empty()) {
+        nlohmann::json children = nlohmann::json::array();
+        for (const ConditionResult& child : condition.children)
+            children.push_back(ConditionJson(child));
+        json["conditions"] = children;
+    }
+    return json;
+}
+
+} // namespace
+
+void WriteTextReport(std::ostream& out, const FileReport& report, bool explain) {
+    out << "File: " << report.path << (report.read ? "" : " (could not be read)") << '\n';
+    for (const DatabaseVerdicts& database : report.databases) {
+        for (const EntryResult& entry : database.entries) {
+            if (!Shown(entry, explain))
+                continue;
+            out << "EXE: ("
+                << "0x" << std::hex << entry.exe << std::dec << ") " << sdb::to_utf8(entry.name)
+                << " [" << database.database->path << "]: " << EntryVerdictName(entry.verdict);
+            if (!entry.assumes.empty())
+                out << (entry.verdict == EntryVerdict::MatchedIf ? " if " : " by ")
+                    << RuleList(entry.assumes);
+            out << '\n';
+            if (!explain)
+                continue;
+            if (entry.hasMatchMode)
+                out << "  MATCH_MODE: " << entry.matchMode << " (effect "
+                    << EvidenceName(RuleEvidence(Rule::MatchMode)) << ")\n";
+            for (const ConditionResult& condition : entry.conditions)
+                WriteCondition(out, condition, 1);
+        }
+    }
+}
+
+nlohmann::json JsonReport(const FileReport& report, bool explain) {
+    nlohmann::json entries = nlohmann::json::array();
+    for (const DatabaseVerdicts& database : report.databases) {
+        for (const EntryResult& entry : database.entries) {
+            if (!Shown(entry, explain))
+                continue;
+            nlohmann::json json = {{"database", database.database->path},
+                                   {"tagId", entry.exe},
+                                   {"exeId", entry.hasExeId
+                                                 ? nlohmann::json(sdb::guid_to_text(entry.exeId))
+                                                 : nlohmann::json(nullptr)},
+                                   {"name", sdb::to_utf8(entry.name)},
+                                   {"appName", sdb::to_utf8(entry.appName)},
+                                   {"vendor", sdb::to_utf8(entry.vendor)},
+                                   {"foundBy", SourceName(entry.source)},
+                                   {"verdict", EntryVerdictName(entry.verdict)},
+                                   {"assumes", RulesJson(entry.assumes)}};
+            if (entry.hasMatchMode)
+                json["matchMode"] = {{"value", entry.matchMode},
+                                     {"evidence", EvidenceName(RuleEvidence(Rule::MatchMode))}};
+            if (explain) {
+                nlohmann::json conditions = nlohmann::json::array();
+                for (const ConditionResult& condition : entry.conditions)
+                    conditions.push_back(ConditionJson(condition));
+                json["conditions"] = conditions;
+            }
+            entries.push_back(json);
+        }
+    }
+    return {{"type", "file"}, {"path", report.path}, {"read", report.read}, {"entries", entries}};
+}

@@ -1,0 +1,27 @@
+// The files of this machine as the evaluator sees them, found without regard to case.
+#pragma once
+
+#include "match_world.h"
+
+#include <map>
+#include <memory>
+#include <string>
+
+// Windows-style paths ('\\'-separated) are looked up on the native file system, each
+// component matched without case as Windows would when no exact name exists. Attributes
+// are read once per path and kept.
+class NativeMatchWorld : public MatchWorld {
+public:
+    FileState Attributes(const std::u16string& path, const FileAttributes** attributes) override;
+    Knowledge FolderExists(const std::u16string& path) override;
+
+    // The native path a Windows-style one stands for; empty when a component is missing.
+    static std::string NativePath(const std::u16string& path);
+
+private:
+    struct Entry {
+        FileState state;
+        std::unique_ptr<FileAttributes> attributes;
+    };
+    std::map<std::u16string, Entry> files_;
+};
