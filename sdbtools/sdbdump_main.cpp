@@ -76,8 +76,9 @@ int report(const sdb::WalkResult& result, std::ostream& out) {
     return 0;
 }
 
-// The EXEs that apply to the file name, each as a subtree, after a line saying how they
-// were searched and how many of each kind were found.
+// The EXEs that apply to the file name in the order Windows searches (wildcard names,
+// exact names, 16-bit entries of the name without its extension as module name), each as
+// a subtree, after a line saying how they were searched and how many of each kind were found.
 int find(const char* name, const char* path) {
     std::u16string wanted;
     if (!sdb::from_utf8(name, &wanted)) {
@@ -88,18 +89,22 @@ int find(const char* name, const char* path) {
     if (!db) {
         return 1;
     }
-    sdb::ExeLookup found = sdb::find_exes(*db, wanted.c_str());
-    std::cout << "find " << quoted(wanted.c_str()) << ": " << found.exact.size() << " exact "
-              << (found.name_index ? "through the EXE/NAME index" : "by a scan of DATABASE") << ", "
-              << found.wildcard.size() << " wildcard "
-              << (found.wildcard_index ? "through the EXE/WILDCARD_NAME index"
-                                       : "by a scan of DATABASE")
-              << '\n';
+    std::u16string module = wanted.substr(0, wanted.find_last_of(u'.'));
+    sdb::ExeIndex index(*db);
+    std::vector<sdb::ExeCandidate> found;
+    index.find(wanted.c_str(), module.c_str(), &found);
+    size_t counts[3] = {0, 0, 0};
+    for (const sdb::ExeCandidate& candidate : found) {
+        ++counts[static_cast<int>(candidate.source)];
+    }
+    std::cout << "find " << quoted(wanted.c_str()) << ": " << counts[0] << " wildcard "
+              << (index.wildcard_index() ? "through the EXE/WILDCARD_NAME index"
+                                         : "by a scan of DATABASE")
+              << ", " << counts[1] << " exact, " << counts[2] << " 16-bit of module "
+              << quoted(module.c_str()) << '\n';
     int status = 0;
-    for (const std::vector<sdb::TAGID>* kind : {&found.exact, &found.wildcard}) {
-        for (sdb::TAGID exe : *kind) {
-            status |= report(dump_item(*db, exe, std::cout), std::cout);
-        }
+    for (const sdb::ExeCandidate& candidate : found) {
+        status |= report(dump_item(*db, candidate.exe, std::cout), std::cout);
     }
     // Damage may hide entries: that is said, and outranks finding none.
     if (sdb::database_stopped_at(*db) != 0) {
@@ -107,7 +112,7 @@ int find(const char* name, const char* path) {
                   << sdb::database_stop_reason(*db) << '\n';
         return 1;
     }
-    return found.exact.empty() && found.wildcard.empty() ? 4 : status;
+    return found.empty() ? 4 : status;
 }
 
 // --audit's arguments: its options, then the files (after "--", anything is a file).

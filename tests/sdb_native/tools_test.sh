@@ -119,11 +119,11 @@ check "a damaged dump does not compile" sh -c "test $? -eq 1 && grep -q 'cannot 
 # entries; 4 when nothing applies.
 "$SDBDUMP" --find SAMPLE.EXE sample.sdb >find.txt
 check "find through the index" sh -c "test $? -eq 0 && sed -n 2p find.txt | grep -q '^0x0000011A EXE' && grep -q '^0x00000176     NAME \"CorrectFilePaths\"' find.txt"
-check "find says how it searched" has '^find "SAMPLE.EXE": 1 exact through the EXE/NAME index, 0 wildcard by a scan of DATABASE$' find.txt
+check "find says how it searched" has '^find "SAMPLE.EXE": 0 wildcard by a scan of DATABASE, 1 exact, 0 16-bit of module "SAMPLE"$' find.txt
 "$SDBDUMP" --find sample.exe v3.sdb >find3.txt
-check "find by scanning" sh -c "test $? -eq 0 && grep -q 'EXE_ID {0a1b2c3d' find3.txt && head -1 find3.txt | grep -q '1 exact by a scan of DATABASE'"
+check "find by scanning" sh -c "test $? -eq 0 && grep -q 'EXE_ID {0a1b2c3d' find3.txt && head -1 find3.txt | grep -q '0 wildcard by a scan of DATABASE, 1 exact'"
 "$SDBDUMP" --find nothing.exe sample.sdb >find0.txt
-check "find nothing" sh -c "test $? -eq 4 && test \$(wc -l <find0.txt) -eq 1 && grep -q '0 exact.*0 wildcard' find0.txt"
+check "find nothing" sh -c "test $? -eq 4 && test \$(wc -l <find0.txt) -eq 1 && grep -q '0 wildcard.*0 exact' find0.txt"
 
 # Wildcard entries: sdbc gives them WILDCARD_NAME and an index of their own; --find finds
 # them for the names they match, through that index or by scanning, and the exact entries
@@ -150,11 +150,11 @@ for db in wild.sdb wild0.sdb; do
         shift 4
         "$SDBDUMP" --find "$name" $db >findw.txt
         check "$db: find $name: status" test $? -eq "$status"
-        check "$db: find $name: counts" sh -c "head -1 findw.txt | grep -q -- ' $exact exact .*, $wild wildcard $how\$'"
+        check "$db: find $name: counts" sh -c "head -1 findw.txt | grep -q -- ' $wild wildcard $how, $exact exact, '"
         check "$db: find $name: entries" test "$(sed -n 's/^0x[0-9A-F]*   NAME "\(.*\)" (ref.*/\1/p' findw.txt | tr '\n' ' ')" = "$*"
     }
-    # In file order, which sdbc sorts by key.
-    findw setup.exe 0 2 3 "setup.exe SETUP.EXE * se?up.exe setup*.exe "
+    # Wildcard entries, then exact ones, each in file order, which sdbc sorts by key.
+    findw setup.exe 0 2 3 "* se?up.exe setup*.exe setup.exe SETUP.EXE "
     findw Setup_Install.EXE 0 0 3 "* *install* setup*.exe "
     findw 'setup*.exe' 0 0 2 "* setup*.exe "
     findw 'se?up.exe' 0 0 2 "* se?up.exe "
