@@ -12,6 +12,7 @@ struct Evaluation {
     const ProgramFacts& program;
     const SystemFacts& system;
     MatchWorld& world;
+    const std::u16string& fileName; // the program's, without its folder
 };
 
 void AddRule(std::vector<Rule>& rules, Rule rule) {
@@ -221,35 +222,24 @@ ConditionResult AttributeCondition(const Evaluation& e, sdb::TAGID item,
     }
 }
 
-// Looks a resolved path up: the program's own attributes for `*`, else the world.
-FileState LookUp(const Evaluation& e, const ResolvedPath& path, const FileAttributes** attributes) {
-    if (path.rule == Rule::ProgramItself) {
-        *attributes = e.program.attributes;
-        return *attributes != nullptr ? FileState::Present : FileState::Unreadable;
-    }
-    return e.world.Attributes(path.path, attributes);
-}
-
-// The conditions of a MATCHING_FILE's list against one file's attributes, ANDed.
-void FileConditions(const Evaluation& e, sdb::TAGID list, const FileAttributes& attributes,
-                    ConditionResult& result) {
-    for (sdb::TAGID item = sdb::get_first_child(e.db, list); item != 0;
-         item = sdb::get_next_child(e.db, list, item)) {
-        sdb::TAG tag = sdb::get_tag(e.db, item);
-        if (tag != sdb::TAG_NAME && tag != sdb::TAG_MATCH_LOGIC_NOT)
-            result.children.push_back(AttributeCondition(e, item, attributes));
-    }
-}
-
-bool IsNegated(const sdb::Database& db, sdb::TAGID list) {
-    return sdb::find_first_tag(db, list, sdb::TAG_MATCH_LOGIC_NOT) != 0;
-}
-
 ConditionResult MatchingFile(const Evaluation& e, sdb::TAGID file) {
     ConditionResult result;
     result.tag = sdb::TAG_MATCHING_FILE;
     result.item = file;
-    const char16_t* name = sdb::get_child_string_ptr(e.db, file, sdb::TAG_NAME);
+    // One walk over the list: its name, its NOT and its conditions.
+    const char16_t* name = nullptr;
+    bool negated = false;
+    std::vector<sdb::TAGID> conditions;
+    for (sdb::TAGID item = sdb::get_first_child(e.db, file); item != 0;
+         item = sdb::get_next_child(e.db, file, item)) {
+        sdb::TAG tag = sdb::get_tag(e.db, item);
+        if (tag == sdb::TAG_NAME && name == nullptr)
+            name = sdb::get_string_ptr(e.db, item);
+        else if (tag == sdb::TAG_MATCH_LOGIC_NOT)
+            negated = true;
+        else if (tag != sdb::TAG_NAME)
+            conditions.push_back(item);
+    }
     if (name == nullptr)
         return result;
     result.wanted = StringValue(name);
@@ -258,29 +248,40 @@ ConditionResult MatchingFile(const Evaluation& e, sdb::TAGID file) {
     result.wow64View = path.wow64View;
     if (!path.resolved)
         return result;
-    result.path = path.path;
+    result.path = std::move(path.path);
     const FileAttributes* attributes = nullptr;
-    FileState state = LookUp(e, path, &attributes);
+    FileState state =
+        path.rule == Rule::ProgramItself
+            ? (e.program.attributes != nullptr ? FileState::Present : FileState::Unreadable)
+            : e.world.Attributes(result.path, &attributes);
+    if (path.rule == Rule::ProgramItself)
+        attributes = e.program.attributes;
     bool missing = state == FileState::Missing;
     if (state == FileState::Unreadable) {
         result.rule = Rule::FileUnreadable;
     } else if (missing) {
         Decide(result, Verdict::Fails, Rule::FileMissing);
     } else {
-        result.actual = StringValue(path.path);
-        FileConditions(e, file, *attributes, result);
+        result.actual = StringValue(result.path);
+        result.children.reserve(conditions.size());
+        for (sdb::TAGID item : conditions)
+            result.children.push_back(AttributeCondition(e, item, *attributes));
         result.verdict = AllOf(result.children, result.assumes);
     }
     if (result.verdict == Verdict::Unknown)
         return result;
     AddRules(result.assumes, path.assumes);
-    if (IsNegated(e.db, file)) {
+    if (negated) {
         Negate(result);
         result.rule = Rule::LogicNot;
         if (missing)
             AddRule(result.assumes, Rule::NotMissingFile);
     }
     return result;
+}
+
+bool IsNegated(const sdb::Database& db, sdb::TAGID list) {
+    return sdb::find_first_tag(db, list, sdb::TAG_MATCH_LOGIC_NOT) != 0;
 }
 
 // A list that names a path (MATCHING_TEXT, MATCHING_DIR) asked of the world.
@@ -549,21 +550,22 @@ ConditionResult ListCondition(const Evaluation& e, sdb::TAGID item, sdb::TAG tag
 }
 
 // The lookup's own condition: how the entry's name fits the file.
-ConditionResult NameCondition(const Evaluation& e, sdb::TAGID exe, sdb::ExeSource source) {
+ConditionResult NameCondition(const Evaluation& e, sdb::TAGID exe, sdb::ExeSource source,
+                              sdb::TAGID nameItem, sdb::TAGID wildcardItem) {
     ConditionResult result;
-    std::u16string fileName = FileNameOfPath(e.program.path);
-    result.actual = StringValue(fileName);
+    result.actual = StringValue(e.fileName);
     if (source == sdb::ExeSource::wildcard_name) {
-        const char16_t* pattern = sdb::exe_wildcard_pattern(e.db, exe);
+        const char16_t* pattern = wildcardItem != 0 ? sdb::get_string_ptr(e.db, wildcardItem)
+                                                    : sdb::exe_wildcard_pattern(e.db, exe);
         result.tag = sdb::TAG_WILDCARD_NAME;
-        result.item = sdb::find_first_tag(e.db, exe, sdb::TAG_WILDCARD_NAME);
+        result.item = wildcardItem;
         result.wanted = StringValue(pattern != nullptr ? pattern : u"");
         Decide(result, Verdict::Holds,
                result.wanted.text == u"*" ? Rule::AnyName : Rule::WildcardName);
         return result;
     }
     result.tag = sdb::TAG_NAME;
-    result.item = sdb::find_first_tag(e.db, exe, sdb::TAG_NAME);
+    result.item = nameItem;
     const char16_t* name = sdb::get_string_ptr(e.db, result.item);
     result.wanted = StringValue(name != nullptr ? name : u"");
     if (result.wanted.text.find_first_of(u"\\/") != std::u16string::npos)
@@ -575,9 +577,115 @@ ConditionResult NameCondition(const Evaluation& e, sdb::TAGID exe, sdb::ExeSourc
     return result;
 }
 
-std::u16string ChildString(const sdb::Database& db, sdb::TAGID parent, sdb::TAG tag) {
-    const char16_t* text = sdb::get_child_string_ptr(db, parent, tag);
+std::u16string StringOf(const sdb::Database& db, sdb::TAGID item) {
+    const char16_t* text = sdb::get_string_ptr(db, item);
     return text != nullptr ? std::u16string(text) : std::u16string();
+}
+
+// True when a condition on the program's own attributes fails under a rule checked on
+// Windows, which makes the entry not-matched whatever else it holds. Reads without copying.
+bool FailsFirmlyOnProgram(const Evaluation& e, sdb::TAGID exe) {
+    const FileAttributes* attributes = e.program.attributes;
+    if (attributes == nullptr)
+        return false;
+    const sdb::Database& db = e.db;
+    for (sdb::TAGID file = sdb::find_first_tag(db, exe, sdb::TAG_MATCHING_FILE); file != 0;
+         file = sdb::find_next_tag(db, exe, file)) {
+        const char16_t* name = nullptr;
+        bool negated = false;
+        for (sdb::TAGID item = sdb::get_first_child(db, file); item != 0 && !negated;
+             item = sdb::get_next_child(db, file, item)) {
+            sdb::TAG tag = sdb::get_tag(db, item);
+            if (tag == sdb::TAG_NAME && name == nullptr)
+                name = sdb::get_string_ptr(db, item);
+            negated = tag == sdb::TAG_MATCH_LOGIC_NOT;
+        }
+        if (negated || name == nullptr || name[0] != u'*' || name[1] != 0)
+            continue;
+        for (sdb::TAGID item = sdb::get_first_child(db, file); item != 0;
+             item = sdb::get_next_child(db, file, item)) {
+            sdb::TAG tag = sdb::get_tag(db, item);
+            sdb::TAG type = sdb::tag_type(tag);
+            if (type == sdb::TAG_TYPE_WORD || type == sdb::TAG_TYPE_DWORD ||
+                type == sdb::TAG_TYPE_QWORD) {
+                if (sdb::bound_condition(tag) != nullptr)
+                    continue;
+                std::uint64_t wanted = ReadNumber(db, item, tag);
+                if (sdb::is_version_tag(tag) && HasWord(wanted, 0xFFFF))
+                    continue;
+                auto found = attributes->numbers.find(tag);
+                if (found != attributes->numbers.end() && found->second != wanted)
+                    return true;
+            } else if (tag != sdb::TAG_NAME &&
+                       (type == sdb::TAG_TYPE_STRINGREF || type == sdb::TAG_TYPE_STRING)) {
+                const char16_t* wanted = sdb::get_string_ptr(db, item);
+                auto found = attributes->strings.find(tag);
+                if (wanted == nullptr || found == attributes->strings.end())
+                    continue;
+                bool pattern = false, plus = false;
+                for (const char16_t* c = wanted; *c != 0; ++c) {
+                    pattern = pattern || *c == u'*';
+                    plus = c[1] == 0 && *c == u'+';
+                }
+                if (!pattern && !plus && !sdb::equal_nocase(wanted, found->second.c_str()))
+                    return true;
+            }
+        }
+    }
+    return false;
+}
+
+EntryResult Evaluate(const Evaluation& e, sdb::TAGID exe, sdb::ExeSource source) {
+    const sdb::Database& db = e.db;
+    EntryResult entry;
+    entry.db = &db;
+    entry.exe = exe;
+    entry.source = source;
+    entry.conditions.reserve(4);
+    entry.conditions.emplace_back();
+    // One walk over the entry: what names it, then its conditions in order.
+    sdb::TAGID nameItem = 0, wildcardItem = 0;
+    for (sdb::TAGID item = sdb::get_first_child(db, exe); item != 0;
+         item = sdb::get_next_child(db, exe, item)) {
+        sdb::TAG tag = sdb::get_tag(db, item);
+        switch (tag) {
+        case sdb::TAG_NAME:
+            if (nameItem == 0) {
+                nameItem = item;
+                entry.name = StringOf(db, item);
+            }
+            break;
+        case sdb::TAG_WILDCARD_NAME:
+            wildcardItem = wildcardItem == 0 ? item : wildcardItem;
+            break;
+        case sdb::TAG_APP_NAME:
+            entry.appName = StringOf(db, item);
+            break;
+        case sdb::TAG_VENDOR:
+            entry.vendor = StringOf(db, item);
+            break;
+        case sdb::TAG_EXE_ID:
+            entry.hasExeId = sdb::read_guid(db, item, &entry.exeId);
+            break;
+        case sdb::TAG_MATCH_MODE:
+            entry.hasMatchMode = true;
+            entry.matchMode = sdb::read_word(db, item);
+            break;
+        default:
+            if (IsEntryCondition(tag))
+                entry.conditions.push_back(ListCondition(e, item, tag));
+            break;
+        }
+    }
+    entry.conditions[0] = NameCondition(e, exe, source, nameItem, wildcardItem);
+    Verdict verdict = AllOf(entry.conditions, entry.assumes);
+    if (verdict == Verdict::Fails)
+        entry.verdict = EntryVerdict::NotMatched;
+    else if (verdict == Verdict::Unknown)
+        entry.verdict = EntryVerdict::Unknown;
+    else
+        entry.verdict = entry.assumes.empty() ? EntryVerdict::Matched : EntryVerdict::MatchedIf;
+    return entry;
 }
 
 } // namespace
@@ -590,46 +698,30 @@ std::u16string FileNameOfPath(const std::u16string& path) {
 EntryResult EvaluateEntry(const sdb::Database& db, sdb::TAGID exe, sdb::ExeSource source,
                           const ProgramFacts& program, const SystemFacts& system,
                           MatchWorld& world) {
-    Evaluation e = {db, program, system, world};
-    EntryResult entry;
-    entry.db = &db;
-    entry.exe = exe;
-    entry.source = source;
-    entry.name = ChildString(db, exe, sdb::TAG_NAME);
-    entry.appName = ChildString(db, exe, sdb::TAG_APP_NAME);
-    entry.vendor = ChildString(db, exe, sdb::TAG_VENDOR);
-    entry.hasExeId =
-        sdb::read_guid(db, sdb::find_first_tag(db, exe, sdb::TAG_EXE_ID), &entry.exeId);
-    entry.conditions.push_back(NameCondition(e, exe, source));
-    for (sdb::TAGID item = sdb::get_first_child(db, exe); item != 0;
-         item = sdb::get_next_child(db, exe, item)) {
-        sdb::TAG tag = sdb::get_tag(db, item);
-        if (tag == sdb::TAG_MATCH_MODE) {
-            entry.hasMatchMode = true;
-            entry.matchMode = sdb::read_word(db, item);
-        } else if (IsEntryCondition(tag)) {
-            entry.conditions.push_back(ListCondition(e, item, tag));
-        }
-    }
-    Verdict verdict = AllOf(entry.conditions, entry.assumes);
-    if (verdict == Verdict::Fails)
-        entry.verdict = EntryVerdict::NotMatched;
-    else if (verdict == Verdict::Unknown)
-        entry.verdict = EntryVerdict::Unknown;
-    else
-        entry.verdict = entry.assumes.empty() ? EntryVerdict::Matched : EntryVerdict::MatchedIf;
-    return entry;
+    std::u16string fileName = FileNameOfPath(program.path);
+    return Evaluate(Evaluation{db, program, system, world, fileName}, exe, source);
 }
 
 std::vector<EntryResult> EvaluateCandidates(const sdb::ExeIndex& index, const ProgramFacts& program,
-                                            const SystemFacts& system, MatchWorld& world) {
+                                            const SystemFacts& system, MatchWorld& world,
+                                            CandidateDetail detail) {
     std::vector<sdb::ExeCandidate> candidates;
     std::u16string fileName = FileNameOfPath(program.path);
     index.find(fileName.c_str(), program.moduleName16.c_str(), &candidates);
+    Evaluation e = {index.database(), program, system, world, fileName};
     std::vector<EntryResult> results;
     results.reserve(candidates.size());
-    for (const sdb::ExeCandidate& candidate : candidates)
-        results.push_back(EvaluateEntry(index.database(), candidate.exe, candidate.source, program,
-                                        system, world));
+    for (const sdb::ExeCandidate& candidate : candidates) {
+        if (detail == CandidateDetail::SkipFirmFailures && FailsFirmlyOnProgram(e, candidate.exe)) {
+            EntryResult entry;
+            entry.db = &index.database();
+            entry.exe = candidate.exe;
+            entry.source = candidate.source;
+            entry.verdict = EntryVerdict::NotMatched;
+            results.push_back(std::move(entry));
+        } else {
+            results.push_back(Evaluate(e, candidate.exe, candidate.source));
+        }
+    }
     return results;
 }

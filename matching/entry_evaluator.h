@@ -52,10 +52,21 @@ EntryResult EvaluateEntry(const sdb::Database& db, sdb::TAGID exe, sdb::ExeSourc
                           const ProgramFacts& program, const SystemFacts& system,
                           MatchWorld& world);
 
+// How much of a not-matched entry a caller needs.
+enum class CandidateDetail {
+    Full, // every entry with all its conditions (an explanation)
+    // An entry that fails a condition checked on Windows against the program's own
+    // attributes (an exact number or string of MATCHING_FILE `*` without NOT) comes back
+    // NotMatched at once, with its lookup facts only: no names, no conditions. For callers
+    // that only act on the other verdicts (the engine, a report of matches).
+    SkipFirmFailures,
+};
+
 // Every candidate entry of one database for the program, in lookup order (wildcard names,
 // exact names, 16-bit module names), each evaluated.
 std::vector<EntryResult> EvaluateCandidates(const sdb::ExeIndex& index, const ProgramFacts& program,
-                                            const SystemFacts& system, MatchWorld& world);
+                                            const SystemFacts& system, MatchWorld& world,
+                                            CandidateDetail detail = CandidateDetail::Full);
 
 // True for the verdicts an engine that must say yes or no counts as a match: Matched and
 // MatchedIf; Unknown and NotMatched are no match.

@@ -102,7 +102,9 @@ int main(int argc, char** argv) {
             program.moduleName16 = image.moduleName16;
             for (const ToolDatabase& database : databases)
                 report.databases.push_back(
-                    {&database, EvaluateCandidates(*database.index, program, system, world)});
+                    {&database, EvaluateCandidates(*database.index, program, system, world,
+                                                   explain ? CandidateDetail::Full
+                                                           : CandidateDetail::SkipFirmFailures)});
         } else {
             std::cerr << "quillet-match: " << path << ": cannot be read\n";
             status = 1;

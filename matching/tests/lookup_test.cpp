@@ -97,4 +97,66 @@ TEST(Lookup, CompiledPatternsAgreeWithThePlainMatch) {
     }
 }
 
+// The short cut for firm failures gives the verdicts of the full evaluation, and only
+// skips entries that are not matched.
+TEST(Lookup, SkippingFirmFailuresKeepsEveryVerdict) {
+    auto file = [](std::function<void(sdb::Writer&)> conditions, bool negated) {
+        return [=](sdb::Writer& w) {
+            WriteMatchingFile(w, u"*", [&](sdb::Writer& w) {
+                if (negated)
+                    sdb::write_null(w, sdb::TAG_MATCH_LOGIC_NOT);
+                conditions(w);
+            });
+        };
+    };
+    auto size = [](std::uint32_t value) {
+        return [=](sdb::Writer& w) { sdb::write_dword(w, sdb::TAG_SIZE, value); };
+    };
+    auto company = [](const std::u16string& value) {
+        return [=](sdb::Writer& w) { sdb::write_string(w, sdb::TAG_COMPANY_NAME, value); };
+    };
+    auto version = [](std::uint64_t value) {
+        return [=](sdb::Writer& w) { sdb::write_qword(w, sdb::TAG_BIN_FILE_VERSION, value); };
+    };
+    sdb::DatabasePtr db = BuildDatabase(TestGuid(1), false, [&](sdb::Writer& w) {
+        for (bool negated : {false, true}) {
+            WriteExe(w, u"app.exe", file(size(10), negated));
+            WriteExe(w, u"app.exe", file(size(11), negated));
+            WriteExe(w, u"app.exe", file(company(u"ACME"), negated));
+            WriteExe(w, u"app.exe", file(company(u"Other"), negated));
+            WriteExe(w, u"app.exe", file(company(u"Ot*"), negated));
+            WriteExe(w, u"app.exe", file(version(0x0001FFFFFFFFFFFFull), negated));
+            WriteExe(w, u"app.exe", file(version(0x0002000000000000ull), negated));
+            WriteExe(w, u"app.exe",
+                     file(
+                         [](sdb::Writer& w) {
+                             sdb::write_dword(w, sdb::TAG_CHECKSUM, 5); // the file has none
+                         },
+                         negated));
+        }
+    });
+    ASSERT_TRUE(db);
+    sdb::ExeIndex index(*db);
+    FileAttributes attributes;
+    attributes.numbers[sdb::TAG_SIZE] = 10;
+    attributes.numbers[sdb::TAG_BIN_FILE_VERSION] = 0x0001000200030004ull;
+    attributes.strings[sdb::TAG_COMPANY_NAME] = u"acme";
+    ProgramFacts program;
+    program.path = u"C:\\app.exe";
+    program.attributes = &attributes;
+    SystemFacts system;
+    NoFiles world;
+    std::vector<EntryResult> full = EvaluateCandidates(index, program, system, world);
+    std::vector<EntryResult> quick =
+        EvaluateCandidates(index, program, system, world, CandidateDetail::SkipFirmFailures);
+    ASSERT_EQ(full.size(), 16u);
+    ASSERT_EQ(quick.size(), full.size());
+    std::size_t skipped = 0;
+    for (std::size_t i = 0; i < full.size(); ++i) {
+        EXPECT_EQ(quick[i].verdict, full[i].verdict) << i;
+        skipped += quick[i].conditions.empty() ? 1 : 0;
+    }
+    EXPECT_EQ(skipped, 3u); // SIZE 11, "Other", 2.0.0.0 without NOT
+}
+
 } // namespace

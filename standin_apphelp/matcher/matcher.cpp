@@ -94,8 +94,8 @@ void AddExesFor(MatchState& state, const MatcherDatabase& database, const MatchR
         built.reset(new sdb::ExeIndex(*database.db));
         index = built.get();
     }
-    for (const EntryResult& entry :
-         EvaluateCandidates(*index, request.program, request.system, world)) {
+    for (const EntryResult& entry : EvaluateCandidates(*index, request.program, request.system,
+                                                       world, CandidateDetail::SkipFirmFailures)) {
         if (CountsAsMatch(entry.verdict))
             AddMatchedExe(state, database, entry.exe);
     }
