@@ -6,7 +6,9 @@
 #include "sdb_text.h"
 
 #include <cstring>
+#include <filesystem>
 #include <iostream>
+#include <system_error>
 
 namespace {
 
@@ -96,7 +98,10 @@ int main(int argc, char** argv) {
         report.read = ReadFileFacts(path, attributes, image);
         if (report.read) {
             ProgramFacts program;
-            sdb::from_utf8(path, &program.path);
+            // Absolute, so that names beside the program are looked up beside it.
+            std::error_code error;
+            std::filesystem::path absolute = std::filesystem::absolute(path, error);
+            sdb::from_utf8(error ? path : absolute.string(), &program.path);
             program.attributes = &attributes;
             program.machine = image.machine;
             program.moduleName16 = image.moduleName16;

@@ -40,7 +40,7 @@ std::string ValueText(const MatchValue& value) {
     case ValueKind::Absent:
         return "(none)";
     case ValueKind::Number:
-        return Hex(value.number);
+        return std::to_string(value.number);
     case ValueKind::Number64:
         return Hex(value.number, 16);
     case ValueKind::Version:
@@ -135,7 +135,7 @@ void WriteTextReport(std::ostream& out, const FileReport& report, bool explain) 
                 << "0x" << std::hex << entry.exe << std::dec << ") " << sdb::to_utf8(entry.name)
                 << " [" << database.database->path << "]: " << EntryVerdictName(entry.verdict);
             if (!entry.assumes.empty())
-                out << (entry.verdict == EntryVerdict::MatchedIf ? " if " : " by ")
+                out << (entry.verdict == EntryVerdict::MatchedIf ? "; assumes " : "; decided by ")
                     << RuleList(entry.assumes);
             out << '\n';
             if (!explain)

@@ -98,6 +98,8 @@ TEST_F(MatchTool, JsonListsVerdictsWithTypedValues) {
     EXPECT_EQ(size["tag"], "SIZE");
     EXPECT_EQ(size["evidence"], "checked-on-windows");
     EXPECT_EQ(size["wanted"]["value"], 4);
+    EXPECT_EQ(entries[0]["conditions"][1]["path"],
+              work + "\\NOTES.TXT"); // as the evaluator joins it
     // No version resource: the FROM_ condition cannot be computed.
     EXPECT_EQ(entries[2]["verdict"], "unknown");
     const nlohmann::json& from = entries[2]["conditions"][1]["conditions"][0];
@@ -114,8 +116,8 @@ TEST_F(MatchTool, JsonListsVerdictsWithTypedValues) {
 TEST_F(MatchTool, TextUnreadableFilesAndUsage) {
     WriteBytes(work + "/notes.txt", "x");
     ToolRun run = RunTool("--database " + work + "/test.sdb " + work + "/ledgerpro.exe " + work +
-                          "/absent.exe",
-                      work);
+                              "/absent.exe",
+                          work);
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("ledgerpro.exe [" + work + "/test.sdb]: matched\n"), std::string::npos)
         << run.out;
