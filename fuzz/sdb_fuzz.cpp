@@ -37,7 +37,7 @@ void read_item(const Database& db, TAGID tagid) {
 }
 
 // Looks up the item's name, when it has one, through the index and by scanning.
-void look_up(const Database& db, TAGID parent, TAGID tagid) {
+void look_up(const Database& db, const ExeIndex& index, TAGID parent, TAGID tagid) {
     TAG tag = get_tag(db, tagid);
     const char16_t* name = get_child_string_ptr(db, tagid, TAG_NAME);
     if (tag_type(tag) != TAG_TYPE_LIST || name == nullptr) {
@@ -52,6 +52,9 @@ void look_up(const Database& db, TAGID parent, TAGID tagid) {
     }
     // The name as a file name: exact and wildcard entries, as --find and the matcher ask.
     find_exes(db, name);
+    // And through the lookup kept per database, the name also as a 16-bit module name.
+    std::vector<ExeCandidate> candidates;
+    index.find(name, name, &candidates);
 }
 
 } // namespace
@@ -90,11 +93,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     }
     // Navigation by TAGID, independent of the walk: two levels below the root.
+    ExeIndex index(*db);
     for (TAGID top = get_first_child(*db, TAGID_ROOT); top != 0;
          top = get_next_child(*db, TAGID_ROOT, top)) {
         for (TAGID t = get_first_child(*db, top); t != 0; t = get_next_child(*db, top, t)) {
             read_item(*db, t);
-            look_up(*db, top, t);
+            look_up(*db, index, top, t);
             for (TAGID child = get_first_child(*db, t); child != 0;
                  child = find_next_tag(*db, t, child)) {
                 read_item(*db, child);
