@@ -12,16 +12,18 @@
 
 namespace {
 
-const char Usage[] =
-    "usage: quillet-match [--json] [--explain] --database DB [--database DB]... FILE...\n";
+const char Usage[] = "usage: quillet-match [--json] [--explain] [--windows ROOT] --database DB\n"
+                     "                     [--database DB]... FILE...\n";
 
 const char Help[] =
     "Says which EXE entries of the databases apply to each FILE, and how sure that is:\n"
     "matched, matched-if (the unconfirmed rules listed hold), unknown (a condition cannot\n"
     "be computed here) or not-matched. Conditions on the target Windows (its build, its\n"
-    "folders, its registry) are unknown, since no Windows is given.\n"
+    "registry) are unknown; its folders too unless --windows gives one.\n"
     "\n"
     "  --database DB  a shim database to search (repeatable, at least one)\n"
+    "  --windows ROOT a mounted Windows volume (its drive C:): %windir% and the other\n"
+    "                 folder variables take their default values below it\n"
     "  --json         one JSON object per file (docs/match-json.md)\n"
     "  --explain      every condition, and the not-matched candidates too\n"
     "  --help         this text\n"
@@ -38,6 +40,7 @@ int UsageError(const char* why) {
 
 int main(int argc, char** argv) {
     bool json = false, explain = false, options = true;
+    std::string windowsRoot;
     std::vector<std::string> databasePaths, files;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
@@ -54,6 +57,10 @@ int main(int argc, char** argv) {
             if (++i == argc)
                 return UsageError("--database needs a file");
             databasePaths.push_back(argv[i]);
+        } else if (options && std::strcmp(arg, "--windows") == 0) {
+            if (++i == argc)
+                return UsageError("--windows needs a folder");
+            windowsRoot = argv[i];
         } else if (options && std::strncmp(arg, "--", 2) == 0) {
             return UsageError("unknown option");
         } else {
@@ -88,8 +95,22 @@ int main(int argc, char** argv) {
         databases.push_back(std::move(database));
     }
 
-    NativeMatchWorld world;
-    SystemFacts system; // no target Windows: its conditions stay unknown
+    NativeMatchWorld world(windowsRoot);
+    SystemFacts system; // without a target Windows its conditions stay unknown
+    if (!windowsRoot.empty()) {
+        std::error_code error;
+        if (!std::filesystem::is_directory(windowsRoot, error))
+            return UsageError("--windows is no folder");
+        // The default folders of an installation on C:; its build stays unknown.
+        system.known = true;
+        system.is64Bit = !world.NativePath(u"C:\\Windows\\SysWOW64").empty();
+        system.variables[u"WINDIR"] = u"C:\\Windows";
+        system.variables[u"SYSTEMROOT"] = u"C:\\Windows";
+        system.variables[u"SYSTEMDRIVE"] = u"C:";
+        system.variables[u"PROGRAMFILES"] = u"C:\\Program Files";
+        if (system.is64Bit)
+            system.variables[u"PROGRAMFILES(X86)"] = u"C:\\Program Files (x86)";
+    }
     for (const std::string& path : files) {
         FileReport report;
         report.path = path;

@@ -11,8 +11,10 @@
 
 namespace fs = std::filesystem;
 
-std::string NativeMatchWorld::NativePath(const std::u16string& path) {
+std::string NativeMatchWorld::NativePath(const std::u16string& path) const {
     std::string text = sdb::to_utf8(path);
+    if (!root_.empty() && text.size() >= 2 && (text[0] == 'C' || text[0] == 'c') && text[1] == ':')
+        text = root_ + "/" + text.substr(2);
     for (char& c : text) {
         if (c == '\\')
             c = '/';

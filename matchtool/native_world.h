@@ -12,16 +12,21 @@
 // are read once per path and kept.
 class NativeMatchWorld : public MatchWorld {
 public:
+    // With a root, a path on drive C: ("C:\\Windows\\...") is looked up below it: the
+    // root is a mounted Windows volume.
+    explicit NativeMatchWorld(std::string root = std::string()) : root_(std::move(root)) {}
+
     FileState Attributes(const std::u16string& path, const FileAttributes** attributes) override;
     Knowledge FolderExists(const std::u16string& path) override;
 
     // The native path a Windows-style one stands for; empty when a component is missing.
-    static std::string NativePath(const std::u16string& path);
+    std::string NativePath(const std::u16string& path) const;
 
 private:
     struct Entry {
         FileState state;
         std::unique_ptr<FileAttributes> attributes;
     };
+    std::string root_;
     std::map<std::u16string, Entry> files_;
 };

@@ -138,4 +138,38 @@ TEST_F(MatchTool, TextUnreadableFilesAndUsage) {
               1);
 }
 
+// With a Windows volume, a NOT file under %windir% is looked up on it: missing, the NOT
+// holds on the expansion and the missing file; present, the entry fails. Without one it
+// stays unknown, never passed.
+TEST_F(MatchTool, WindowsVolumeExpandsFolderVariables) {
+    sdb::WriterPtr writer = sdb::create_writer();
+    sdb::TAGID database = sdb::begin_list(*writer, sdb::TAG_DATABASE);
+    WriteExe(*writer, u"tool.exe", [](sdb::Writer& w) {
+        WriteMatchingFile(w, u"%windir%\\SysWOW64\\legacy.ocx",
+                          [](sdb::Writer& w) { sdb::write_null(w, sdb::TAG_MATCH_LOGIC_NOT); });
+    });
+    sdb::end_list(*writer, database);
+    ASSERT_TRUE(sdb::close_to_file(*writer, (work + "/not.sdb").c_str()));
+    WriteBytes(work + "/tool.exe", "MZ");
+    std::filesystem::create_directories(work + "/volume/windows/syswow64");
+    std::string arguments = "--json --database " + work + "/not.sdb " + work + "/tool.exe";
+
+    nlohmann::json file = nlohmann::json::parse(RunTool(arguments, work).out);
+    ASSERT_EQ(file["entries"].size(), 1u);
+    EXPECT_EQ(file["entries"][0]["verdict"], "unknown");
+
+    file = nlohmann::json::parse(RunTool("--windows " + work + "/volume " + arguments, work).out);
+    ASSERT_EQ(file["entries"].size(), 1u);
+    EXPECT_EQ(file["entries"][0]["verdict"], "matched-if");
+    EXPECT_EQ(file["entries"][0]["assumes"],
+              nlohmann::json({"environment-path", "not-missing-file"}));
+
+    WriteBytes(work + "/volume/windows/syswow64/LEGACY.OCX", "x");
+    ToolRun run = RunTool("--windows " + work + "/volume --explain " + arguments, work);
+    EXPECT_EQ(run.status, 0);
+    file = nlohmann::json::parse(run.out);
+    EXPECT_EQ(file["entries"][0]["verdict"], "not-matched");
+    EXPECT_EQ(RunTool("--windows " + work + "/absent " + arguments, work).status, 2);
+}
+
 } // namespace
