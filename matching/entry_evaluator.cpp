@@ -317,6 +317,87 @@ ConditionResult PathQuery(const Evaluation& e, sdb::TAGID list, sdb::TAG tag, Ru
     return result;
 }
 
+// The files a path with wildcards in any component names, through the world's folder
+// listings; false when a folder cannot be listed.
+bool GlobFiles(const Evaluation& e, const std::u16string& pattern,
+               std::vector<std::u16string>& found) {
+    std::size_t wild = pattern.find_first_of(u"*?");
+    if (wild == std::u16string::npos) {
+        found.push_back(pattern);
+        return true;
+    }
+    std::size_t start = pattern.find_last_of(u"\\/", wild);
+    std::size_t end = pattern.find_first_of(u"\\/", wild);
+    if (start == std::u16string::npos)
+        return false;
+    std::u16string folder = pattern.substr(0, start);
+    std::u16string component = FoldedText(pattern.substr(start + 1, end - start - 1));
+    std::u16string rest = end == std::u16string::npos ? std::u16string() : pattern.substr(end);
+    std::vector<std::u16string> names;
+    std::vector<bool> isFolder;
+    if (!e.world.ListFolder(folder, names, isFolder))
+        return false;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        bool wantFolder = !rest.empty();
+        if (i < isFolder.size() && isFolder[i] == wantFolder &&
+            sdb::folded_wildcard_match(component, FoldedText(names[i])) &&
+            !GlobFiles(e, folder + u"\\" + names[i] + rest, found))
+            return false;
+    }
+    return true;
+}
+
+// MATCHING_WILDCARD_FILE: holds when a file its pattern names meets its conditions.
+ConditionResult MatchingWildcardFile(const Evaluation& e, sdb::TAGID list) {
+    ConditionResult result;
+    result.tag = sdb::TAG_MATCHING_WILDCARD_FILE;
+    result.item = list;
+    result.rule = Rule::MatchingWildcardFile;
+    const char16_t* name = sdb::get_child_string_ptr(e.db, list, sdb::TAG_NAME);
+    if (name == nullptr)
+        return result;
+    result.wanted = StringValue(name);
+    ResolvedPath path = ResolveMatchingName(name, e.program, e.system);
+    std::vector<std::u16string> files;
+    if (!path.resolved || !GlobFiles(e, path.path, files))
+        return result;
+    result.path = path.path;
+    bool unknown = false;
+    for (const std::u16string& file : files) {
+        const FileAttributes* attributes = nullptr;
+        FileState state = e.world.Attributes(file, &attributes);
+        if (state != FileState::Present) {
+            unknown = unknown || state == FileState::Unreadable;
+            continue;
+        }
+        ConditionResult candidate;
+        candidate.tag = sdb::TAG_MATCHING_FILE;
+        candidate.rule = Rule::MatchingWildcardFile;
+        candidate.path = file;
+        candidate.actual = StringValue(file);
+        for (sdb::TAGID item = sdb::get_first_child(e.db, list); item != 0;
+             item = sdb::get_next_child(e.db, list, item)) {
+            sdb::TAG tag = sdb::get_tag(e.db, item);
+            if (tag != sdb::TAG_NAME && tag != sdb::TAG_MATCH_LOGIC_NOT)
+                candidate.children.push_back(AttributeCondition(e, item, *attributes));
+        }
+        candidate.verdict = AllOf(candidate.children, candidate.assumes);
+        result.children.push_back(std::move(candidate));
+    }
+    result.verdict = AnyOf(result.children, result.assumes);
+    if (result.verdict == Verdict::Fails && unknown)
+        result.verdict = Verdict::Unknown;
+    if (result.verdict == Verdict::Unknown) {
+        result.assumes.clear();
+        return result;
+    }
+    AddRule(result.assumes, Rule::MatchingWildcardFile);
+    AddRules(result.assumes, path.assumes);
+    if (IsNegated(e.db, list))
+        Negate(result);
+    return result;
+}
+
 ConditionResult MatchingRegistry(const Evaluation& e, sdb::TAGID list) {
     ConditionResult result;
     result.tag = sdb::TAG_MATCHING_REG;
@@ -540,7 +621,7 @@ ConditionResult ListCondition(const Evaluation& e, sdb::TAGID item, sdb::TAG tag
     case sdb::TAG_MATCHING_DIR:
         return PathQuery(e, item, tag, Rule::MatchingDirectory);
     case sdb::TAG_MATCHING_WILDCARD_FILE:
-        return Unknown(item, tag, Rule::MatchingWildcardFile);
+        return MatchingWildcardFile(e, item);
     case sdb::TAG_PROCESS_MODULE:
     case sdb::TAG_MATCH_PLUGIN:
         return Unknown(item, tag, Rule::RunTimeOnly);

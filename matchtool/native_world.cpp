@@ -81,3 +81,20 @@ Knowledge NativeMatchWorld::FolderExists(const std::u16string& path) {
         return Knowledge::No;
     return fs::is_directory(native, error) ? Knowledge::Yes : Knowledge::No;
 }
+
+bool NativeMatchWorld::ListFolder(const std::u16string& path, std::vector<std::u16string>& names,
+                                  std::vector<bool>& isFolder) {
+    std::string native = NativePath(path);
+    std::error_code error;
+    if (native.empty())
+        return true; // no such folder: nothing in it
+    for (fs::directory_iterator it(native, error), end; !error && it != end; it.increment(error)) {
+        std::u16string name;
+        if (!sdb::from_utf8(it->path().filename().string(), &name))
+            continue;
+        std::error_code kindError;
+        names.push_back(name);
+        isFolder.push_back(it->is_directory(kindError));
+    }
+    return !error;
+}

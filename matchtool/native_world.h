@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Windows-style paths ('\\'-separated) are looked up on the native file system, each
 // component matched without case as Windows would when no exact name exists. Attributes
@@ -18,6 +19,8 @@ public:
 
     FileState Attributes(const std::u16string& path, const FileAttributes** attributes) override;
     Knowledge FolderExists(const std::u16string& path) override;
+    bool ListFolder(const std::u16string& path, std::vector<std::u16string>& names,
+                    std::vector<bool>& isFolder) override;
 
     // The native path a Windows-style one stands for; empty when a component is missing.
     std::string NativePath(const std::u16string& path) const;

@@ -22,6 +22,20 @@ struct TestWorld : MatchWorld {
         *attributes = &found->second;
         return FileState::Present;
     }
+    // Folder listings by upper-cased path: names, with a trailing '\\' for a folder.
+    std::map<std::u16string, std::vector<std::u16string>> folders;
+    bool ListFolder(const std::u16string& path, std::vector<std::u16string>& names,
+                    std::vector<bool>& isFolder) override {
+        auto found = folders.find(FoldedText(path));
+        if (found == folders.end())
+            return false;
+        for (const std::u16string& name : found->second) {
+            bool folder = !name.empty() && name.back() == u'\\';
+            names.push_back(folder ? name.substr(0, name.size() - 1) : name);
+            isFolder.push_back(folder);
+        }
+        return true;
+    }
     Knowledge RegistryHolds(const RegistryQuery& query) override {
         queries.push_back(query);
         return registry;
@@ -291,7 +305,7 @@ TEST_F(Evaluator, PlatformAndOsConditionsAreReadAndLabelled) {
     EXPECT_EQ(One(destination(u"RS4")).verdict, EntryVerdict::NotMatched);
 
     for (sdb::TAG tag : {sdb::TAG_MITIGATION_OS, sdb::TAG_MATCHING_REG, sdb::TAG_PROCESS_MODULE,
-                         sdb::TAG_MATCH_PLUGIN, sdb::TAG_MATCHING_WILDCARD_FILE}) {
+                         sdb::TAG_MATCH_PLUGIN}) {
         entry = One([&](sdb::Writer& w) {
             if (sdb::tag_type(tag) == sdb::TAG_TYPE_NULL) {
                 sdb::write_null(w, tag);
@@ -340,6 +354,36 @@ TEST_F(Evaluator, RegistryAndPickOneFollowTheirLists) {
     entry = One(pickOne(1, 2));
     EXPECT_EQ(entry.verdict, EntryVerdict::NotMatched);
     EXPECT_EQ(entry.assumes, Rules({Rule::PickOneOr}));
+}
+
+// MATCHING_WILDCARD_FILE globs through the world's listings, folders included; a folder it
+// cannot list leaves it unknown.
+TEST_F(Evaluator, WildcardFilesAreFoundThroughFolderListings) {
+    UseSystem(true);
+    system.variables[u"SYSTEMDRIVE"] = u"C:";
+    auto body = [](sdb::Writer& w) {
+        sdb::TAGID list = sdb::begin_list(w, sdb::TAG_MATCHING_WILDCARD_FILE);
+        sdb::write_string(w, sdb::TAG_NAME, u"%SYSTEMDRIVE%\\Program Files*\\Inter*\\iexpl*.exe");
+        sdb::write_dword(w, sdb::TAG_SIZE, 7);
+        sdb::end_list(w, list);
+    };
+    EXPECT_EQ(One(body).verdict, EntryVerdict::Unknown);
+    world.folders[u"C:"] = {u"Program Files\\", u"Program Files (x86)\\", u"Windows\\"};
+    world.folders[u"C:\\PROGRAM FILES"] = {u"Internet Explorer\\", u"Other\\"};
+    world.folders[u"C:\\PROGRAM FILES (X86)"] = {u"Internet Explorer\\"};
+    world.folders[u"C:\\PROGRAM FILES\\INTERNET EXPLORER"] = {u"iexplore.exe", u"readme.txt"};
+    world.folders[u"C:\\PROGRAM FILES (X86)\\INTERNET EXPLORER"] = {u"iexplore.exe"};
+    world.files[u"C:\\PROGRAM FILES\\INTERNET EXPLORER\\IEXPLORE.EXE"].numbers[sdb::TAG_SIZE] = 6;
+    world.files[u"C:\\PROGRAM FILES (X86)\\INTERNET EXPLORER\\IEXPLORE.EXE"]
+        .numbers[sdb::TAG_SIZE] = 7;
+    EntryResult entry = One(body);
+    EXPECT_EQ(entry.verdict, EntryVerdict::MatchedIf);
+    EXPECT_EQ(entry.assumes, Rules({Rule::MatchingWildcardFile, Rule::EnvironmentPath}));
+    ASSERT_EQ(entry.conditions[1].children.size(), 2u);
+    EXPECT_EQ(entry.conditions[1].children[0].verdict, Verdict::Fails);
+    world.files[u"C:\\PROGRAM FILES (X86)\\INTERNET EXPLORER\\IEXPLORE.EXE"]
+        .numbers[sdb::TAG_SIZE] = 8;
+    EXPECT_EQ(One(body).verdict, EntryVerdict::NotMatched);
 }
 
 TEST_F(Evaluator, SixteenBitNamesFoldersAndMatchMode) {
