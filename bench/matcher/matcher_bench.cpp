@@ -2,17 +2,13 @@
 // (plus entries like the samples') and a custom database, next to computing the
 // executable's attributes alone: the indexes find the candidates, so the match should cost
 // little beyond the attributes and the trying of each pattern.
-#include "file_checksum.h"
 #include "matcher.h"
-#include "pe_image.h"
+#include "path_attributes.h"
 
 #include "sdb_writer.h"
 
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -66,27 +62,6 @@ std::string WriteProgram() {
         std::abort();
     close(fd);
     return path;
-}
-
-// The file's attributes as the engine computes them from its bytes: size, checksum and
-// the executable headers over a read-only mapping.
-bool FileAttributesOf(const std::string& path, FileAttributes& attributes) {
-    int fd = open(path.c_str(), O_RDONLY);
-    if (fd < 0)
-        return false;
-    struct stat status;
-    fstat(fd, &status);
-    std::size_t size = static_cast<std::size_t>(status.st_size);
-    void* view = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-    close(fd);
-    if (view == MAP_FAILED)
-        return false;
-    ByteView bytes{static_cast<const std::uint8_t*>(view), size};
-    attributes.numbers[sdb::TAG_SIZE] = size;
-    attributes.numbers[sdb::TAG_CHECKSUM] = FileChecksum(bytes);
-    AddImageAttributes(bytes, attributes);
-    munmap(view, size);
-    return true;
 }
 
 void WriteExe(sdb::Writer& w, const std::u16string& name, std::uint32_t size,
@@ -173,7 +148,7 @@ void BM_FileAttributes(benchmark::State& state) {
     Setup& setup = TheSetup();
     for (auto _ : state) {
         FileAttributes attributes;
-        benchmark::DoNotOptimize(FileAttributesOf(setup.program, attributes));
+        benchmark::DoNotOptimize(ReadFileAttributesAtPath(setup.program, attributes));
     }
 }
 BENCHMARK(BM_FileAttributes);
@@ -192,7 +167,7 @@ void BM_MatchingExe(benchmark::State& state) {
             std::unique_ptr<FileAttributes>& slot = cache[name];
             if (!slot) {
                 slot.reset(new FileAttributes());
-                FileAttributesOf(setup.program, *slot);
+                ReadFileAttributesAtPath(setup.program, *slot);
             }
             return slot.get();
         };
