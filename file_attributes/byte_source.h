@@ -33,7 +33,7 @@ private:
 // small executable, its resources and its checksum window then cost one read in all.
 class HeadCachedSource : public ByteSource {
 public:
-    static const std::size_t HeadSize = 0x1000;
+    static constexpr std::size_t HeadSize = 0x1000;
     explicit HeadCachedSource(const ByteSource& file);
     std::uint64_t Size() const override { return file_.Size(); }
     bool Read(std::uint64_t offset, std::size_t length, std::uint8_t* out) const override;
