@@ -27,7 +27,7 @@ void ReadFileAttributes(const ByteSource& file, FileAttributes& attributes) {
     ImageFacts facts = AddImageAttributes(file, attributes);
     std::vector<std::uint8_t> block;
     if (facts.hasVersion && ReadUpTo(file, facts.version.offset, facts.version.size, block))
-        AddVersionAttributes(ByteView{block.data(), block.size()}, attributes);
+        AddVersionAttributes(ByteView{block.data(), block.size()}, facts.form, attributes);
     if (facts.type == ModulePe) {
         // A PE without a translation has VER_LANGUAGE empty, not failed; a plain PE is no
         // wrapper.

@@ -63,7 +63,7 @@ struct Section {
 // lie in the file, the section table only the whole entries that do.
 struct PeImage {
     std::vector<std::uint8_t> optional;
-    std::uint16_t magic;
+    std::uint16_t magic = 0;
     std::vector<Section> sections;
 };
 
@@ -190,10 +190,9 @@ void AddPeAttributes(const ByteSource& file, std::uint64_t newHeader, ImageFacts
 
     PeImage image;
     std::uint64_t optionalHeader = fileHeader + FileHeaderSize;
-    ByteView optional{nullptr, 0};
     if (!ReadUpTo(file, optionalHeader, optionalSize, image.optional))
         return;
-    optional = ByteView{image.optional.data(), image.optional.size()};
+    const ByteView optional{image.optional.data(), image.optional.size()};
     if (!ReadU16(optional, OptionalMagic, image.magic) ||
         (image.magic != Pe32Magic && image.magic != Pe32PlusMagic))
         return;
@@ -228,13 +227,16 @@ void AddPeAttributes(const ByteSource& file, std::uint64_t newHeader, ImageFacts
 } // namespace
 
 ImageFacts AddImageAttributes(const ByteSource& file, FileAttributes& attributes) {
-    ImageFacts facts = {ModuleUnknown, false, {0, 0}};
+    ImageFacts facts = {ModuleUnknown, false, {0, 0}, VersionForm::Wide};
     std::uint64_t newHeader = 0;
     facts.type = FindModuleType(file, newHeader);
     attributes.numbers[sdb::TAG_MODULE_TYPE] = facts.type;
     if (facts.type == ModulePe)
         AddPeAttributes(file, newHeader, facts, attributes);
-    else if (facts.type == ModuleNe)
+    else if (facts.type == ModuleNe) {
         AddNeAttributes(file, newHeader, attributes);
+        facts.hasVersion = FindNeVersionBlock(file, newHeader, facts.version);
+        facts.form = VersionForm::Narrow;
+    }
     return facts;
 }

@@ -5,7 +5,6 @@
 
 namespace {
 
-const std::uint64_t NodeHeaderSize = 6; // wLength, wValueLength, wType
 const std::uint32_t FixedSignature = 0xFEEF04BD;
 enum FixedInfo {
     FixedSignatureField = 0,
@@ -32,61 +31,39 @@ const VersionString VersionStrings[] = {
     {sdb::TAG_INTERNAL_NAME, "InternalName"},     {sdb::TAG_LEGAL_COPYRIGHT, "LegalCopyright"},
 };
 
-// One node of a sound block: where its key, value and children lie.
-struct Node {
-    std::uint64_t start;
-    std::uint64_t end;
-    std::uint64_t key;
-    std::uint64_t value;
-    std::uint64_t valueSize; // in bytes
-    std::uint64_t children;
-};
-
 std::uint64_t AlignTo4(std::uint64_t offset) {
     return (offset + 3) & ~std::uint64_t(3);
 }
 
-bool ReadNode(ByteView block, std::uint64_t start, Node& node) {
-    std::uint16_t length = 0, valueLength = 0, type = 0, unit = 1;
-    if (!ReadU16(block, start, length) || !ReadU16(block, start + 2, valueLength) ||
-        !ReadU16(block, start + 4, type) || length < NodeHeaderSize)
-        return false;
-    node.start = start;
-    node.end = start + length;
-    node.key = start + NodeHeaderSize;
-    std::uint64_t at = node.key;
-    while (unit != 0) {
-        if (at + 2 > node.end || !ReadU16(block, at, unit))
-            return false;
-        at += 2;
-    }
-    node.value = AlignTo4(at);
-    node.valueSize = type == 1 ? std::uint64_t(valueLength) * 2 : valueLength;
-    node.children = AlignTo4(node.value + node.valueSize);
-    return true;
+// One character of a key or text.
+std::uint16_t CharacterAt(ByteView block, VersionForm form, std::uint64_t at) {
+    std::uint16_t unit = 0;
+    if (form == VersionForm::Wide)
+        ReadU16(block, at, unit);
+    else if (FitsIn(block, at, 1))
+        unit = block.data[at];
+    return unit;
 }
 
 // Keys are compared as the version queries do: ASCII letters without case.
-bool KeyIs(ByteView block, const Node& node, const std::u16string& key) {
+bool KeyIs(ByteView block, VersionForm form, const VersionNode& node, const std::u16string& key) {
+    auto fold = [](char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; };
     std::uint64_t at = node.key;
     for (char16_t wanted : key) {
-        std::uint16_t unit = 0;
-        ReadU16(block, at, unit);
-        auto fold = [](char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; };
-        if (fold(unit) != fold(wanted))
+        if (fold(CharacterAt(block, form, at)) != fold(wanted))
             return false;
-        at += 2;
+        at += CharacterSize(form);
     }
-    std::uint16_t end = 1;
-    return ReadU16(block, at, end) && end == 0;
+    return CharacterAt(block, form, at) == 0; // the node's key ends inside it
 }
 
 // The first child of parent with that key.
-bool FindChild(ByteView block, const Node& parent, const std::u16string& key, Node& child) {
+bool FindChild(ByteView block, VersionForm form, const VersionNode& parent,
+               const std::u16string& key, VersionNode& child) {
     for (std::uint64_t at = parent.children; at < parent.end;) {
-        if (!ReadNode(block, at, child))
+        if (!ReadVersionNode(block, form, at, child))
             return false;
-        if (KeyIs(block, child, key))
+        if (KeyIs(block, form, child, key))
             return true;
         at = AlignTo4(child.end);
     }
@@ -100,7 +77,7 @@ std::u16string Ascii(const char* text) {
     return wide;
 }
 
-void AddFixedInfo(ByteView block, const Node& root, FileAttributes& attributes) {
+void AddFixedInfo(ByteView block, const VersionNode& root, FileAttributes& attributes) {
     if (root.valueSize < FixedInfoSize)
         return;
     ByteView fixed{block.data + root.value, FixedInfoSize};
@@ -132,25 +109,29 @@ std::u16string TableKey(std::uint16_t language, std::uint16_t codePage) {
     return key;
 }
 
-void AddStrings(ByteView block, const Node& root, FileAttributes& attributes) {
-    Node files, translation, strings, table, text;
+void AddStrings(ByteView block, VersionForm form, const VersionNode& root,
+                FileAttributes& attributes) {
+    VersionNode files, translation, strings, table, text;
     std::uint16_t language = 0, codePage = 0;
-    if (!FindChild(block, root, u"VarFileInfo", files) ||
-        !FindChild(block, files, u"Translation", translation) || translation.valueSize < 4 ||
+    if (!FindChild(block, form, root, u"VarFileInfo", files) ||
+        !FindChild(block, form, files, u"Translation", translation) || translation.valueSize < 4 ||
         !ReadU16(block, translation.value, language) ||
         !ReadU16(block, translation.value + 2, codePage))
         return;
     attributes.numbers[sdb::TAG_VER_LANGUAGE] = language;
-    if (!FindChild(block, root, u"StringFileInfo", strings) ||
-        !FindChild(block, strings, TableKey(language, codePage), table))
+    if (!FindChild(block, form, root, u"StringFileInfo", strings) ||
+        !FindChild(block, form, strings, TableKey(language, codePage), table))
         return;
     for (const VersionString& entry : VersionStrings) {
-        if (!FindChild(block, table, Ascii(entry.name), text))
+        if (!FindChild(block, form, table, Ascii(entry.name), text))
             continue;
+        // The text ends at its NUL or its value's end; 8-bit texts are taken byte for byte.
         std::u16string value;
-        std::uint16_t unit = 0;
-        for (std::uint64_t at = text.value; at + 2 <= text.value + text.valueSize; at += 2) {
-            if (!ReadU16(block, at, unit) || unit == 0)
+        const unsigned width = CharacterSize(form);
+        for (std::uint64_t at = text.value; at + width <= text.value + text.valueSize;
+             at += width) {
+            std::uint16_t unit = CharacterAt(block, form, at);
+            if (unit == 0)
                 break;
             value.push_back(unit);
         }
@@ -160,10 +141,10 @@ void AddStrings(ByteView block, const Node& root, FileAttributes& attributes) {
 
 } // namespace
 
-void AddVersionAttributes(ByteView block, FileAttributes& attributes) {
-    Node root;
-    if (!VersionBlockIsSound(block) || !ReadNode(block, 0, root))
+void AddVersionAttributes(ByteView block, VersionForm form, FileAttributes& attributes) {
+    VersionNode root;
+    if (!VersionBlockIsSound(block, form) || !ReadVersionNode(block, form, 0, root))
         return;
     AddFixedInfo(block, root, attributes);
-    AddStrings(block, root, attributes);
+    AddStrings(block, form, root, attributes);
 }

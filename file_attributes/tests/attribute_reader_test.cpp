@@ -151,6 +151,31 @@ TEST(AttributeReader, NeFileGivesItsNamesAndNoPeFields) {
     EXPECT_EQ(Read(cut).strings.count(sdb::TAG_16BIT_DESCRIPTION), 0u);
 }
 
+TEST(AttributeReader, NeVersionResourceInItsSixteenBitForm) {
+    FileAttributes ne = Read(BuildNe("CADWRITE", "CAD Writer", NarrowVersionBlock()));
+    EXPECT_EQ(ne.numbers[sdb::TAG_BIN_FILE_VERSION], 0x00030000000A0001u);
+    EXPECT_EQ(ne.numbers[sdb::TAG_UPTO_BIN_PRODUCT_VERSION], 0x00030000000A0000u);
+    EXPECT_EQ(ne.numbers[sdb::TAG_VERFILEOS], 0x00010001u);
+    EXPECT_EQ(ne.numbers[sdb::TAG_VER_LANGUAGE], 0x409u);
+    EXPECT_EQ(ne.strings[sdb::TAG_COMPANY_NAME], u"Northwind Graphics");
+    EXPECT_EQ(ne.strings[sdb::TAG_FILE_VERSION], u"3.10.1");
+    EXPECT_EQ(ne.strings[sdb::TAG_16BIT_MODULE_NAME], u"CADWRITE");
+    EXPECT_EQ(ne.numbers.count(sdb::TAG_PE_CHECKSUM), 0u);
+
+    // A 32-bit block where the 16-bit form is due is not sound, and gives nothing.
+    FileAttributes wide = Read(BuildNe("CADWRITE", "CAD Writer", VersionBlock()));
+    EXPECT_EQ(wide.numbers.count(sdb::TAG_BIN_FILE_VERSION), 0u);
+    EXPECT_EQ(wide.strings.count(sdb::TAG_COMPANY_NAME), 0u);
+    // A table of empty types to the end of the file, and a shift past any file: no block.
+    std::vector<std::uint8_t> types = BuildNe("A", "B", NarrowVersionBlock());
+    for (std::size_t at = NeHeaderAt + NeResources + 2; at + 8 <= types.size(); at += 8)
+        Put16(types, at, 0x8003);
+    EXPECT_EQ(Read(types).numbers.count(sdb::TAG_BIN_FILE_VERSION), 0u);
+    std::vector<std::uint8_t> shift = BuildNe("A", "B", NarrowVersionBlock());
+    Put16(shift, NeHeaderAt + NeResources, 40);
+    EXPECT_EQ(Read(shift).numbers.count(sdb::TAG_BIN_FILE_VERSION), 0u);
+}
+
 // The export name's RVA one byte past the section's raw data lies in no section's bytes.
 TEST(AttributeReader, ExportNameJustPastTheSectionsDataIsNotGiven) {
     PeOptions options;

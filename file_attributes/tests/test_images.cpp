@@ -1,6 +1,7 @@
 // Builds the small executables and version blocks of the tests.
 #include "test_images.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace test_images {
@@ -82,6 +83,56 @@ std::vector<std::uint8_t> VersionBlock(std::uint16_t language, std::uint16_t cod
     return Node(u"VS_VERSION_INFO", 0, fixed, {stringInfo, varInfo});
 }
 
+namespace {
+
+std::vector<std::uint8_t> NarrowNode(const std::string& key, const std::vector<std::uint8_t>& value,
+                                     const std::vector<std::vector<std::uint8_t>>& children) {
+    std::vector<std::uint8_t> node(4, 0);
+    node.insert(node.end(), key.begin(), key.end());
+    node.push_back(0);
+    while (node.size() % 4 != 0)
+        node.push_back(0);
+    node.insert(node.end(), value.begin(), value.end());
+    for (const std::vector<std::uint8_t>& child : children) {
+        while (node.size() % 4 != 0)
+            node.push_back(0);
+        node.insert(node.end(), child.begin(), child.end());
+    }
+    Put16(node, 0, static_cast<std::uint16_t>(node.size()));
+    Put16(node, 2, static_cast<std::uint16_t>(value.size()));
+    return node;
+}
+
+std::vector<std::uint8_t> NarrowText(const std::string& text) {
+    std::vector<std::uint8_t> bytes(text.begin(), text.end());
+    bytes.push_back(0);
+    return bytes;
+}
+
+} // namespace
+
+std::vector<std::uint8_t> NarrowVersionBlock(std::uint16_t language, std::uint16_t codePage) {
+    std::vector<std::uint8_t> fixed(52, 0);
+    Put32(fixed, 0, 0xFEEF04BD);
+    Put32(fixed, 8, 0x00030000);
+    Put32(fixed, 12, 0x000A0001);
+    Put32(fixed, 16, 0x00030000);
+    Put32(fixed, 20, 0x000A0000);
+    Put32(fixed, 32, 0x00010001); // DOS and 16-bit Windows
+    Put32(fixed, 36, 1);
+    std::vector<std::uint8_t> translation(4);
+    Put16(translation, 0, language);
+    Put16(translation, 2, codePage);
+    char key[9];
+    std::snprintf(key, sizeof key, "%04X%04X", language, codePage);
+    auto table = NarrowNode(key, {},
+                            {NarrowNode("CompanyName", NarrowText("Northwind Graphics"), {}),
+                             NarrowNode("FileVersion", NarrowText("3.10.1"), {})});
+    auto stringInfo = NarrowNode("StringFileInfo", {}, {table});
+    auto varInfo = NarrowNode("VarFileInfo", {}, {NarrowNode("Translation", translation, {})});
+    return NarrowNode("VS_VERSION_INFO", fixed, {stringInfo, varInfo});
+}
+
 std::vector<std::uint8_t> BuildPe(const PeOptions& options) {
     std::size_t size = options.version.empty() ? 0x400 : VersionBlockAt + options.version.size();
     std::vector<std::uint8_t> image(size, 0);
@@ -141,9 +192,10 @@ std::vector<std::uint8_t> BuildPe(const PeOptions& options) {
     return image;
 }
 
-std::vector<std::uint8_t> BuildNe(const std::string& moduleName, const std::string& description) {
-    const std::size_t ne = 0x80, resident = 0x40, nonResident = 0x100;
-    std::vector<std::uint8_t> image(0x200, 0);
+std::vector<std::uint8_t> BuildNe(const std::string& moduleName, const std::string& description,
+                                  const std::vector<std::uint8_t>& version) {
+    const std::size_t ne = NeHeaderAt, resident = 0x40, nonResident = 0x100;
+    std::vector<std::uint8_t> image(NeVersionAt + version.size(), 0);
     image[0] = 'M';
     image[1] = 'Z';
     Put32(image, 0x3C, ne);
@@ -158,6 +210,22 @@ std::vector<std::uint8_t> BuildNe(const std::string& moduleName, const std::stri
     std::memcpy(&image[ne + resident + 1], moduleName.data(), moduleName.size());
     image[nonResident] = static_cast<std::uint8_t>(description.size());
     std::memcpy(&image[nonResident + 1], description.data(), description.size());
+    // Alignment shift 4; an icon (type 3) first, then the version, then the end.
+    const std::size_t table = ne + NeResources;
+    Put16(image, ne + 0x24, NeResources);
+    Put16(image, table, 4);
+    Put16(image, table + 2, 0x8003);
+    Put16(image, table + 4, 1);
+    Put16(image, table + 2 + 8, 0x0010); // the icon's data: irrelevant
+    if (!version.empty()) {
+        const std::size_t type = table + 2 + 8 + 12;
+        Put16(image, type, 0x8010);
+        Put16(image, type + 2, 1);
+        Put16(image, type + 8, NeVersionAt >> 4);
+        Put16(image, type + 10, static_cast<std::uint16_t>((version.size() + 15) >> 4));
+        std::memcpy(&image[NeVersionAt], version.data(), version.size());
+        image.resize(NeVersionAt + ((version.size() + 15) & ~std::size_t(15)), 0);
+    }
     return image;
 }
 

@@ -25,6 +25,10 @@ std::vector<std::uint8_t> Text(const std::u16string& text);
 std::vector<std::uint8_t> VersionBlock(std::uint16_t language = 0x0409,
                                        std::uint16_t codePage = 0x04B0);
 
+// The same block in the 16-bit form of NE files: 8-bit keys and texts, no type words.
+std::vector<std::uint8_t> NarrowVersionBlock(std::uint16_t language = 0x0409,
+                                             std::uint16_t codePage = 0x04E4);
+
 // Where BuildPe puts things.
 const std::size_t PeOffset = 0x80;
 const std::size_t Optional = PeOffset + 24;
@@ -46,7 +50,12 @@ struct PeOptions {
 std::vector<std::uint8_t> BuildPe(const PeOptions& options);
 
 // An NE image whose resident-name table starts with moduleName and whose non-resident one
-// starts with description.
-std::vector<std::uint8_t> BuildNe(const std::string& moduleName, const std::string& description);
+// starts with description; its resource table (at NeResources from the NE header, alignment
+// shift 4) holds an icon and, when version is not empty, that version block at NeVersionAt.
+const std::size_t NeHeaderAt = 0x80;
+const std::size_t NeResources = 0x140;
+const std::size_t NeVersionAt = 0x200;
+std::vector<std::uint8_t> BuildNe(const std::string& moduleName, const std::string& description,
+                                  const std::vector<std::uint8_t>& version = {});
 
 } // namespace test_images
