@@ -96,8 +96,8 @@ bool RvaToOffset(const ByteSource& file, const PeImage& image, std::uint32_t rva
     return false;
 }
 
-// A data directory's RVA and size, when the directory lies inside the optional header and
-// is not empty.
+// A data directory's RVA, when the directory lies inside the optional header and is not
+// empty.
 bool FindDirectory(const PeImage& image, std::uint32_t index, std::uint32_t& rva) {
     ByteView optional{image.optional.data(), image.optional.size()};
     std::uint64_t countOffset =
@@ -130,8 +130,8 @@ void AddExportName(const ByteSource& file, const PeImage& image, FileAttributes&
     }
 }
 
-// The entry of a resource table with that ID, or its first entry when id is 0; its target
-// offset (from the resource root) and whether that is a table.
+// The entry of a resource table with that ID, or its first entry when id is 0. Its target is
+// an offset from the resource root, with EntryIsDirectory set when it leads to a table.
 bool FindResourceEntry(const ByteSource& file, std::uint64_t root, std::uint64_t table,
                        std::uint32_t id, std::uint32_t& target) {
     std::uint16_t named = 0, ids = 0;
