@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -33,8 +34,9 @@ struct Files {
     std::string folder;
     std::vector<std::string> paths;
     Files() {
-        char name[] = "/tmp/attributes-bench-XXXXXX";
-        if (mkdtemp(name) == nullptr)
+        std::string name =
+            std::filesystem::temp_directory_path().string() + "/attributes-bench-XXXXXX";
+        if (mkdtemp(&name[0]) == nullptr)
             std::abort();
         folder = name;
         const std::vector<std::uint8_t> image = Image();

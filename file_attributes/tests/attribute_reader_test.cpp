@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -232,11 +233,15 @@ TEST(AttributeReader, TruncatedFullImagesReportOnlyTrueAttributes) {
     }
 }
 
+std::string TempFolder() {
+    return std::filesystem::temp_directory_path().string();
+}
+
 struct ScratchFile {
     std::string path;
     explicit ScratchFile(const std::vector<std::uint8_t>& bytes) {
-        char name[] = "/tmp/attributes-test-XXXXXX";
-        int fd = mkstemp(name);
+        std::string name = TempFolder() + "/attributes-test-XXXXXX";
+        int fd = mkstemp(&name[0]);
         path = name;
         if (fd < 0 || write(fd, bytes.data(), bytes.size()) != ssize_t(bytes.size()))
             std::abort();
@@ -264,7 +269,7 @@ TEST(PathAttributes, ReadsRegularFilesAndRefusesTheRest) {
 
     FileAttributes untouched;
     EXPECT_FALSE(ReadFileAttributesAtPath("/no/such/file", untouched));
-    EXPECT_FALSE(ReadFileAttributesAtPath("/tmp", untouched));
+    EXPECT_FALSE(ReadFileAttributesAtPath(TempFolder(), untouched));
     std::string fifo = file.path + ".fifo";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_FALSE(ReadFileAttributesAtPath(fifo, untouched)); // and does not wait for a writer
