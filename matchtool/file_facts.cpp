@@ -1,26 +1,25 @@
 // Reads a file on disk into its matching attributes.
 #include "file_facts.h"
 
-#include "file_checksum.h"
-#include "pe_image.h"
+#include "path_attributes.h"
 
 #include <fstream>
-#include <iterator>
 #include <vector>
 
+namespace {
+
+// The program's machine and NE module name lie in its headers, well inside this.
+const std::size_t HeadSize = 64 * 1024;
+
+} // namespace
+
 bool ReadFileFacts(const std::string& path, FileAttributes& attributes, ProgramImage& image) {
+    if (!ReadFileAttributesAtPath(path, attributes))
+        return false;
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                    std::istreambuf_iterator<char>());
-    if (in.bad())
-        return false;
-    ByteView view = {bytes.data(), bytes.size()};
-    if (bytes.size() <= 0xFFFFFFFFull)
-        attributes.numbers[sdb::TAG_SIZE] = bytes.size();
-    attributes.numbers[sdb::TAG_CHECKSUM] = FileChecksum(view);
-    AddImageAttributes(view, attributes);
-    image = ReadProgramImage(bytes.data(), bytes.size());
+    std::vector<char> head(HeadSize);
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    image = ReadProgramImage(reinterpret_cast<const std::uint8_t*>(head.data()),
+                             static_cast<std::size_t>(in.gcount()));
     return true;
 }

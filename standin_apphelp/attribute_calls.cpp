@@ -12,7 +12,7 @@
 
 namespace {
 
-// The attributes SdbGetFileAttributes reports, in this order.
+// The 28 attributes SdbGetFileAttributes reports from Windows 7 on, in this order.
 const TAG ReportedTags[] = {
     sdb::TAG_SIZE,
     sdb::TAG_CHECKSUM,
@@ -33,10 +33,15 @@ const TAG ReportedTags[] = {
     sdb::TAG_MODULE_TYPE,
     sdb::TAG_PE_CHECKSUM,
     sdb::TAG_LINKER_VERSION,
+    sdb::TAG_16BIT_DESCRIPTION,
+    sdb::TAG_16BIT_MODULE_NAME,
+    sdb::TAG_UPTO_BIN_FILE_VERSION,
+    sdb::TAG_UPTO_BIN_PRODUCT_VERSION,
     sdb::TAG_LINK_DATE,
-    sdb::TAG_SIZE_OF_IMAGE,
+    sdb::TAG_UPTO_LINK_DATE,
     sdb::TAG_EXPORT_NAME,
     sdb::TAG_VER_LANGUAGE,
+    sdb::TAG_EXE_WRAPPER,
 };
 const DWORD ReportedCount = sizeof ReportedTags / sizeof ReportedTags[0];
 

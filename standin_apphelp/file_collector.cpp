@@ -1,24 +1,48 @@
-// Collects a file's attributes from its bytes and its version resource.
+// Collects a file's attributes from its bytes, read at offsets through the file's handle.
 #include "file_collector.h"
 
 #include "../common/handle_holder.h"
 
-#include "file_checksum.h"
-#include "pe_image.h"
-#include "version_attributes.h"
+#include "attribute_reader.h"
 
 #include <windows.h>
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 
-struct MappedViewTraits {
-    typedef const void* Value;
-    static const void* Empty() { return nullptr; }
-    static void Close(const void* view) { UnmapViewOfFile(view); }
-};
+// A file read at offsets with ReadFile; remembers whether a read inside the file failed, so
+// that a damaged read is not taken for a short file.
+class HandleSource : public ByteSource {
+public:
+    HandleSource(HANDLE file, std::uint64_t size) : file_(file), size_(size) {}
+    std::uint64_t Size() const override { return size_; }
+    bool Read(std::uint64_t offset, std::size_t length, std::uint8_t* out) const override {
+        if (offset > size_ || length > size_ - offset)
+            return false;
+        for (std::size_t done = 0; done < length;) {
+            const std::uint64_t position = offset + done;
+            OVERLAPPED at = {};
+            at.Offset = static_cast<DWORD>(position);
+            at.OffsetHigh = static_cast<DWORD>(position >> 32);
+            const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(length - done, 1 << 20));
+            DWORD got = 0;
+            if (!ReadFile(file_, out + done, wanted, &got, &at) || got == 0) {
+                failed_ = true;
+                return false;
+            }
+            done += got;
+        }
+        return true;
+    }
+    bool Failed() const { return failed_; }
 
-// Files are mapped whole for the header walk; larger ones than this keep only their size.
-const LONGLONG MaxMappedSize = 512LL * 1024 * 1024;
+private:
+    HANDLE file_;
+    std::uint64_t size_;
+    mutable bool failed_ = false;
+};
 
 } // namespace
 
@@ -29,30 +53,14 @@ bool CollectFileAttributes(const wchar_t* path, FileAttributes& attributes) {
     // Only files on disk: a device or pipe has no contents to look at.
     LARGE_INTEGER size;
     if (!file.Held() || GetFileType(file.Handle()) != FILE_TYPE_DISK ||
-        !GetFileSizeEx(file.Handle(), &size))
+        !GetFileSizeEx(file.Handle(), &size) || size.QuadPart < 0)
         return false;
-    if (size.QuadPart <= 0xFFFFFFFFLL)
-        attributes.numbers[sdb::TAG_SIZE] = static_cast<std::uint64_t>(size.QuadPart);
-    if (size.QuadPart == 0) {
-        attributes.numbers[sdb::TAG_CHECKSUM] = 0;
-        attributes.numbers[sdb::TAG_MODULE_TYPE] = ModuleUnknown;
-        return true;
-    }
-    if (size.QuadPart > MaxMappedSize)
-        return true;
-    // Declared after the mapping, the view is unmapped before the mapping is closed.
-    const KernelHandleHolder mapping(
-        CreateFileMappingW(file.Handle(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-    const HandleHolder<MappedViewTraits> view(
-        mapping.Held() ? MapViewOfFile(mapping.Handle(), FILE_MAP_READ, 0, 0, 0) : nullptr);
-    if (!view.Held())
-        return true;
-    ByteView bytes{static_cast<const std::uint8_t*>(view.Handle()),
-                   static_cast<std::size_t>(size.QuadPart)};
-    attributes.numbers[sdb::TAG_CHECKSUM] = FileChecksum(bytes);
-    AddImageAttributes(bytes, attributes);
-    std::uint64_t type = attributes.numbers[sdb::TAG_MODULE_TYPE];
-    if (type == ModulePe || type == ModuleNe)
-        AddVersionAttributes(path, attributes);
+    HandleSource source(file.Handle(), static_cast<std::uint64_t>(size.QuadPart));
+    const HeadCachedSource cached(source);
+    FileAttributes read;
+    ReadFileAttributes(cached, read);
+    if (source.Failed())
+        return false;
+    attributes = std::move(read);
     return true;
 }

@@ -4,7 +4,7 @@
 // little beyond the attributes and the trying of each pattern.
 #include "file_checksum.h"
 #include "matcher.h"
-#include "pe_image.h"
+#include "path_attributes.h"
 
 #include "sdb_writer.h"
 
@@ -68,25 +68,9 @@ std::string WriteProgram() {
     return path;
 }
 
-// The file's attributes as the engine computes them from its bytes: size, checksum and
-// the executable headers over a read-only mapping.
+// The file's attributes as the engine computes them from its bytes, by positioned reads.
 bool FileAttributesOf(const std::string& path, FileAttributes& attributes) {
-    int fd = open(path.c_str(), O_RDONLY);
-    if (fd < 0)
-        return false;
-    struct stat status;
-    fstat(fd, &status);
-    std::size_t size = static_cast<std::size_t>(status.st_size);
-    void* view = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-    close(fd);
-    if (view == MAP_FAILED)
-        return false;
-    ByteView bytes{static_cast<const std::uint8_t*>(view), size};
-    attributes.numbers[sdb::TAG_SIZE] = size;
-    attributes.numbers[sdb::TAG_CHECKSUM] = FileChecksum(bytes);
-    AddImageAttributes(bytes, attributes);
-    munmap(view, size);
-    return true;
+    return ReadFileAttributesAtPath(path, attributes);
 }
 
 void WriteExe(sdb::Writer& w, const std::u16string& name, std::uint32_t size,

@@ -1,4 +1,5 @@
 // Tests of the version resource check on sound, lying and truncated blocks.
+#include "test_images.h"
 #include "version_block.h"
 
 #include <gtest/gtest.h>
@@ -8,41 +9,8 @@
 
 namespace {
 
-// One node of a version resource: header, key, padded value, padded children.
-std::vector<std::uint8_t> Node(const std::u16string& key, std::uint16_t type,
-                               const std::vector<std::uint8_t>& value,
-                               const std::vector<std::vector<std::uint8_t>>& children) {
-    std::vector<std::uint8_t> node(6, 0);
-    for (char16_t c : key + u'\0') {
-        node.push_back(static_cast<std::uint8_t>(c));
-        node.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    while (node.size() % 4 != 0)
-        node.push_back(0);
-    node.insert(node.end(), value.begin(), value.end());
-    for (const std::vector<std::uint8_t>& child : children) {
-        while (node.size() % 4 != 0)
-            node.push_back(0);
-        node.insert(node.end(), child.begin(), child.end());
-    }
-    std::uint16_t valueLength =
-        static_cast<std::uint16_t>(type == 1 ? value.size() / 2 : value.size());
-    node[0] = static_cast<std::uint8_t>(node.size());
-    node[1] = static_cast<std::uint8_t>(node.size() >> 8);
-    node[2] = static_cast<std::uint8_t>(valueLength);
-    node[3] = static_cast<std::uint8_t>(valueLength >> 8);
-    node[4] = static_cast<std::uint8_t>(type);
-    return node;
-}
-
-std::vector<std::uint8_t> Text(const std::u16string& text) {
-    std::vector<std::uint8_t> bytes;
-    for (char16_t c : text + u'\0') {
-        bytes.push_back(static_cast<std::uint8_t>(c));
-        bytes.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    return bytes;
-}
+using test_images::Node;
+using test_images::Text;
 
 std::vector<std::uint8_t> SampleBlock() {
     std::vector<std::uint8_t> fixed(52, 0);

@@ -1,6 +1,7 @@
 // Tests of the PE header attributes and the file checksum on built and damaged images.
 #include "file_checksum.h"
 #include "pe_image.h"
+#include "test_images.h"
 
 #include <gtest/gtest.h>
 
@@ -9,58 +10,17 @@
 
 namespace {
 
-void Put16(std::vector<std::uint8_t>& image, std::size_t at, std::uint16_t value) {
-    image[at] = static_cast<std::uint8_t>(value);
-    image[at + 1] = static_cast<std::uint8_t>(value >> 8);
-}
+using namespace test_images;
 
-void Put32(std::vector<std::uint8_t>& image, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        image[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-// Where the builder puts things.
-const std::size_t PeOffset = 0x80;
-const std::size_t Optional = PeOffset + 24;
-const std::size_t SectionRaw = 0x200;
-const std::uint32_t SectionRva = 0x1000;
-
-// A small PE image with one section holding an export directory named "sample.dll".
 std::vector<std::uint8_t> BuildPe(bool pe32Plus) {
-    std::vector<std::uint8_t> image(0x400, 0);
-    image[0] = 'M';
-    image[1] = 'Z';
-    Put32(image, 0x3C, PeOffset);
-    std::memcpy(&image[PeOffset], "PE\0\0", 4);
-    std::size_t file = PeOffset + 4;
-    Put16(image, file + 0, pe32Plus ? 0x8664 : 0x14C);
-    Put16(image, file + 2, 1);          // one section
-    Put32(image, file + 4, 0x5F3A1B2C); // TimeDateStamp
-    std::uint16_t optionalSize = pe32Plus ? 240 : 224;
-    Put16(image, file + 16, optionalSize);
-    Put16(image, Optional, pe32Plus ? 0x20B : 0x10B);
-    Put16(image, Optional + 44, 6); // image version 6.3
-    Put16(image, Optional + 46, 3);
-    Put32(image, Optional + 56, 0x3000);     // SizeOfImage
-    Put32(image, Optional + 64, 0x0001ABCD); // CheckSum
-    std::size_t count = Optional + (pe32Plus ? 108 : 92);
-    Put32(image, count, 16);
-    Put32(image, count + 4, SectionRva); // export directory RVA
-    Put32(image, count + 8, 40);
-    std::size_t section = Optional + optionalSize;
-    std::memcpy(&image[section], ".edata\0\0", 8);
-    Put32(image, section + 8, 0x100);
-    Put32(image, section + 12, SectionRva);
-    Put32(image, section + 16, 0x100);
-    Put32(image, section + 20, SectionRaw);
-    Put32(image, SectionRaw + 12, SectionRva + 0x40); // Name RVA
-    std::memcpy(&image[SectionRaw + 0x40], "sample.dll", 11);
-    return image;
+    PeOptions options;
+    options.pe32Plus = pe32Plus;
+    return test_images::BuildPe(options);
 }
 
 FileAttributes Attributes(const std::vector<std::uint8_t>& image, std::size_t size) {
     FileAttributes attributes;
-    AddImageAttributes(ByteView{image.data(), size}, attributes);
+    AddImageAttributes(MemorySource(ByteView{image.data(), size}), attributes);
     return attributes;
 }
 
