@@ -1,6 +1,7 @@
 // The JSON fields of an explanation's typed records.
 #include "explain_fields.h"
 
+#include <cstdio>
 #include <utility>
 
 #include "../sdb/sdb_tags.h"
@@ -27,53 +28,83 @@ json TagRefField(const MatchEntry& entry) {
     return entry.tagRef != 0 ? json(entry.tagRef) : json();
 }
 
-const char* VerdictName(ConditionVerdict verdict) {
-    switch (verdict) {
-    case ConditionVerdict::Holds:
-        return "holds";
-    case ConditionVerdict::Fails:
-        return "fails";
-    case ConditionVerdict::NoAttribute:
-        return "noAttribute";
-    case ConditionVerdict::UnknownType:
-        return "unknownType";
-    default:
-        return "notEvaluated";
-    }
+std::string Hex(unsigned long long number) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%llX", number);
+    return text;
 }
 
-const char* StateName(const ExplainedFile& file) {
-    if (!file.attributesRead) {
-        return "notRead";
-    }
-    switch (file.state) {
-    case FileState::Present:
-        return "present";
-    case FileState::Missing:
-        return "missing";
-    default:
-        return "unreadable";
-    }
-}
-
-json FileFields(const ExplainedFile& file) {
-    json conditions = json::array();
-    for (const ExplainedCondition& condition : file.conditions) {
+// Numbers up to 32 bits as numbers; 64-bit ones as hex text, which a double cannot spoil;
+// versions as their dotted text beside the raw value.
+json ValueField(const ExplainedValue& value) {
+    switch (value.kind) {
+    case ExplainedValueKind::Number:
+        return json(value.number);
+    case ExplainedValueKind::Number64:
+        return json(Hex(value.number));
+    case ExplainedValueKind::Version: {
         json fields = json::object();
-        fields["tag"] = condition.tag;
-        fields["tagName"] = Utf8(condition.tagName.text);
-        fields["wanted"] = TextField(condition.wanted);
-        fields["actual"] = TextField(condition.actual);
-        fields["verdict"] = VerdictName(condition.verdict);
-        conditions.push_back(std::move(fields));
+        fields["text"] = Utf8(value.text);
+        fields["raw"] = Hex(value.number);
+        return fields;
+    }
+    case ExplainedValueKind::String:
+        return json(Utf8(value.text));
+    default:
+        return json();
+    }
+}
+
+json NameArray(const std::vector<std::string>& names) {
+    json array = json::array();
+    for (const std::string& name : names) {
+        array.push_back(name);
+    }
+    return array;
+}
+
+json ConditionFields(const ExplainedCondition& condition) {
+    json children = json::array();
+    for (const ExplainedCondition& child : condition.children) {
+        children.push_back(ConditionFields(child));
     }
     json fields = json::object();
-    fields["name"] = TextField(file.name);
-    fields["path"] = file.name.known ? json(Utf8(file.path)) : json();
-    fields["state"] = StateName(file);
-    fields["negated"] = file.negated;
-    fields["conditions"] = std::move(conditions);
+    fields["tag"] = condition.tag;
+    fields["tagName"] = condition.tagName;
+    fields["verdict"] = condition.verdict;
+    fields["rule"] = condition.rule.name;
+    fields["evidence"] = condition.rule.evidence;
+    fields["assumes"] = NameArray(condition.assumes);
+    fields["negated"] = condition.negated;
+    fields["wanted"] = ValueField(condition.wanted);
+    fields["actual"] = ValueField(condition.actual);
+    fields["path"] = condition.path.empty() ? json() : json(Utf8(condition.path));
+    fields["wow64View"] = condition.wow64View;
+    fields["children"] = std::move(children);
     return fields;
+}
+
+// The engine's decision beside the evaluator's verdict on the entry.
+void AddEvaluationFields(const ExplainedEvaluation& evaluation, json& fields) {
+    fields["engine"] = "matched";
+    fields["evaluatorProblem"] = evaluation.evaluated ? json() : json(Utf8(evaluation.problem));
+    fields["verdict"] = evaluation.evaluated ? json(evaluation.verdict) : json();
+    fields["assumes"] = NameArray(evaluation.assumes);
+    fields["nameFits"] = evaluation.evaluated ? json(evaluation.nameFits) : json();
+    fields["disagrees"] = evaluation.Disagrees();
+    json decidedBy = json::array();
+    for (const ExplainedRule& rule : evaluation.decidedBy) {
+        json ruleFields = json::object();
+        ruleFields["rule"] = rule.name;
+        ruleFields["evidence"] = rule.evidence;
+        decidedBy.push_back(std::move(ruleFields));
+    }
+    fields["decidedBy"] = std::move(decidedBy);
+    json conditions = json::array();
+    for (const ExplainedCondition& condition : evaluation.conditions) {
+        conditions.push_back(ConditionFields(condition));
+    }
+    fields["conditions"] = std::move(conditions);
 }
 
 const char* FixKind(TAG tag) {
@@ -101,10 +132,6 @@ json ExeFields(const ExplainedExe& exe) {
     if (!exe.entry.resolved) {
         return fields;
     }
-    json files = json::array();
-    for (const ExplainedFile& file : exe.files) {
-        files.push_back(FileFields(file));
-    }
     json layers = json::array();
     for (const EngineText& layer : exe.layers) {
         layers.push_back(TextField(layer));
@@ -117,7 +144,7 @@ json ExeFields(const ExplainedExe& exe) {
     fields["appName"] = TextField(exe.appName);
     fields["vendor"] = TextField(exe.vendor);
     fields["wildcardMatched"] = exe.wildcard ? json(Utf8(exe.matchedName)) : json();
-    fields["matchingFiles"] = std::move(files);
+    AddEvaluationFields(exe.evaluation, fields);
     fields["layers"] = std::move(layers);
     fields["fixes"] = FixFields(exe.fixes);
     fields["flags"] = exe.hasFlags ? FlagFields(exe.flags) : json();

@@ -23,7 +23,7 @@ using nlohmann::json;
 
 namespace {
 
-const int SchemaVersion = 1;
+const int SchemaVersion = 2;
 
 // One object on one line. Every character beyond ASCII is escaped, so the line is the same
 // in every encoding of the output.

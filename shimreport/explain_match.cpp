@@ -1,4 +1,4 @@
-// Reads the matched entries, their conditions and their fixes through the engine.
+// Reads the matched entries and their fixes through the engine, and has each entry evaluated.
 #include "explain_match.h"
 
 #include <cstring>
@@ -7,9 +7,9 @@
 #include "../common/handle_holder.h"
 #include "../sdb/sdb_tags.h"
 #include "apphelp_api.h"
-#include "condition_verdict.h"
 #include "database_location.h"
 #include "guid_to_text.h"
+#include "matched_entry_evaluation.h"
 #include "missing_entry.h"
 
 namespace {
@@ -18,16 +18,6 @@ namespace {
 const int MostChildren = 4096;
 // No library of a real database defines this many fixes.
 const int MostDefinitions = 65536;
-// Room for any attribute the engine formats; a longer one is said to be too long.
-const DWORD FormatLength = 2048;
-
-// An attribute array of the engine, freed by the engine.
-struct FileAttributeTraits {
-    typedef PATTRINFO Value;
-    static PATTRINFO Empty() { return NULL; }
-    static void Close(PATTRINFO attributes) { ApphelpApi.SdbFreeFileAttributes(attributes); }
-};
-typedef HandleHolder<FileAttributeTraits> FileAttributeHolder;
 
 EngineText Given(const wchar_t* text) {
     EngineText known = {text != NULL, text != NULL ? text : L""};
@@ -42,8 +32,6 @@ EngineText NotGiven(const std::wstring& why) {
 // Which groups of entries the explanation can use; each missing entry is said once.
 struct Abilities {
     bool walk;       // reading entries and their children
-    bool tagNames;   // the engine's names of tags
-    bool attributes; // reading, formatting and freeing a file's attributes
     bool databaseId; // reading the DATABASE_ID
 };
 
@@ -64,16 +52,10 @@ Abilities CheckEntries(Explanation& explanation) {
     can.walk = Have(explanation, ApphelpApi.SdbGetNextChild, L"SdbGetNextChild") && can.walk;
     can.walk = Have(explanation, ApphelpApi.SdbGetTagFromTagID, L"SdbGetTagFromTagID") && can.walk;
     can.walk = Have(explanation, ApphelpApi.SdbGetStringTagPtr, L"SdbGetStringTagPtr") && can.walk;
-    can.walk = Have(explanation, ApphelpApi.SdbReadWORDTag, L"SdbReadWORDTag") && can.walk;
     can.walk = Have(explanation, ApphelpApi.SdbReadDWORDTag, L"SdbReadDWORDTag") && can.walk;
-    can.walk = Have(explanation, ApphelpApi.SdbReadQWORDTag, L"SdbReadQWORDTag") && can.walk;
-    can.tagNames = Have(explanation, ApphelpApi.SdbTagToString, L"SdbTagToString");
-    can.attributes = Have(explanation, ApphelpApi.SdbGetFileAttributes, L"SdbGetFileAttributes");
-    can.attributes =
-        Have(explanation, ApphelpApi.SdbFreeFileAttributes, L"SdbFreeFileAttributes") &&
-        can.attributes;
-    can.attributes =
-        Have(explanation, ApphelpApi.SdbFormatAttribute, L"SdbFormatAttribute") && can.attributes;
+    // Without them the evaluator sees no file's attributes; its verdicts say so.
+    Have(explanation, ApphelpApi.SdbGetFileAttributes, L"SdbGetFileAttributes");
+    Have(explanation, ApphelpApi.SdbFreeFileAttributes, L"SdbFreeFileAttributes");
     can.databaseId = Have(explanation, ApphelpApi.SdbGetTagDataSize, L"SdbGetTagDataSize");
     can.databaseId =
         Have(explanation, ApphelpApi.SdbGetBinaryTagData, L"SdbGetBinaryTagData") && can.databaseId;
@@ -84,7 +66,7 @@ struct Reader {
     const ContextHandleHolder& context;
     const Abilities& can;
     std::wstring program; // the matched program's path
-    std::wstring folder;  // its folder, with the trailing backslash
+    MatchedEntryEvaluation& evaluation;
 };
 
 EngineText StringChild(PDB database, TAGID parent, TAG tag) {
@@ -97,27 +79,6 @@ bool SameName(const EngineText& left, const EngineText& right) {
            CompareStringOrdinal(left.text.c_str(), static_cast<int>(left.text.size()),
                                 right.text.c_str(), static_cast<int>(right.text.size()),
                                 TRUE) == CSTR_EQUAL;
-}
-
-EngineText TagName(const Reader& reader, TAG tag) {
-    if (reader.can.tagNames) {
-        const wchar_t* name = ApphelpApi.SdbTagToString(tag);
-        if (name != NULL) {
-            return Given(name);
-        }
-    }
-    wchar_t number[8];
-    std::swprintf(number, 8, L"0x%04X", static_cast<unsigned>(tag));
-    return NotGiven(number);
-}
-
-// The attribute as the engine formats it, into a buffer that ends in a NUL whatever it wrote.
-EngineText Formatted(ATTRINFO& attribute) {
-    wchar_t buffer[FormatLength + 1] = {};
-    if (!ApphelpApi.SdbFormatAttribute(&attribute, buffer, FormatLength)) {
-        return NotGiven(L"the engine does not format it");
-    }
-    return Given(buffer);
 }
 
 EngineText DatabaseIdOf(const Reader& reader, PDB database) {
@@ -139,146 +100,6 @@ EngineText DatabaseIdOf(const Reader& reader, PDB database) {
     std::memcpy(&guid, bytes, sizeof guid);
     const std::wstring text = GuidToText(guid);
     return text.empty() ? NotGiven(MissingEntryText(L"SdbGUIDToString")) : Given(text.c_str());
-}
-
-bool IsText(TAG tag) {
-    return sdb::tag_type(tag) == sdb::TAG_TYPE_STRINGREF ||
-           sdb::tag_type(tag) == sdb::TAG_TYPE_STRING;
-}
-
-bool IsNumber(TAG tag) {
-    return sdb::tag_type(tag) == sdb::TAG_TYPE_WORD || sdb::tag_type(tag) == sdb::TAG_TYPE_DWORD ||
-           sdb::tag_type(tag) == sdb::TAG_TYPE_QWORD;
-}
-
-// Reads the condition's value by its type; false for a type no condition compares.
-bool ReadWanted(PDB database, TAGID item, TAG tag, ConditionValue& wanted, ATTRINFO& asAttribute) {
-    asAttribute.tAttrID = tag;
-    asAttribute.dwFlags = AttributeAvailable;
-    asAttribute.ullAttr = 0;
-    wanted.number = 0;
-    switch (sdb::tag_type(tag)) {
-    case sdb::TAG_TYPE_WORD:
-        wanted.number = ApphelpApi.SdbReadWORDTag(database, item, 0);
-        asAttribute.dwAttr = static_cast<DWORD>(wanted.number);
-        return true;
-    case sdb::TAG_TYPE_DWORD:
-        wanted.number = ApphelpApi.SdbReadDWORDTag(database, item, 0);
-        asAttribute.dwAttr = static_cast<DWORD>(wanted.number);
-        return true;
-    case sdb::TAG_TYPE_QWORD:
-        wanted.number = ApphelpApi.SdbReadQWORDTag(database, item, 0);
-        asAttribute.ullAttr = wanted.number;
-        return true;
-    case sdb::TAG_TYPE_STRINGREF:
-    case sdb::TAG_TYPE_STRING: {
-        const wchar_t* text = ApphelpApi.SdbGetStringTagPtr(database, item);
-        if (text == NULL) {
-            return false;
-        }
-        wanted.text = text;
-        asAttribute.lpAttr = const_cast<WCHAR*>(text);
-        return true;
-    }
-    default:
-        return false;
-    }
-}
-
-// The engine's attributes of one file, looked at only within the count it handed over.
-struct EngineAttributes {
-    FileAttributeHolder array;
-    DWORD count;
-
-    const ATTRINFO* Find(TAG tag) const {
-        for (DWORD i = 0; i < count; ++i) {
-            if (array.Handle()[i].tAttrID == tag) {
-                return &array.Handle()[i];
-            }
-        }
-        return NULL;
-    }
-};
-
-ExplainedCondition ExplainCondition(PDB database, TAGID item, TAG tag, const Reader& reader,
-                                    const EngineAttributes* attributes) {
-    ExplainedCondition condition;
-    condition.tag = tag;
-    condition.tagName = TagName(reader, tag);
-    condition.wanted = NotGiven(L"");
-    condition.actual = NotGiven(L"");
-    condition.verdict = ConditionVerdict::NotEvaluated;
-    ConditionValue wanted;
-    ATTRINFO asAttribute;
-    if (!IsText(tag) && !IsNumber(tag)) {
-        condition.verdict = ConditionVerdict::UnknownType;
-        return condition;
-    }
-    if (!ReadWanted(database, item, tag, wanted, asAttribute)) {
-        condition.wanted = NotGiven(L"the engine gives no value");
-        return condition;
-    }
-    if (!reader.can.attributes) {
-        return condition;
-    }
-    condition.wanted = Formatted(asAttribute);
-    if (attributes == NULL) {
-        return condition;
-    }
-    const ATTRINFO* actual = attributes->Find(AttributeTagOf(tag));
-    condition.verdict = JudgeCondition(tag, wanted, actual);
-    if (condition.verdict == ConditionVerdict::Holds ||
-        condition.verdict == ConditionVerdict::Fails) {
-        ATTRINFO copy = *actual;
-        condition.actual = Formatted(copy);
-    }
-    return condition;
-}
-
-FileState StateOf(const std::wstring& path) {
-    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        return FileState::Unreadable;
-    }
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileState::Missing
-                                                                          : FileState::Unreadable;
-}
-
-ExplainedFile ExplainFile(PDB database, TAGID matchingFile, const Reader& reader) {
-    ExplainedFile file;
-    file.name = StringChild(database, matchingFile, sdb::TAG_NAME);
-    file.state = FileState::Unreadable;
-    file.attributesRead = false;
-    file.negated = false;
-    if (file.name.known) {
-        file.path = file.name.text == L"*" ? reader.program : reader.folder + file.name.text;
-    }
-    EngineAttributes attributes;
-    attributes.count = 0;
-    const EngineAttributes* read = NULL;
-    if (file.name.known && reader.can.attributes) {
-        file.attributesRead = true;
-        if (ApphelpApi.SdbGetFileAttributes(file.path.c_str(), attributes.array.Receive(),
-                                            &attributes.count) &&
-            attributes.array.Held()) {
-            file.state = FileState::Present;
-            read = &attributes;
-        } else {
-            file.state = StateOf(file.path);
-        }
-    }
-    int children = 0;
-    for (TAGID item = ApphelpApi.SdbGetFirstChild(database, matchingFile);
-         item != 0 && children < MostChildren;
-         item = ApphelpApi.SdbGetNextChild(database, matchingFile, item), ++children) {
-        const TAG tag = ApphelpApi.SdbGetTagFromTagID(database, item);
-        if (tag == sdb::TAG_MATCH_LOGIC_NOT) {
-            file.negated = true;
-        } else if (tag != sdb::TAG_NAME) {
-            file.conditions.push_back(ExplainCondition(database, item, tag, reader, read));
-        }
-    }
-    return file;
 }
 
 // The library entry a reference names: by its TAGID child when that points at an entry of the
@@ -357,6 +178,9 @@ ExplainedExe ExplainExe(const Reader& reader, const MatchLine& line) {
     exe.databaseId = NotGiven(L"");
     exe.databasePath = NotGiven(L"");
     exe.wildcard = false;
+    exe.evaluation.evaluated = false;
+    exe.evaluation.countsAsMatch = false;
+    exe.evaluation.nameFits = false;
     exe.hasFlags = line.hasFlags;
     exe.flags = line.value;
     PDB database = NULL;
@@ -376,12 +200,7 @@ ExplainedExe ExplainExe(const Reader& reader, const MatchLine& line) {
     if (exe.wildcard) {
         exe.matchedName = FileNameOf(reader.program);
     }
-    int files = 0;
-    for (TAGID file = ApphelpApi.SdbFindFirstTag(database, tagId, sdb::TAG_MATCHING_FILE);
-         file != 0 && files < MostChildren;
-         file = ApphelpApi.SdbFindNextTag(database, tagId, file), ++files) {
-        exe.files.push_back(ExplainFile(database, file, reader));
-    }
+    exe.evaluation = reader.evaluation.Evaluate(exe.databasePath, tagId, exe.name);
     AddFixes(database, tagId, exe.fixes, &exe.layers);
     return exe;
 }
@@ -459,10 +278,8 @@ Explanation ExplainMatch(const ContextHandleHolder& context, const MatchReport& 
     if (!can.walk) {
         return explanation;
     }
-    const std::wstring::size_type slash = path.find_last_of(L"\\/");
-    const Reader reader = {context, can, path,
-                           slash == std::wstring::npos ? std::wstring()
-                                                       : path.substr(0, slash + 1)};
+    MatchedEntryEvaluation evaluation(path);
+    const Reader reader = {context, can, path, evaluation};
     for (const MatchLine& line : report.lines) {
         if (line.kind == MatchLineKind::Exe) {
             explanation.exes.push_back(ExplainExe(reader, line));

@@ -8,9 +8,9 @@
 #include "match_lines.h"
 
 // Explains the report's EXE and LAYER lines: each entry is read through the engine's database
-// calls in the match's context, each MATCHING_FILE's attributes through its attribute calls.
-// A missing entry of the engine gives one problem line and the rest goes on without it.
-// path is the matched program; its folder is where MATCHING_FILE names are looked up.
+// calls in the match's context, and each EXE entry judged by the evaluator from its database file
+// (see MatchedEntryEvaluation). A missing entry of the engine gives one problem line and the rest
+// goes on without it. path is the matched program, whose conditions the evaluator judges.
 Explanation ExplainMatch(const ContextHandleHolder& context, const MatchReport& report,
                          const std::wstring& path);
 

@@ -15,39 +15,58 @@ struct EngineText {
     std::wstring text;
 };
 
-enum class ConditionVerdict {
-    Holds,
-    Fails,
-    NotEvaluated, // the file's value cannot be had: no such file, or a call is missing
-    NoAttribute,  // the file lacks the attribute; whether the engine then counts it met is unknown
-    UnknownType   // the condition or the file's attribute is of a type no rule compares
+// A value a condition wants or finds, typed as the evaluator gives it.
+enum class ExplainedValueKind {
+    Absent,   // nothing: a missing attribute or file
+    Number,   // at most 32 bits
+    Number64, // a QWORD that is no version
+    Version,  // a QWORD version a.b.c.d
+    String
 };
 
-// One condition of a MATCHING_FILE beside the value the file really has, each as the engine
-// formats it ("SIZE=0x1000", "COMPANY_NAME=\"Contoso\"").
+struct ExplainedValue {
+    ExplainedValueKind kind;
+    ULONGLONG number;  // Number, Number64, Version (raw)
+    std::wstring text; // String; a Version's dotted text, "1.2.3.4", "*" for a 0xFFFF word
+};
+
+// A rule the evaluator applied, by its short name, with the evidence it rests on.
+struct ExplainedRule {
+    std::string name;     // "exact", "string-wildcard", ...
+    std::string evidence; // "checked-on-windows", "unconfirmed", ...
+};
+
+// One condition of an entry as the evaluator judged it; a MATCHING_FILE, PICK_ONE or other
+// list holds its own conditions in children.
 struct ExplainedCondition {
     TAG tag;
-    EngineText tagName;
-    EngineText wanted;
-    EngineText actual;
-    ConditionVerdict verdict;
+    std::string tagName; // "SIZE"; "0x1234" for a tag without a name
+    std::string verdict; // "holds", "fails", "unknown"
+    ExplainedRule rule;
+    std::vector<std::string> assumes; // the unconfirmed rules the verdict rests on
+    ExplainedValue wanted;
+    ExplainedValue actual;
+    bool negated;      // MATCH_LOGIC_NOT turned the list's verdict round
+    std::wstring path; // a file or folder condition: the path looked at; empty when none
+    bool wow64View;    // the 32-bit view of a 64-bit system changed that path
+    std::vector<ExplainedCondition> children;
 };
 
-enum class FileState {
-    Present,
-    Missing,   // no file of that name
-    Unreadable // there, but the engine gives no attributes for it
-};
+// The evaluator's verdict on an entry the engine matched.
+struct ExplainedEvaluation {
+    bool evaluated; // false: `problem` says why the evaluator could not look at it
+    std::wstring problem;
+    std::string verdict;              // "matched", "matched-if", "unknown", "not-matched"
+    bool countsAsMatch;               // matched or matched-if
+    std::vector<std::string> assumes; // the rules neither checked nor seen it rests on
+    bool nameFits;         // the entry's name or pattern fits the file: a candidate at all
+    std::wstring fileName; // the program's file name the name was held against
+    // For a verdict that is no match: the rules that decided it (failing or unknown parts).
+    std::vector<ExplainedRule> decidedBy;
+    std::vector<ExplainedCondition> conditions; // the name's own condition first
 
-// One MATCHING_FILE: its name as the database gives it ("*" is the program itself), the path
-// it names, and its conditions.
-struct ExplainedFile {
-    EngineText name;
-    std::wstring path;
-    FileState state;
-    bool attributesRead; // the engine's attribute calls were made for it
-    bool negated;        // MATCH_LOGIC_NOT: the file holds unless it is there and meets them all
-    std::vector<ExplainedCondition> conditions;
+    // The engine matched the entry; the evaluator would not have.
+    bool Disagrees() const { return evaluated && (!countsAsMatch || !nameFits); }
 };
 
 // A shim, patch or flag that an entry or a layer brings: its reference's name and command
@@ -83,7 +102,7 @@ struct ExplainedExe {
     EngineText vendor;
     bool wildcard;            // NAME holds '*' or '?'
     std::wstring matchedName; // the file name a wildcard NAME matched
-    std::vector<ExplainedFile> files;
+    ExplainedEvaluation evaluation;
     std::vector<EngineText> layers; // the names of its nested LAYERs
     std::vector<ExplainedFix> fixes;
     bool hasFlags;

@@ -1,6 +1,7 @@
 // Writes an explanation's typed records as the block's text.
 #include "explanation_text.h"
 
+#include <cstdio>
 #include <ios>
 
 #include "../sdb/sdb_tags.h"
@@ -32,47 +33,97 @@ void WriteEntryHeader(const wchar_t* kind, const MatchEntry& entry, ReportStream
     }
 }
 
-void WriteCondition(const ExplainedCondition& condition, ReportStream& stream) {
-    stream << L"    " << VerdictText(condition.verdict) << L": ";
-    if (condition.verdict == ConditionVerdict::UnknownType && !condition.wanted.known) {
-        stream << Shown(condition.tagName) << L", a condition of a type no rule compares" << crlf;
-        return;
-    }
-    stream << (condition.wanted.known ? condition.wanted.text
-                                      : Shown(condition.tagName) + L" " + Shown(condition.wanted));
-    switch (condition.verdict) {
-    case ConditionVerdict::Holds:
-    case ConditionVerdict::Fails:
-        stream << L"; the file has " << Shown(condition.actual);
-        break;
-    case ConditionVerdict::NoAttribute:
-        stream << L"; the file has no such attribute";
-        break;
-    case ConditionVerdict::UnknownType:
-        stream << L"; the file's attribute is of a type no rule compares";
-        break;
-    case ConditionVerdict::NotEvaluated:
-        break;
-    }
-    stream << crlf;
+std::wstring Widened(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
 }
 
-void WriteFile(const ExplainedFile& file, ReportStream& stream) {
-    stream << L"  MATCHING_FILE " << Shown(file.name);
-    if (file.negated) {
-        stream << L" (MATCH_LOGIC_NOT: holds unless it is there and every condition holds)";
+std::wstring Hex(ULONGLONG number) {
+    wchar_t text[24];
+    std::swprintf(text, 24, L"0x%llX", number);
+    return text;
+}
+
+// Numbers in hex as the engine formats them; a version dotted, its raw value beside it.
+std::wstring ValueText(const ExplainedValue& value) {
+    switch (value.kind) {
+    case ExplainedValueKind::Number:
+    case ExplainedValueKind::Number64:
+        return Hex(value.number);
+    case ExplainedValueKind::Version:
+        return value.text + L" (" + Hex(value.number) + L")";
+    case ExplainedValueKind::String:
+        return L"\"" + value.text + L"\"";
+    default:
+        return L"none";
     }
-    if (file.name.known) {
-        stream << L": " << file.path;
-        if (file.attributesRead && file.state == FileState::Missing) {
-            stream << L" is not there";
-        } else if (file.attributesRead && file.state == FileState::Unreadable) {
-            stream << L" cannot be read by the engine";
+}
+
+std::wstring RuleText(const ExplainedRule& rule) {
+    return Widened(rule.name) + L", " + Widened(rule.evidence);
+}
+
+std::wstring Joined(const std::vector<std::string>& names) {
+    std::wstring text;
+    for (const std::string& name : names) {
+        text += (text.empty() ? L"" : L", ") + Widened(name);
+    }
+    return text;
+}
+
+// "holds: SIZE wanted 0x1000, actual 0x1000 [exact, checked-on-windows]", its parts below it.
+void WriteCondition(const ExplainedCondition& condition, const std::wstring& indent,
+                    ReportStream& stream) {
+    stream << indent << Widened(condition.verdict) << L": " << Widened(condition.tagName);
+    if (condition.negated) {
+        stream << L" MATCH_LOGIC_NOT";
+    }
+    stream << L" wanted " << ValueText(condition.wanted) << L", actual "
+           << ValueText(condition.actual);
+    if (!condition.path.empty()) {
+        stream << L", path " << condition.path;
+        if (condition.wow64View) {
+            stream << L" (32-bit view)";
         }
     }
+    stream << L" [" << RuleText(condition.rule);
+    if (!condition.assumes.empty()) {
+        stream << L"; assumes " << Joined(condition.assumes);
+    }
+    stream << L"]" << crlf;
+    for (const ExplainedCondition& child : condition.children) {
+        WriteCondition(child, indent + L"  ", stream);
+    }
+}
+
+// The engine's decision, the evaluator's verdict, and a plain line where they differ.
+void WriteEvaluation(const ExplainedEvaluation& evaluation, ReportStream& stream) {
+    stream << L"  engine: matched" << crlf;
+    if (!evaluation.evaluated) {
+        stream << L"  evaluator: not run: " << evaluation.problem << crlf;
+        return;
+    }
+    stream << L"  evaluator: " << Widened(evaluation.verdict);
+    if (!evaluation.assumes.empty()) {
+        stream << L", assumes: " << Joined(evaluation.assumes);
+    }
     stream << crlf;
-    for (const ExplainedCondition& condition : file.conditions) {
-        WriteCondition(condition, stream);
+    if (!evaluation.nameFits) {
+        stream << L"  disagrees: the engine matched this entry, but its name does not fit the "
+                  L"file name "
+               << evaluation.fileName << crlf;
+    }
+    if (!evaluation.countsAsMatch) {
+        stream << L"  disagrees: the engine matched this entry, the evaluator says "
+               << Widened(evaluation.verdict) << L" (decided by ";
+        for (std::size_t i = 0; i < evaluation.decidedBy.size(); ++i) {
+            const ExplainedRule& rule = evaluation.decidedBy[i];
+            stream << (i == 0 ? L"" : L", ") << Widened(rule.evidence) << L" rule "
+                   << Widened(rule.name);
+        }
+        stream << L")" << crlf;
+    }
+    for (const ExplainedCondition& condition : evaluation.conditions) {
+        WriteCondition(condition, L"  ", stream);
     }
 }
 
@@ -103,9 +154,7 @@ void WriteExe(const ExplainedExe& exe, ReportStream& stream) {
     }
     stream << crlf << L"  APP_NAME: " << Optional(exe.appName) << crlf << L"  VENDOR: "
            << Optional(exe.vendor) << crlf;
-    for (const ExplainedFile& file : exe.files) {
-        WriteFile(file, stream);
-    }
+    WriteEvaluation(exe.evaluation, stream);
     for (const EngineText& layer : exe.layers) {
         stream << L"  LAYER: " << Shown(layer) << crlf;
     }
@@ -139,17 +188,6 @@ void WriteLayer(const ExplainedLayer& layer, ReportStream& stream) {
 }
 
 } // namespace
-
-const wchar_t* VerdictText(ConditionVerdict verdict) {
-    switch (verdict) {
-    case ConditionVerdict::Holds:
-        return L"holds";
-    case ConditionVerdict::Fails:
-        return L"fails";
-    default:
-        return L"not evaluated";
-    }
-}
 
 void WriteExplanation(const Explanation& explanation, ReportStream& stream) {
     stream << L"Explanation:" << crlf;

@@ -7,6 +7,3 @@
 // Writes the block that follows a report: "Explanation:", the problems, each EXE entry with
 // its database, names, conditions and fixes, then each layer with its fixes.
 void WriteExplanation(const Explanation& explanation, ReportStream& stream);
-
-// The words of a verdict as the text writes them ("holds", "fails", "not evaluated").
-const wchar_t* VerdictText(ConditionVerdict verdict);

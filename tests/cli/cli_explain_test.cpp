@@ -33,8 +33,6 @@ const GUID DatabaseId = {
     0x4000,
     {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, Build64 ? BYTE(0x64) : BYTE(0x32)}};
 const std::wstring AppCompat = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\";
-const std::wstring NotText =
-    L" (MATCH_LOGIC_NOT: holds unless it is there and every condition holds)";
 
 // The engine's database writer, as the stand-in exports it.
 struct Writer {
@@ -202,7 +200,10 @@ protected:
 
     // The database, with versioned conditions on the program when asked for, and a DATABASE_ID
     // of the given size.
-    void WriteDatabase(bool versioned, DWORD idSize = sizeof(GUID)) {
+    // With futureOs, the entry also wants a Windows from build 22000 and before build 10240,
+    // which no system is: the stand-in engine, which looks at MATCHING_FILE alone, matches it
+    // all the same.
+    void WriteDatabase(bool versioned, DWORD idSize = sizeof(GUID), bool futureOs = false) {
         const Writer w = EngineWriter();
         ASSERT_NE(nullptr, w.Create);
         const PDB db = w.Create(database.c_str(), 0);
@@ -237,6 +238,10 @@ protected:
         w.String(db, sdb::TAG_APP_NAME, L"Explained App");
         w.String(db, sdb::TAG_VENDOR, L"Quillet Tests");
         w.Dword(db, sdb::TAG_FLAGS, 0x2);
+        if (futureOs) {
+            w.String(db, sdb::TAG_DEST_OS_GTE, L"CO");
+            w.String(db, sdb::TAG_DEST_OS_LT, L"TH1");
+        }
         TAGID file = w.Begin(db, sdb::TAG_MATCHING_FILE);
         w.String(db, sdb::TAG_NAME, L"*");
         w.Dword(db, sdb::TAG_SIZE, static_cast<DWORD>(size));
@@ -244,6 +249,7 @@ protected:
         if (versioned) {
             w.String(db, sdb::TAG_COMPANY_NAME, L"northwind GRAPHICS");
             w.Qword(db, sdb::TAG_UPTO_BIN_FILE_VERSION, 0x0002000500000001ULL);
+            w.Qword(db, sdb::TAG_FROM_BIN_FILE_VERSION, 0x0002000500000000ULL);
         }
         w.End(db, file);
         file = w.Begin(db, sdb::TAG_MATCHING_FILE);
@@ -296,70 +302,64 @@ protected:
     // Every line of the block the program's report is followed by.
     std::wstring ExpectedBlock(const std::wstring& output, bool versioned) const {
         const std::wstring size16 = Hex(size);
-        std::wstring block = L"Explanation:\r\n"
-                             L"EXE: (" +
-                             TagRefText(output, L"EXE: ", ProgramName) + L") " + ProgramName +
-                             L"\r\n"
-                             L"  database: " +
-                             DatabaseGuid + L" " + database +
-                             L"\r\n"
-                             L"  NAME: " +
-                             ProgramName +
-                             L"\r\n"
-                             L"  APP_NAME: Explained App\r\n"
-                             L"  VENDOR: Quillet Tests\r\n"
-                             L"  MATCHING_FILE *: " +
-                             program +
-                             L"\r\n"
-                             L"    holds: SIZE=" +
-                             size16 + L"; the file has SIZE=" + size16 +
-                             L"\r\n"
-                             L"    holds: CHECKSUM=" +
-                             Hex(checksum) + L"; the file has CHECKSUM=" + Hex(checksum) + L"\r\n";
+        const std::wstring checked = L"checked-on-windows]\r\n";
+        const std::wstring notText = L"holds: MATCHING_FILE MATCH_LOGIC_NOT wanted \"";
+        std::wstring block = L"Explanation:\r\nEXE: (" + TagRefText(output, L"EXE: ", ProgramName) +
+                             L") " + ProgramName + L"\r\n  database: " + DatabaseGuid + L" " +
+                             database + L"\r\n  NAME: " + ProgramName +
+                             L"\r\n  APP_NAME: Explained App\r\n  VENDOR: Quillet Tests\r\n"
+                             L"  engine: matched\r\n  evaluator: matched-if, assumes: " +
+                             (versioned ? L"from-at-least, " : L"") +
+                             L"not-missing-file\r\n"
+                             L"  holds: NAME wanted \"" +
+                             ProgramName + L"\", actual \"" + ProgramName +
+                             L"\" [name-without-case, " + checked +
+                             L"  holds: MATCHING_FILE wanted \"*\", actual \"" + program +
+                             L"\", path " + program + L" [program-itself, seen-in-real-databases" +
+                             (versioned ? L"; assumes from-at-least" : L"") +
+                             L"]\r\n    holds: SIZE wanted " + size16 + L", actual " + size16 +
+                             L" [exact, " + checked + L"    holds: CHECKSUM wanted " +
+                             Hex(checksum) + L", actual " + Hex(checksum) + L" [exact, " + checked;
         if (versioned) {
-            block += L"    holds: COMPANY_NAME=\"northwind GRAPHICS\"; the file has "
-                     L"COMPANY_NAME=\"Northwind Graphics\"\r\n"
-                     L"    holds: UPTO_BIN_FILE_VERSION=0x2000500000001; the file has "
-                     L"BIN_FILE_VERSION=0x2000500000001\r\n";
+            block += L"    holds: COMPANY_NAME wanted \"northwind GRAPHICS\", actual \"Northwind "
+                     L"Graphics\" [string-without-case, " +
+                     checked +
+                     L"    holds: UPTO_BIN_FILE_VERSION wanted 2.5.0.1 (0x2000500000001), actual "
+                     L"2.5.0.1 (0x2000500000001) [upto-at-most, " +
+                     checked +
+                     L"    holds: FROM_BIN_FILE_VERSION wanted 2.5.0.0 (0x2000500000000), actual "
+                     L"2.5.0.1 (0x2000500000001) [from-at-least, unconfirmed; assumes "
+                     L"from-at-least]\r\n";
         }
-        block += L"  MATCHING_FILE helper.dat: " + helper +
-                 L"\r\n"
-                 L"    holds: SIZE=0x4; the file has SIZE=0x4\r\n"
-                 L"    holds: CHECKSUM=0xB0B0B0B0; the file has CHECKSUM=0xB0B0B0B0\r\n"
-                 L"  MATCHING_FILE helper.dat" +
-                 NotText + L": " + helper +
-                 L"\r\n"
-                 L"    fails: SIZE=0x5; the file has SIZE=0x4\r\n"
-                 L"    not evaluated: PRODUCT_NAME=\"Other\"; the file has no such attribute\r\n"
-                 L"  MATCHING_FILE absent.dat" +
-                 NotText + L": " + Folder +
-                 L"absent.dat is not there\r\n"
-                 L"    not evaluated: SIZE=0x4\r\n"
-                 L"  MATCHING_FILE data" +
-                 NotText + L": " + Folder +
-                 L"data cannot be read by the engine\r\n"
-                 L"    not evaluated: SIZE=0x0\r\n"
+        block += L"  holds: MATCHING_FILE wanted \"helper.dat\", actual \"" + helper +
+                 L"\", path " + helper + L" [beside-program, " + checked +
+                 L"    holds: SIZE wanted 0x4, actual 0x4 [exact, " + checked +
+                 L"    holds: CHECKSUM wanted 0xB0B0B0B0, actual 0xB0B0B0B0 [exact, " + checked +
+                 L"  " + notText + L"helper.dat\", actual \"" + helper + L"\", path " + helper +
+                 L" [logic-not, seen-in-real-databases]\r\n"
+                 L"    fails: SIZE wanted 0x5, actual 0x4 [exact, " +
+                 checked +
+                 L"    unknown: PRODUCT_NAME wanted \"Other\", actual none [no-such-attribute, "
+                 L"unconfirmed]\r\n"
+                 L"  " +
+                 notText + L"absent.dat\", actual none, path " + Folder +
+                 L"absent.dat [logic-not, seen-in-real-databases; assumes not-missing-file]\r\n"
+                 L"  " +
+                 notText + L"data\", actual none, path " + Folder +
+                 L"data [logic-not, seen-in-real-databases; assumes not-missing-file]\r\n"
                  L"  LAYER: ExplainLayer\r\n"
                  L"  SHIM: ExplainEntryShim, DLL: ExplainEntry.dll, command line: --entry\r\n"
                  L"  flags: DISABLE_APPHELP\r\n"
                  L"EXE: (" +
-                 TagRefText(output, L"EXE: ", L"*") +
-                 L") *\r\n"
-                 L"  database: " +
-                 DatabaseGuid + L" " + database +
-                 L"\r\n"
-                 L"  NAME: * (wildcard, matched " +
-                 ProgramName +
-                 L")\r\n"
-                 L"  APP_NAME: none\r\n"
-                 L"  VENDOR: none\r\n"
-                 L"  MATCHING_FILE *: " +
-                 program +
-                 L"\r\n"
-                 L"    holds: SIZE=" +
-                 size16 + L"; the file has SIZE=" + size16 +
-                 L"\r\n"
-                 L"LAYER: (" +
+                 TagRefText(output, L"EXE: ", L"*") + L") *\r\n  database: " + DatabaseGuid + L" " +
+                 database + L"\r\n  NAME: * (wildcard, matched " + ProgramName +
+                 L")\r\n  APP_NAME: none\r\n  VENDOR: none\r\n"
+                 L"  engine: matched\r\n  evaluator: matched\r\n"
+                 L"  holds: WILDCARD_NAME wanted \"*\", actual \"" +
+                 ProgramName + L"\" [any-name, seen-in-real-databases]\r\n" +
+                 L"  holds: MATCHING_FILE wanted \"*\", actual \"" + program + L"\", path " +
+                 program + L" [program-itself, seen-in-real-databases]\r\n    holds: SIZE wanted " +
+                 size16 + L", actual " + size16 + L" [exact, " + checked + L"LAYER: (" +
                  TagRefText(output, L"LAYER: ", L"ExplainLayer") +
                  L") ExplainLayer, matched, stored per user\r\n"
                  L"  SHIM: ExplainShimOne, DLL: ExplainOne.dll, command line: none\r\n"
@@ -411,28 +411,58 @@ TEST_F(CliExplain, JsonFieldHoldsTheSameFacts) {
     EXPECT_EQ("Explained App", exe.at("appName"));
     EXPECT_EQ("Quillet Tests", exe.at("vendor"));
     EXPECT_TRUE(exe.at("wildcardMatched").is_null());
-    const json& files = exe.at("matchingFiles");
-    ASSERT_EQ(5u, files.size());
-    const char* const verdicts[][4] = {{"holds", "holds", "holds", "holds"},
-                                       {"holds", "holds", "", ""},
-                                       {"fails", "noAttribute", "", ""},
-                                       {"notEvaluated", "", "", ""},
-                                       {"notEvaluated", "", "", ""}};
-    const char* const states[] = {"present", "present", "present", "missing", "unreadable"};
-    for (size_t i = 0; i < files.size(); ++i) {
-        EXPECT_EQ(states[i], files[i].at("state")) << i;
-        EXPECT_EQ(i >= 2, files[i].at("negated").get<bool>()) << i;
-        for (size_t c = 0; c < files[i].at("conditions").size(); ++c) {
-            EXPECT_EQ(verdicts[i][c], files[i].at("conditions")[c].at("verdict")) << i << c;
-        }
+    // The engine matched it; the evaluator matches it if FROM_ bounds and MATCH_LOGIC_NOT on a
+    // missing file work as it takes them, rules it labels unconfirmed.
+    EXPECT_EQ("matched", exe.at("engine"));
+    EXPECT_EQ("matched-if", exe.at("verdict"));
+    EXPECT_EQ(json::array({"from-at-least", "not-missing-file"}), exe.at("assumes"));
+    EXPECT_FALSE(exe.at("disagrees").get<bool>());
+    EXPECT_TRUE(exe.at("nameFits").get<bool>());
+    EXPECT_TRUE(exe.at("evaluatorProblem").is_null());
+    EXPECT_EQ(json::array(), exe.at("decidedBy"));
+    const json& conditions = exe.at("conditions");
+    ASSERT_EQ(6u, conditions.size());
+    const char* const tags[] = {"NAME",          "MATCHING_FILE", "MATCHING_FILE",
+                                "MATCHING_FILE", "MATCHING_FILE", "MATCHING_FILE"};
+    const size_t children[] = {0, 5, 2, 2, 0, 0};
+    for (size_t i = 0; i < conditions.size(); ++i) {
+        EXPECT_EQ(tags[i], conditions[i].at("tagName")) << i;
+        EXPECT_EQ("holds", conditions[i].at("verdict")) << i;
+        EXPECT_EQ(i >= 3, conditions[i].at("negated").get<bool>()) << i;
+        EXPECT_EQ(children[i], conditions[i].at("children").size()) << i;
     }
-    const json& company = files[0].at("conditions")[2];
-    EXPECT_EQ(json({{"tag", sdb::TAG_COMPANY_NAME},
-                    {"tagName", "COMPANY_NAME"},
-                    {"wanted", "COMPANY_NAME=\"northwind GRAPHICS\""},
-                    {"actual", "COMPANY_NAME=\"Northwind Graphics\""},
-                    {"verdict", "holds"}}),
-              company);
+    const json& file = conditions[1];
+    EXPECT_EQ(FromUtf8(file.at("path").get<std::string>()), program);
+    EXPECT_EQ("program-itself", file.at("rule"));
+    EXPECT_EQ("seen-in-real-databases", file.at("evidence"));
+    EXPECT_EQ(json({{"tag", sdb::TAG_SIZE},
+                    {"tagName", "SIZE"},
+                    {"verdict", "holds"},
+                    {"rule", "exact"},
+                    {"evidence", "checked-on-windows"},
+                    {"assumes", json::array()},
+                    {"negated", false},
+                    {"wanted", size},
+                    {"actual", size},
+                    {"path", nullptr},
+                    {"wow64View", false},
+                    {"children", json::array()}}),
+              file.at("children")[0]);
+    EXPECT_EQ("northwind GRAPHICS", file.at("children")[2].at("wanted"));
+    EXPECT_EQ("Northwind Graphics", file.at("children")[2].at("actual"));
+    const json& from = file.at("children")[4];
+    EXPECT_EQ("FROM_BIN_FILE_VERSION", from.at("tagName"));
+    EXPECT_EQ("unconfirmed", from.at("evidence"));
+    EXPECT_EQ(json({{"text", "2.5.0.0"}, {"raw", "0x2000500000000"}}), from.at("wanted"));
+    EXPECT_EQ(json({{"text", "2.5.0.1"}, {"raw", "0x2000500000001"}}), from.at("actual"));
+    const json& negated = conditions[3];
+    EXPECT_EQ("logic-not", negated.at("rule"));
+    EXPECT_EQ("fails", negated.at("children")[0].at("verdict"));
+    EXPECT_EQ("unknown", negated.at("children")[1].at("verdict"));
+    EXPECT_EQ("no-such-attribute", negated.at("children")[1].at("rule"));
+    EXPECT_TRUE(negated.at("children")[1].at("actual").is_null());
+    EXPECT_TRUE(conditions[4].at("actual").is_null());
+    EXPECT_EQ(json::array({"not-missing-file"}), conditions[4].at("assumes"));
     EXPECT_EQ(json::array({"ExplainLayer"}), exe.at("layers"));
     EXPECT_EQ(json::array({{{"kind", "shim"},
                             {"name", "ExplainEntryShim"},
@@ -468,6 +498,41 @@ TEST_F(CliExplain, ProcessReportIsFollowedByTheBlockOfItsImage) {
     EXPECT_EQ(0u, run.exitCode) << run.errors;
     EXPECT_EQ(ExpectedBlock(run.output, false), BlockAfter(run.output, L"Process: " + program))
         << run.output;
+}
+
+// The stand-in engine looks at MATCHING_FILE alone and matches an entry that wants a Windows
+// no system is; the evaluator does not, and the block and the JSON say they disagree.
+TEST_F(CliExplain, DisagreementOfEngineAndEvaluatorIsSaid) {
+    WriteProgram(L"C:\\quillet-samples\\cadwriter.exe", 0x30);
+    WriteDatabase(false, sizeof(GUID), true);
+    const CliRun text = RunCli(L"--explain \"" + program + L"\"");
+    ASSERT_EQ(0u, text.exitCode) << text.errors;
+    const std::wstring block = BlockAfter(text.output, L"File: " + program + L"\r\n");
+    EXPECT_NE(std::wstring::npos,
+              block.find(L"  engine: matched\r\n  evaluator: not-matched, assumes: dest-os\r\n"
+                         L"  disagrees: the engine matched this entry, the evaluator says "
+                         L"not-matched (decided by unconfirmed rule dest-os)\r\n"))
+        << block;
+    EXPECT_NE(std::wstring::npos, block.find(L": DEST_OS_GTE wanted \"CO\", actual 0x"));
+    EXPECT_NE(std::wstring::npos, block.find(L": DEST_OS_LT wanted \"TH1\", actual 0x"));
+    const CliRun run = RunCli(L"--json --explain \"" + program + L"\"");
+    ASSERT_EQ(0u, run.exitCode) << run.errors;
+    const std::string line = run.rawOutput.substr(run.rawOutput.find("\r\n") + 2);
+    const json exe = json::parse(line.substr(0, line.find("\r\n"))).at("explain").at("exe")[0];
+    EXPECT_TRUE(exe.at("disagrees").get<bool>());
+    EXPECT_EQ("not-matched", exe.at("verdict"));
+    EXPECT_EQ(json::array({{{"rule", "dest-os"}, {"evidence", "unconfirmed"}}}),
+              exe.at("decidedBy"));
+    const json& os = exe.at("conditions")[1];
+    EXPECT_EQ("DEST_OS_GTE", os.at("tagName"));
+    EXPECT_EQ("CO", os.at("wanted"));
+    EXPECT_TRUE(os.at("actual").is_number());
+    // The wildcard entry beside it agrees.
+    EXPECT_FALSE(json::parse(line.substr(0, line.find("\r\n")))
+                     .at("explain")
+                     .at("exe")[1]
+                     .at("disagrees")
+                     .get<bool>());
 }
 
 // A DATABASE_ID that is no GUID is said so and not read; without a GUID the registered path

@@ -129,7 +129,7 @@ TEST(CliJson, FilesCarryTheSameFactsAsTheText) {
     ASSERT_EQ(paths.size() + 1, objects.size());
     const json& banner = objects[0];
     EXPECT_EQ("banner", banner["type"]);
-    EXPECT_EQ(1, banner["schema"]);
+    EXPECT_EQ(2, banner["schema"]);
     const std::wstring bannerLine = text.output.substr(0, text.output.find(L"\r\n"));
     EXPECT_EQ(bannerLine, Wide(banner["text"].get<std::string>()));
     EXPECT_EQ(0u, bannerLine.find(L"Running on " + std::to_wstring(banner["major"].get<int>()) +
