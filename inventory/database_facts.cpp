@@ -131,7 +131,9 @@ void describe_database(const std::vector<uint8_t>& bytes, size_t target_limit,
         return;
     }
     record->readable = true;
-    sdb::AuditReport audit = sdb::audit_database(*db);
+    sdb::AuditOptions options;
+    options.signature = record->signature;
+    sdb::AuditReport audit = sdb::audit_database(*db, options);
     sdb::DatabaseIdentity& identity = audit.identity;
     if (!identity.name.empty()) {
         record->name = std::move(identity.name);
