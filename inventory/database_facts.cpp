@@ -151,9 +151,10 @@ void describe_database(const std::vector<uint8_t>& bytes, size_t target_limit,
     }
     count_entries(*db, database, target_limit, record);
     record->findings = std::move(audit.findings);
-    if (audit.walk.problem != sdb::WalkProblem::None) {
-        record->read_problem = std::string("damaged at ") + hex_tagid(audit.walk.where) + ": " +
-                               sdb::walk_problem_text(audit.walk.problem);
+    sdb::TAGID where = 0;
+    std::string reason;
+    if (sdb::audit_damage(audit, &where, &reason)) {
+        record->read_problem = std::string("damaged at ") + hex_tagid(where) + ": " + reason;
     }
 }
 
