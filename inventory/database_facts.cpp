@@ -131,7 +131,9 @@ void describe_database(const std::vector<uint8_t>& bytes, size_t target_limit,
         return;
     }
     record->readable = true;
-    sdb::AuditReport audit = sdb::audit_database(*db);
+    sdb::AuditOptions options;
+    options.signature = record->signature;
+    sdb::AuditReport audit = sdb::audit_database(*db, options);
     sdb::DatabaseIdentity& identity = audit.identity;
     if (!identity.name.empty()) {
         record->name = std::move(identity.name);
@@ -149,9 +151,10 @@ void describe_database(const std::vector<uint8_t>& bytes, size_t target_limit,
     }
     count_entries(*db, database, target_limit, record);
     record->findings = std::move(audit.findings);
-    if (audit.walk.problem != sdb::WalkProblem::None) {
-        record->read_problem = std::string("damaged at ") + hex_tagid(audit.walk.where) + ": " +
-                               sdb::walk_problem_text(audit.walk.problem);
+    sdb::TAGID where = 0;
+    std::string reason;
+    if (sdb::audit_damage(audit, &where, &reason)) {
+        record->read_problem = std::string("damaged at ") + hex_tagid(where) + ": " + reason;
     }
 }
 

@@ -74,6 +74,7 @@ void read_record(const FileView& files, size_t target_limit, DatabaseRecord* rec
     std::vector<uint8_t> bytes;
     record->file = files.read_file(record->path, &bytes);
     if (record->file == FileStatus::Ok) {
+        record->signature = files.verify_signature(record->path);
         describe_database(bytes, target_limit, record);
     }
 }
@@ -91,6 +92,7 @@ std::vector<DatabaseRecord> list_databases(const FileView& files,
         record.main = true;
         record.file = main.status;
         if (main.status == FileStatus::Ok) {
+            record.signature = files.verify_signature(main.path);
             describe_database(main.bytes, target_limit, &record);
         }
     }

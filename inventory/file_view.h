@@ -1,6 +1,8 @@
 // The file system as the inventory reads it: folders, files and their status.
 #pragma once
 
+#include "sdb_audit.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -38,6 +40,12 @@ public:
     virtual FileStatus read_file(const std::string& path, std::vector<uint8_t>* bytes) const = 0;
     // Ok when path names a readable regular file; the reason otherwise.
     virtual FileStatus file_status(const std::string& path) const = 0;
+    // What the OS says of a file's signature. Only a view of the running system can ask it;
+    // others answer NotChecked, and the audit then trusts content alone.
+    virtual sdb::SignatureVerdict verify_signature(const std::string& path) const {
+        (void)path;
+        return sdb::SignatureVerdict();
+    }
 };
 
 } // namespace inventory

@@ -37,6 +37,8 @@ void finding_json(const sdb::AuditFinding& finding, JsonWriter& json) {
         .string("rule", finding.rule)
         .string("severity", sdb::audit_severity_text(finding.severity))
         .string("ruleSeverity", sdb::audit_severity_text(finding.rule_severity))
+        .string("basis", sdb::audit_basis_text(finding.basis))
+        .string("shape", sdb::content_shape_text(finding.shape))
         .open_object("entry")
         .string("kind", entry_kind_text(finding.entry.kind))
         .string("name", finding.entry.name)

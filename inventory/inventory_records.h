@@ -47,18 +47,20 @@ struct Registration {
 
 // What the inventory makes of a database: one word, with the reason in the record.
 enum class Provenance {
-    Microsoft,       // one of the main databases, by its location and its DATABASE_ID
-    Installed,       // registered, present, and its DATABASE_ID is the registered GUID
-    MissingFile,     // registered, but the file is not there
-    Unregistered,    // a file in AppPatch\Custom (or Custom64) that nothing registers
-    GuidMismatch,    // registered under a GUID other than the file's DATABASE_ID
-    ClaimsMicrosoft, // not a main database, yet its NAME says it is Microsoft's
-    NotADatabase,    // the file is there but is not a readable database
+    VerifiedMicrosoft, // a main database in its place, signed by Microsoft as the OS verified
+    ClaimedMain,       // a main database in its place with its DATABASE_ID, not verified
+    Installed,         // registered, present, and its DATABASE_ID is the registered GUID
+    MissingFile,       // registered, but the file is not there
+    Unregistered,      // a file in AppPatch\Custom (or Custom64) that nothing registers
+    GuidMismatch,      // registered under a GUID other than the file's DATABASE_ID
+    ClaimsMicrosoft,   // not a main database, yet its NAME says it is Microsoft's
+    NotADatabase,      // the file is there but is not a readable database
 };
-// "microsoft", "installed", "missing-file", "unregistered", "guid-mismatch",
-// "claims-microsoft", "not-a-database".
+// "verified-microsoft", "claims-microsoft" (ClaimedMain and ClaimsMicrosoft alike: the
+// anomalies tell them apart), "installed", "missing-file", "unregistered", "guid-mismatch",
+// "not-a-database".
 const char* provenance_text(Provenance provenance);
-// True for the anomalies (every word but microsoft and installed).
+// True for the anomalies (every word but VerifiedMicrosoft, ClaimedMain and Installed).
 bool is_anomaly(Provenance provenance);
 
 struct EntryCounts {
@@ -86,6 +88,7 @@ struct DatabaseRecord {
     // Which main database Microsoft publishes its DATABASE_ID for ("DATABASE_ID is that of
     // sysmain.sdb"); empty when none.
     std::string main_id;
+    sdb::SignatureVerdict signature; // from the file view: NotChecked off the running system
     EntryCounts counts;
     std::vector<std::string> targets; // the first few programs its EXE entries name
     size_t target_count = 0;          // all of them

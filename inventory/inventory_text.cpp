@@ -91,6 +91,13 @@ void write_finding(const sdb::AuditFinding& finding, Lines& lines) {
         lines << " " << name;
     }
     lines << ": " << finding.summary;
+    if (finding.basis != sdb::AuditBasis::Rule) {
+        lines << " (" << sdb::audit_severity_text(finding.rule_severity) << " by its rule; info: "
+              << (finding.basis == sdb::AuditBasis::VerifiedSignature
+                      ? "the file's signature is Microsoft's"
+                      : "shaped as Microsoft's own fixes")
+              << ")";
+    }
     lines.end_line();
 }
 

@@ -51,8 +51,10 @@ const char* registration_kind_text(RegistrationKind kind) {
 
 const char* provenance_text(Provenance provenance) {
     switch (provenance) {
-    case Provenance::Microsoft:
-        return "microsoft";
+    case Provenance::VerifiedMicrosoft:
+        return "verified-microsoft";
+    case Provenance::ClaimedMain:
+        return "claims-microsoft";
     case Provenance::Installed:
         return "installed";
     case Provenance::MissingFile:
@@ -70,7 +72,8 @@ const char* provenance_text(Provenance provenance) {
 }
 
 bool is_anomaly(Provenance provenance) {
-    return provenance != Provenance::Microsoft && provenance != Provenance::Installed;
+    return provenance != Provenance::VerifiedMicrosoft && provenance != Provenance::ClaimedMain &&
+           provenance != Provenance::Installed;
 }
 
 bool inventory_alarms(const Inventory& inventory) {
@@ -78,8 +81,8 @@ bool inventory_alarms(const Inventory& inventory) {
         if (!database.anomalies.empty()) {
             return true;
         }
-        // What the audit reports as info (the fixes of Microsoft's own main databases) is
-        // on every system and no reason to act.
+        // What the audit reports as info (fixes shaped as Microsoft's own, or in a file
+        // whose signature is Microsoft's) is on every system and no reason to act.
         for (const sdb::AuditFinding& finding : database.findings) {
             if (finding.severity != sdb::AuditSeverity::Info) {
                 return true;

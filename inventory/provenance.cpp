@@ -1,4 +1,5 @@
-// The verdict on a database: microsoft, installed, or the anomalies that hold, with reasons.
+// The verdict on a database: verified-microsoft, claims-microsoft, installed, or the anomalies that
+// hold, with reasons.
 #include "provenance.h"
 
 #include "windows_paths.h"
@@ -69,7 +70,7 @@ void judge_database(const std::vector<Registration>& registrations, DatabaseReco
         if (record->main && record->main_id.empty()) {
             add(Provenance::GuidMismatch,
                 "in the place of a main database, but its DATABASE_ID (" + id +
-                    ") and NAME are not those of one",
+                    ") is not that of one",
                 record);
         }
         if (!record->main && !record->main_id.empty()) {
@@ -101,8 +102,17 @@ void judge_database(const std::vector<Registration>& registrations, DatabaseReco
         }
     }
     if (record->main) {
-        record->provenance = Provenance::Microsoft;
-        record->reason = "a main database in its place, and its " + record->main_id;
+        // Place and DATABASE_ID are plain data: only the signature tells Microsoft's file.
+        bool verified = record->signature.state == sdb::SignatureState::Verified;
+        record->provenance = verified ? Provenance::VerifiedMicrosoft : Provenance::ClaimedMain;
+        record->reason = "a main database in its place, and its " + record->main_id +
+                         "; signature " + sdb::signature_state_text(record->signature.state);
+        if (!record->signature.signer.empty()) {
+            record->reason += ", signed by " + record->signature.signer;
+        }
+        if (!record->signature.detail.empty()) {
+            record->reason += ": " + record->signature.detail;
+        }
     } else {
         record->provenance = Provenance::Installed;
         record->reason = registered_in(registrations[record->registrations.front()]) +

@@ -1,4 +1,5 @@
-// The verdict on a database: microsoft, installed, or the anomalies that hold, with reasons.
+// The verdict on a database: verified-microsoft, claims-microsoft, installed, or the anomalies that
+// hold, with reasons.
 #pragma once
 
 #include "inventory_records.h"
@@ -9,7 +10,8 @@ namespace inventory {
 
 // Sets record->provenance, reason and anomalies from the record's facts and registrations.
 // The word is the first anomaly of missing-file, not-a-database, guid-mismatch,
-// claims-microsoft, unregistered; else microsoft for a main database, installed otherwise.
+// claims-microsoft, unregistered; else, for a main database, verified-microsoft when its
+// signature is verified and claims-microsoft when it is not; installed otherwise.
 // The reason gives every anomaly's reason, separated by "; ".
 void judge_database(const std::vector<Registration>& registrations, DatabaseRecord* record);
 

@@ -3,6 +3,8 @@
 
 #include <cwchar>
 
+#include "file_signature.h"
+
 #include "../common/handle_holder.h"
 #include "../common/utf8_text.h"
 #include "../inspect/redirection_revert.h"
@@ -169,4 +171,16 @@ FileStatus Win32FileView::file_status(const std::string& path) const {
     const RedirectionRevert redirection;
     FileHandleHolder file;
     return OpenFile(wide, file);
+}
+
+sdb::SignatureVerdict Win32FileView::verify_signature(const std::string& path) const {
+    std::wstring wide;
+    if (CallPath(path, wide) != FileStatus::Ok) {
+        sdb::SignatureVerdict verdict;
+        verdict.state = sdb::SignatureState::NotVerified;
+        verdict.detail = "not a path on a drive";
+        return verdict;
+    }
+    const RedirectionRevert redirection;
+    return VerifyFileSignature(wide);
 }

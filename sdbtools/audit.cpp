@@ -26,6 +26,26 @@ void json_member(std::string& out, const char* name, const std::string& value, b
     append_json_string(out, value);
 }
 
+// "; provenance claims-microsoft: CLAIM; signature not checked"
+std::string trust_text(const DatabaseIdentity& identity) {
+    std::string text = "; provenance ";
+    text += audit_provenance_text(identity.provenance);
+    if (!identity.claim.empty()) {
+        text += ": " + identity.claim;
+    }
+    const SignatureVerdict& signature = identity.signature;
+    text += "; signature ";
+    text += signature.state == SignatureState::NotChecked ? "not verified (not checked here)"
+                                                          : signature_state_text(signature.state);
+    if (!signature.signer.empty()) {
+        text += ", signed by " + quoted(signature.signer);
+    }
+    if (!signature.detail.empty()) {
+        text += ": " + signature.detail;
+    }
+    return text;
+}
+
 } // namespace
 
 void write_audit_text(const std::string& file, const AuditReport& report, std::ostream& out) {
@@ -40,10 +60,7 @@ void write_audit_text(const std::string& file, const AuditReport& report, std::o
     if (identity.has_time) {
         out << ", TIME " << filetime_text(identity.time);
     }
-    if (identity.microsoft_main) {
-        out << "; one of Microsoft's main databases: " << identity.main_reason;
-    }
-    out << '\n';
+    out << trust_text(identity) << '\n';
     for (const AuditFinding& f : report.findings) {
         out << file << ": " << offset_text(f.where) << ' ' << audit_severity_text(f.severity) << ' '
             << f.rule << ": " << kind_text(f.entry.kind);
@@ -60,7 +77,17 @@ void write_audit_text(const std::string& file, const AuditReport& report, std::o
         const char* separator = ": ";
         for (const AuditField& field : f.details) {
             out << separator << field.name << ' ' << quoted(field.value);
+            if (field.cut) {
+                out << " (cut short)";
+            }
             separator = ", ";
+        }
+        if (f.basis == AuditBasis::MicrosoftContent) {
+            out << " (" << audit_severity_text(f.rule_severity)
+                << " by its rule; info: shaped as Microsoft's own fixes)";
+        } else if (f.basis == AuditBasis::VerifiedSignature) {
+            out << " (" << audit_severity_text(f.rule_severity)
+                << " by its rule; info: the file's signature is Microsoft's)";
         }
         out << '\n';
     }
@@ -78,9 +105,12 @@ void write_audit_json(const std::string& file, const AuditReport& report, std::o
         // TIME as a string: a parser that reads numbers as doubles would round it.
         json_member(text, "time", identity.has_time ? std::to_string(identity.time) : "");
         json_member(text, "time_date", identity.has_time ? filetime_text(identity.time) : "");
-        text += ", \"microsoft_main\": ";
-        text += identity.microsoft_main ? "true" : "false";
+        json_member(text, "provenance", audit_provenance_text(identity.provenance));
+        json_member(text, "claim", identity.claim);
         json_member(text, "main_reason", identity.main_reason);
+        json_member(text, "signature", signature_state_text(identity.signature.state));
+        json_member(text, "signer", identity.signature.signer);
+        json_member(text, "signature_detail", identity.signature.detail);
         text += "}\n";
     }
     for (const AuditFinding& f : report.findings) {
@@ -91,6 +121,8 @@ void write_audit_json(const std::string& file, const AuditReport& report, std::o
         json_member(text, "rule", f.rule);
         json_member(text, "severity", audit_severity_text(f.severity));
         json_member(text, "rule_severity", audit_severity_text(f.rule_severity));
+        json_member(text, "basis", audit_basis_text(f.basis));
+        json_member(text, "shape", content_shape_text(f.shape));
         text += ", \"entry\": {";
         json_member(text, "at", offset_text(f.entry.tagid), true);
         json_member(text, "kind", kind_text(f.entry.kind));
@@ -104,18 +136,20 @@ void write_audit_json(const std::string& file, const AuditReport& report, std::o
             text += i == 0 ? "{" : ", {";
             json_member(text, "name", f.details[i].name, true);
             json_member(text, "value", f.details[i].value);
-            text += "}";
+            text += f.details[i].cut ? ", \"cut\": true}" : ", \"cut\": false}";
         }
         text += "]}\n";
         out << text;
         text.clear();
     }
-    if (report.walk.problem != WalkProblem::None) {
+    TAGID where = 0;
+    std::string reason;
+    if (audit_damage(report, &where, &reason)) {
         text += "{";
         json_member(text, "type", "damage", true);
         json_member(text, "file", file);
-        json_member(text, "at", offset_text(report.walk.where));
-        json_member(text, "reason", walk_problem_text(report.walk.problem));
+        json_member(text, "at", offset_text(where));
+        json_member(text, "reason", reason);
         text += "}\n";
     }
     out << text;

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <string>
 #include <vector>
 
 namespace {
@@ -24,10 +25,10 @@ const char USAGE[] =
     "back into the same bytes, or as JSON. --find prints the EXE entries that apply to a\n"
     "file name: those of that name and those whose wildcard name (* and ?) matches it,\n"
     "after a line that says how they were searched and how many of each were found.\n"
-    "--audit prints the database's identity and one line per rule and entry that brings\n"
-    "code into a program, raises or weakens its security or applies fixes widely, with a\n"
-    "severity (high, medium, info); findings in Microsoft's main databases are info unless\n"
-    "--strict; --json writes JSON Lines.\n"
+    "--audit prints the database's identity and provenance, then one line per fix that\n"
+    "brings code into a program, raises or weakens its security or applies widely, with a\n"
+    "severity (high, medium, info); a fix shaped as Microsoft's own is info unless --strict\n"
+    "(the signature is not verified here); --json writes JSON Lines.\n"
     "A FILE of - reads the database from standard input.\n"
     "Exit status: 0 done (audit: nothing high or medium), 1 a file unreadable or damaged\n"
     "(after printing what could be read), 2 usage error, 3 the audit found something high\n"
@@ -150,10 +151,11 @@ int audit(int count, char** args) {
         } else {
             write_audit_text(args[i], report, std::cout);
         }
-        if (report.walk.problem != sdb::WalkProblem::None) {
-            std::cerr << "sdbdump: " << args[i] << ": audited up to "
-                      << offset_text(report.walk.where) << ": "
-                      << sdb::walk_problem_text(report.walk.problem) << '\n';
+        sdb::TAGID where = 0;
+        std::string reason;
+        if (sdb::audit_damage(report, &where, &reason)) {
+            std::cerr << "sdbdump: " << args[i] << ": damaged at " << offset_text(where) << ": "
+                      << reason << '\n';
             damaged = true;
         }
         found = found || sdb::audit_actionable(report);

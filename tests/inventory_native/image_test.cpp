@@ -184,7 +184,7 @@ TEST_F(ImageTree, PathsOfAnyCaseAreFoundAsWindowsFindsThem) {
 
     const inventory::DatabaseRecord* main = database(result, SYSMAIN_ID);
     ASSERT_NE(main, nullptr);
-    EXPECT_EQ(main->provenance, inventory::Provenance::Microsoft);
+    EXPECT_EQ(main->provenance, inventory::Provenance::ClaimedMain);
     const inventory::DatabaseRecord* installed = database(result, INSTALLED);
     ASSERT_NE(installed, nullptr);
     EXPECT_EQ(installed->provenance, inventory::Provenance::Installed);

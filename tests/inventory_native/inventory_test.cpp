@@ -8,6 +8,8 @@
 #include "test_database.h"
 #include "test_hive.h"
 
+#include "sdb_writer.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -166,7 +168,7 @@ TEST_F(InventoryAnomalies, EachDatabaseGetsItsWordAnomaliesAndFieldsInTextAndJso
         bool readable;
     };
     const Expected expected[] = {
-        {SYSMAIN_ID, "microsoft", {}, true, true},
+        {SYSMAIN_ID, "claims-microsoft", {}, true, true},
         {"{aaaaaaaa-0000-0000-0000-000000000001}", "installed", {}, true, true},
         {"{bbbbbbbb-0000-0000-0000-000000000002}", "missing-file", {"missing-file"}, false, false},
         {"{ffffffff-0000-0000-0000-000000000006}",
@@ -205,7 +207,7 @@ TEST_F(InventoryAnomalies, EachDatabaseGetsItsWordAnomaliesAndFieldsInTextAndJso
     EXPECT_EQ(main["counts"],
               json({{"exe", 1}, {"layer", 1}, {"shim", 1}, {"patch", 0}, {"msi", 0}}));
     EXPECT_EQ(main["reason"], "a main database in its place, and its DATABASE_ID is that of "
-                              "sysmain.sdb and NAME names Microsoft");
+                              "sysmain.sdb; signature not checked");
 
     const json& installed =
         *object_of(objects, "database", "guid", "{aaaaaaaa-0000-0000-0000-000000000001}");
@@ -266,30 +268,100 @@ TEST_F(InventoryAnomalies, EachDatabaseGetsItsWordAnomaliesAndFieldsInTextAndJso
     EXPECT_EQ((*registration)["program"], nullptr);
 }
 
-TEST_F(InventoryAnomalies, MainAndInstalledDatabasesAloneRaiseNoAlarm) {
+// A view whose files the OS would call signed by Microsoft.
+class SignedFiles : public MemoryFiles {
+public:
+    sdb::SignatureVerdict verify_signature(const std::string&) const override {
+        sdb::SignatureVerdict verdict;
+        verdict.state = sdb::SignatureState::Verified;
+        verdict.signer = "Microsoft Windows";
+        verdict.detail = "through a catalog";
+        return verdict;
+    }
+};
+
+// A main database whose one EXE injects `command` through a shim of Microsoft's DLL.
+std::vector<uint8_t> injecting_main(const char16_t* command) {
+    sdb::WriterPtr w = sdb::create_writer();
+    sdb::TAGID database = sdb::begin_list(*w, sdb::TAG_DATABASE);
+    sdb::write_string(*w, sdb::TAG_NAME,
+                      u"Microsoft Windows Application Compatibility Fix Database");
+    sdb::Guid id{};
+    sdb::parse_guid(SYSMAIN_ID, &id);
+    sdb::write_guid(*w, sdb::TAG_DATABASE_ID, id);
+    sdb::TAGID library = sdb::begin_list(*w, sdb::TAG_LIBRARY);
+    sdb::TAGID shim = sdb::begin_list(*w, sdb::TAG_SHIM);
+    sdb::write_string(*w, sdb::TAG_NAME, u"InjectDll");
+    sdb::write_string(*w, sdb::TAG_DLLFILE, u"AcGenral.dll");
+    sdb::end_list(*w, shim);
+    sdb::end_list(*w, library);
+    sdb::TAGID exe = sdb::begin_list(*w, sdb::TAG_EXE);
+    sdb::write_string(*w, sdb::TAG_NAME, u"a.exe");
+    sdb::TAGID ref = sdb::begin_list(*w, sdb::TAG_SHIM_REF);
+    sdb::write_string(*w, sdb::TAG_NAME, u"InjectDll");
+    sdb::write_string(*w, sdb::TAG_COMMAND_LINE, command);
+    sdb::end_list(*w, ref);
+    sdb::end_list(*w, exe);
+    sdb::end_list(*w, database);
+    std::vector<uint8_t> image;
+    EXPECT_TRUE(sdb::close_to_buffer(*w, &image));
+    return image;
+}
+
+TEST_F(InventoryAnomalies, AMainDatabaseIsTrustedForItsContentOrItsSignatureNotItsPlace) {
     MemoryRegistry clean;
     register_installed(&clean, Hive::Machine,
                        {"{aaaaaaaa-0000-0000-0000-000000000001}",
                         std::string(CUSTOM) + "{aaaaaaaa-0000-0000-0000-000000000001}.sdb"});
-    MemoryFiles some;
-    // The main database injects a DLL too: the audit reports it as info, no reason to act.
-    some.add("C:\\Windows\\AppPatch\\sysmain.sdb",
-             database_bytes({"Microsoft Windows Application Compatibility Fix Database",
-                             SYSMAIN_ID,
-                             0,
-                             "",
-                             {"InjectDll"},
-                             {{"EVIL", {"InjectDll"}}},
-                             {}}));
-    std::vector<uint8_t> bytes;
-    files.read_file(std::string(CUSTOM) + "{aaaaaaaa-0000-0000-0000-000000000001}.sdb", &bytes);
-    some.add(std::string(CUSTOM) + "{AAAAAAAA-0000-0000-0000-000000000001}.SDB", bytes);
-    inventory::Inventory result = inventory::build_inventory(clean, some);
-    ASSERT_EQ(result.databases.size(), 2u);
-    EXPECT_EQ(result.databases[1].provenance, inventory::Provenance::Installed);
-    ASSERT_EQ(result.databases[0].findings.size(), 1u);
-    EXPECT_EQ(result.databases[0].findings[0].severity, sdb::AuditSeverity::Info);
-    EXPECT_FALSE(inventory::inventory_alarms(result));
+    std::vector<uint8_t> installed;
+    files.read_file(std::string(CUSTOM) + "{aaaaaaaa-0000-0000-0000-000000000001}.sdb", &installed);
+    struct Case {
+        const char* what;
+        const char16_t* command;
+        bool signed_by_microsoft;
+        inventory::Provenance provenance;
+        bool alarm;
+    };
+    for (const Case& c : {
+             Case{"Microsoft's form", u"secur32.dll", false, inventory::Provenance::ClaimedMain,
+                  false},
+             Case{"a path outside Windows", u"C:\\Tools\\AtomicTest.dll", false,
+                  inventory::Provenance::ClaimedMain, true},
+             Case{"a path outside Windows, signed", u"C:\\Tools\\AtomicTest.dll", true,
+                  inventory::Provenance::VerifiedMicrosoft, false},
+         }) {
+        SignedFiles signed_files;
+        MemoryFiles plain;
+        MemoryFiles& some = c.signed_by_microsoft ? signed_files : plain;
+        some.add("C:\\Windows\\AppPatch\\sysmain.sdb", injecting_main(c.command));
+        some.add(std::string(CUSTOM) + "{AAAAAAAA-0000-0000-0000-000000000001}.SDB", installed);
+        inventory::Inventory result = inventory::build_inventory(clean, some);
+        ASSERT_EQ(result.databases.size(), 2u) << c.what;
+        const inventory::DatabaseRecord& main = result.databases[0];
+        EXPECT_EQ(main.provenance, c.provenance) << c.what;
+        EXPECT_TRUE(main.anomalies.empty()) << c.what;
+        EXPECT_EQ(inventory::inventory_alarms(result), c.alarm) << c.what;
+        bool impersonates = false;
+        for (const sdb::AuditFinding& f : main.findings) {
+            impersonates = impersonates || f.rule == "impersonates-microsoft";
+        }
+        EXPECT_EQ(impersonates, c.alarm) << c.what;
+        std::vector<json> objects = json_objects(result);
+        const json& record = *object_of(objects, "database", "guid", SYSMAIN_ID);
+        EXPECT_EQ(record["provenance"],
+                  c.signed_by_microsoft ? "verified-microsoft" : "claims-microsoft");
+        EXPECT_NE(record["reason"].get<std::string>().find(
+                      c.signed_by_microsoft ? "signature verified, signed by Microsoft Windows"
+                                            : "signature not checked"),
+                  std::string::npos)
+            << record["reason"];
+        const json& inject = record["findings"].back();
+        EXPECT_EQ(inject["rule"], "inject-dll");
+        EXPECT_EQ(inject["basis"], c.signed_by_microsoft ? "verified-signature"
+                                   : c.alarm             ? "rule"
+                                                         : "microsoft-content");
+        EXPECT_EQ(result.databases[1].provenance, inventory::Provenance::Installed);
+    }
 }
 
 TEST(InventoryRegistryValues, BadValuesGiveProblemLinesAndTheInventoryGoesOn) {

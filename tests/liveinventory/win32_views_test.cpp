@@ -1,6 +1,7 @@
 // The running system's registry and file-system views on planted values and files: the two
 // registry views of a 64-bit system, values as stored whatever their type or size, long paths
-// and WoW64 file-system redirection; and the layers read through the shim engine.
+// and WoW64 file-system redirection; signatures as the OS verifies them; and the layers read
+// through the shim engine.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include "../../common/utf8_text.h"
 #include "../../common/wow64.h"
 #include "../../liveinventory/engine_layers.h"
+#include "../../liveinventory/file_signature.h"
 #include "../../liveinventory/win32_file_view.h"
 #include "../../liveinventory/win32_registry_view.h"
 #include "../../shimreport/apphelp_api.h"
@@ -204,6 +206,41 @@ private:
     static HMODULE Nothing() { return NULL; }
     ApphelpLoaderFn loader_;
 };
+
+TEST(FileSignature, OnlyATrustedSignatureOfMicrosoftIsVerifiedAndWineVerifiesNone) {
+    struct Case {
+        LONG trust;
+        const wchar_t* signer;
+        sdb::SignatureState state;
+        const char* detail;
+    };
+    for (const Case& c : {
+             Case{ERROR_SUCCESS, L"Microsoft Windows", sdb::SignatureState::Verified, "catalog"},
+             Case{ERROR_SUCCESS, L"Contoso Ltd", sdb::SignatureState::NotVerified,
+                  "trusted, but not signed by Microsoft"},
+             Case{ERROR_SUCCESS, L"", sdb::SignatureState::NotVerified,
+                  "trusted, but not signed by Microsoft"},
+             Case{TRUST_E_NOSIGNATURE, L"", sdb::SignatureState::NotVerified,
+                  "unsigned: no embedded signature and no catalog lists it"},
+             Case{static_cast<LONG>(TRUST_E_BAD_DIGEST), L"Microsoft Windows",
+                  sdb::SignatureState::NotVerified, "untrusted (0x80096010)"},
+         }) {
+        const sdb::SignatureVerdict verdict = SignatureVerdictOf(c.trust, c.signer, "catalog");
+        EXPECT_EQ(c.state, verdict.state) << Utf8(c.signer);
+        EXPECT_EQ(std::string(c.detail), verdict.detail) << Utf8(c.signer);
+    }
+    // Wine ships no catalogs and signs nothing: its sysmain.sdb, or any file, never reads
+    // as verified, and the view says why.
+    Win32FileView files;
+    for (const std::string& path : {files.windows_directory() + "\\AppPatch\\sysmain.sdb",
+                                    files.windows_directory() + "\\system32\\kernel32.dll",
+                                    files.windows_directory() + "\\no-such-file.sdb",
+                                    std::string("\\\\server\\share\\x.sdb")}) {
+        const sdb::SignatureVerdict verdict = files.verify_signature(path);
+        EXPECT_EQ(sdb::SignatureState::NotVerified, verdict.state) << path;
+        EXPECT_FALSE(verdict.detail.empty()) << path;
+    }
+}
 
 TEST(EngineLayers, LayersAreReadThroughTheEngineAndNotFoundWithoutIt) {
     const std::string sysmain = Utf8(WindowsFolder()) + "\\AppPatch\\sysmain.sdb";

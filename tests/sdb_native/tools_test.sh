@@ -172,7 +172,7 @@ XML
 "$SDBC" inject.xml inject.sdb
 "$SDBDUMP" --audit inject.sdb sample.sdb >audit.txt
 check "audit finds the injection" sh -c "test $? -eq 3 && test \$(wc -l <audit.txt) -eq 2"
-check "audit: the database once, with its TIME as a date" has '^inject.sdb: DATABASE NAME "custom", TIME 2017-12-06T21:15:08.2907747Z$' audit.txt
+check "audit: the database once, with its TIME as a date and its provenance" has '^inject.sdb: DATABASE NAME "custom", TIME 2017-12-06T21:15:08.2907747Z; provenance third-party; signature not verified (not checked here)$' audit.txt
 check "audit: the finding, backslashes as they are" has '^inject.sdb: 0x[0-9A-F]* high inject-dll: EXE "victim.exe" at 0x[0-9A-F]*: loads DLLs into the program: SHIM "InjectDll", COMMAND_LINE "C:\\Temp\\payload.dll"$' audit.txt
 "$SDBDUMP" --audit sample.sdb >audit.txt
 check "audit of a clean database" sh -c "test $? -eq 0 && test ! -s audit.txt"
@@ -204,7 +204,9 @@ database, finding = lines
 assert database["type"] == "database" and int(database["time"]) == 131570685082907747, database
 assert finding["rule"] == "inject-dll" and finding["severity"] == "high", finding
 assert finding["entry"]["kind"] == "EXE" and finding["entry"]["name"] == "victim.exe", finding
-assert {"name": "COMMAND_LINE", "value": "C:\\Temp\\payload.dll"} in finding["details"], finding
+assert {"name": "COMMAND_LINE", "value": "C:\\Temp\\payload.dll", "cut": False} in finding["details"], finding
+assert finding["basis"] == "rule" and finding["shape"] == "foreign", finding
+assert database["provenance"] == "third-party" and database["signature"] == "not checked", database
 assert finding["at"].startswith("0x") and len(finding["at"]) == 10, finding
 '
 "$SDBDUMP" --json inject.sdb >inject.json
@@ -220,13 +222,23 @@ assert int(time["value"]) == 131570685082907747 and time["date"] == "2017-12-06T
 assert time["at"].startswith("0x"), time
 '
 
-# Microsoft's main databases: findings are info (status 0) unless --strict.
+# A file is not believed for its NAME and DATABASE_ID: the injection keeps its severity, and
+# a path Microsoft's files never hold makes it an impersonation. Content shaped as theirs
+# is info (a bare DLL name of a shim defined with their DLL), high again under --strict.
 sed -e 's/NAME="custom"/NAME="Microsoft Windows Application Compatibility Fix Database" ID="{11111111-1111-1111-1111-111111111111}"/' inject.xml >main.xml
 "$SDBC" main.xml main.sdb
 "$SDBDUMP" --audit main.sdb >audit.txt
-check "main database: info, status 0" sh -c "test $? -eq 0 && grep -q \"one of Microsoft's main databases: DATABASE_ID is that of sysmain.sdb\" audit.txt && grep -q '^main.sdb: 0x[0-9A-F]* info inject-dll: ' audit.txt"
-"$SDBDUMP" --audit --strict main.sdb >audit.txt
-check "main database, --strict: high, status 3" sh -c "test $? -eq 3 && grep -q '^main.sdb: 0x[0-9A-F]* high inject-dll: ' audit.txt"
+check "a claim to be Microsoft's: high, impersonation, status 3" sh -c "test $? -eq 3 && grep -q 'provenance claims-microsoft: NAME names Microsoft; DATABASE_ID is that of sysmain.sdb; signature not verified' audit.txt && grep -q '^main.sdb: 0x[0-9A-F]* high impersonates-microsoft: ' audit.txt && grep -q '^main.sdb: 0x[0-9A-F]* high inject-dll: ' audit.txt"
+sed -e 's/<SHIM NAME="InjectDll"\/>/<SHIM NAME="InjectDll" DLLFILE="AcGenral.dll"\/>/' -e 's/C:\\Temp\\payload.dll/secur32.dll/' main.xml >shaped.xml
+"$SDBC" shaped.xml shaped.sdb
+"$SDBDUMP" --audit shaped.sdb >audit.txt
+check "Microsoft-shaped content: info, status 0" sh -c "test $? -eq 0 && grep -q '^shaped.sdb: 0x[0-9A-F]* info inject-dll: .*COMMAND_LINE \"secur32.dll\" (high by its rule; info: shaped as Microsoft.s own fixes)$' audit.txt"
+"$SDBDUMP" --audit --strict shaped.sdb >audit.txt
+check "Microsoft-shaped content, --strict: high, status 3" sh -c "test $? -eq 3 && grep -q '^shaped.sdb: 0x[0-9A-F]* high inject-dll: ' audit.txt"
+# Damage is never clean: a header alone exits 1.
+head -c 12 inject.sdb >header.sdb
+"$SDBDUMP" --audit header.sdb >audit.txt 2>err.txt
+check "a header alone is damaged" sh -c "test $? -eq 1 && grep -q 'header.sdb: damaged at 0x0000000C: no DATABASE list' err.txt"
 
 # Damaged copies of the injecting database keep what can be read, strings included: the
 # finding still gives 3, --find still shows the entry, and both say where reading stopped.
@@ -241,7 +253,7 @@ printf '\377\377\377\177' | dd of=damaged-enlarged.sdb bs=1 seek=$((db + 2)) con
 for kind in cut enlarged moved; do
     file=damaged-$kind.sdb
     "$SDBDUMP" --audit $file >audit.txt 2>err.txt
-    check "$kind: the finding survives" sh -c "test $? -eq 3 && grep -q ' high inject-dll: EXE \"victim.exe\".*SHIM \"InjectDll\"' audit.txt && grep -q \"^sdbdump: $file: audited up to 0x\" err.txt"
+    check "$kind: the finding survives" sh -c "test $? -eq 3 && grep -q ' high inject-dll: EXE \"victim.exe\".*SHIM \"InjectDll\"' audit.txt && grep -q \"^sdbdump: $file: damaged at 0x\" err.txt"
     "$SDBDUMP" --find VICTIM.EXE $file >find.txt
     check "$kind: find shows the entry and where reading stopped" sh -c "test $? -eq 1 && grep -q '^0x[0-9A-F]*   NAME \"victim.exe\"' find.txt && tail -1 find.txt | grep -q '^stopped at 0x'"
 done

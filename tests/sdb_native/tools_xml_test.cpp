@@ -571,9 +571,9 @@ const std::vector<RuleCase>& rule_cases() {
              ref(w, risky ? TAG_PATCH_REF : TAG_FLAG_REF, u"Bits");
              end_list(w, layer);
          }},
-        {"an EXE named *", "any-exe", AuditSeverity::Medium, "SHIM_REF Plain",
+        {"an EXE named *", "any-exe", AuditSeverity::Medium, "SHIM_REF Unlisted",
          [](Writer& w, bool risky) {
-             exe_with(w, risky ? u"*" : u"*.exe", TAG_SHIM_REF, u"Plain");
+             exe_with(w, risky ? u"*" : u"*.exe", TAG_SHIM_REF, u"Unlisted");
          }},
         {"a fix of an MSI package", "msi", AuditSeverity::Medium, "LAYER WinXP",
          [](Writer& w, bool risky) {
@@ -584,13 +584,13 @@ const std::vector<RuleCase>& rule_cases() {
              }
              end_list(w, package);
          }},
-        {"a fix of an MSI custom action", "msi", AuditSeverity::Medium, "SHIM_REF Plain",
+        {"a fix of an MSI custom action", "msi", AuditSeverity::Medium, "SHIM_REF Unlisted",
          [](Writer& w, bool) {
              TAGID package = begin_list(w, TAG_MSI_PACKAGE);
              write_string(w, TAG_NAME, u"setup.msi");
              TAGID action = begin_list(w, TAG_MSI_CUSTOM_ACTION);
              write_string(w, TAG_NAME, u"Install");
-             ref(w, TAG_SHIM_REF, u"Plain");
+             ref(w, TAG_SHIM_REF, u"Unlisted");
              end_list(w, action);
              end_list(w, package);
          }},
@@ -623,7 +623,7 @@ TEST(SdbAudit, EachRuleWithAndWithoutItsRiskyFix) {
     }
 }
 
-TEST(SdbAudit, OneFindingPerRuleAndEntryWithItsContext) {
+TEST(SdbAudit, OneFindingPerFixWithItsContext) {
     WriterPtr w = create_writer();
     TAGID database = begin_list(*w, TAG_DATABASE);
     TAGID library = begin_list(*w, TAG_LIBRARY);
@@ -669,22 +669,25 @@ TEST(SdbAudit, OneFindingPerRuleAndEntryWithItsContext) {
     DatabasePtr db = open_database_bytes(close(*w));
     AuditReport report = audit_database(*db);
     ASSERT_EQ(rules_of(report),
-              (std::vector<std::string>{"patch", "patch", "inject-dll", "patch"}));
+              (std::vector<std::string>{"patch", "patch", "inject-dll", "inject-dll", "inject-dll",
+                                        "inject-dll", "patch"}));
     EXPECT_EQ(details_of(report.findings[0]), "opcode replace; MODULE_NAME a.dll; offset "
                                               "0x00000010; bytes 2; PATCH_BITS ends inside a "
                                               "record");
     EXPECT_EQ(details_of(report.findings[1]),
               "opcode replace; MODULE_NAME services.exe; offset 0x001A2B3C; bytes 5");
     const AuditFinding& inject = report.findings[2];
-    EXPECT_EQ(details_of(inject), "SHIM InjectDll; COMMAND_LINE one.dll; SHIM InjectDll; "
-                                  "COMMAND_LINE two.dll; SHIM injectdll; COMMAND_LINE "
-                                  "default.dll; SHIM InjectDll; COMMAND_LINE default.dll");
+    EXPECT_EQ(details_of(inject), "SHIM InjectDll; COMMAND_LINE one.dll");
+    EXPECT_EQ(details_of(report.findings[3]), "SHIM InjectDll; COMMAND_LINE two.dll");
+    EXPECT_EQ(details_of(report.findings[4]), "SHIM injectdll; COMMAND_LINE default.dll");
+    EXPECT_EQ(details_of(report.findings[5]), "SHIM InjectDll; COMMAND_LINE default.dll");
+    EXPECT_EQ(report.findings[3].where, get_next_child(*db, exe, inject.where));
     EXPECT_EQ(inject.entry.tagid, exe);
     EXPECT_EQ(inject.entry.exe, "svc.exe");
     EXPECT_EQ(inject.entry.app_name, "Service");
     EXPECT_EQ(inject.where, find_first_tag(*db, exe, TAG_SHIM_REF));
     // A PATCH_REF without a name takes its PATCH's, and decodes its bits.
-    EXPECT_EQ(details_of(report.findings[3]), "PATCH Hook; opcode replace; MODULE_NAME "
+    EXPECT_EQ(details_of(report.findings[6]), "PATCH Hook; opcode replace; MODULE_NAME "
                                               "services.exe; offset 0x001A2B3C; bytes 5");
 }
 
@@ -743,64 +746,6 @@ TEST(SdbAudit, PatchBitsRecordsAtTheirBounds) {
     EXPECT_EQ(records.at(0).module, u"abcdefghijklmnopqrstuvwxyz012345");
     EXPECT_EQ(patch_opcode_text(PATCH_MATCH), "match");
     EXPECT_EQ(patch_opcode_text(7), "opcode 7");
-}
-
-TEST(SdbAudit, MicrosoftsMainDatabasesAndClaimsToBeOne) {
-    const RuleCase& inject = rule_cases()[0];
-    Guid sysmain{};
-    ASSERT_TRUE(parse_guid("{11111111-1111-1111-1111-111111111111}", &sysmain));
-    Guid other{};
-    ASSERT_TRUE(parse_guid("{6c4c1f4e-3a2b-4d5e-8f90-123456789abc}", &other));
-    struct Case {
-        const char16_t* name;
-        const Guid* id;
-        bool risky; // with an InjectDll
-        bool main;
-        const char* claim; // details of the claims-microsoft finding, "" for none
-        AuditSeverity claim_severity;
-    };
-    const AuditSeverity info = AuditSeverity::Info;
-    const AuditSeverity medium = AuditSeverity::Medium;
-    const char* const by_id = "DATABASE_ID {11111111-1111-1111-1111-111111111111}";
-    for (const Case& c : {
-             Case{u"Microsoft Windows Application Compatibility Fix Database", &sysmain, true, true,
-                  "", info},
-             Case{u"Contoso fixes", &sysmain, true, false, by_id, medium},
-             Case{u"Contoso fixes", &sysmain, false, false, by_id, medium},
-             Case{u"MICROSOFT fix", &other, true, false, "NAME MICROSOFT fix", medium},
-             // A NAME alone, beside harmless fixes, is not worth acting on.
-             Case{u"Microsoft Fix it 50001", &other, false, false, "NAME Microsoft Fix it 50001",
-                  info},
-             Case{u"Contoso fixes", &other, true, false, "", info},
-         }) {
-        DatabasePtr db = open_database_bytes(rule_database(inject, c.risky, c.name, c.id));
-        for (bool strict : {false, true}) {
-            AuditOptions options;
-            options.strict = strict;
-            AuditReport report = audit_database(*db, options);
-            EXPECT_EQ(report.identity.microsoft_main, c.main) << to_utf8(c.name);
-            EXPECT_EQ(report.identity.main_reason.empty(), !c.main);
-            bool risky = false;
-            std::string claim;
-            for (const AuditFinding& f : report.findings) {
-                if (f.rule == "inject-dll") {
-                    risky = true;
-                    EXPECT_EQ(f.severity,
-                              c.main && !strict ? AuditSeverity::Info : AuditSeverity::High);
-                    EXPECT_EQ(f.rule_severity, AuditSeverity::High);
-                } else if (f.rule == "claims-microsoft") {
-                    claim = details_of(f);
-                    EXPECT_EQ(f.severity, c.claim_severity) << to_utf8(c.name);
-                    EXPECT_EQ(&f, &report.findings.front());
-                }
-            }
-            EXPECT_EQ(risky, c.risky);
-            EXPECT_EQ(claim, c.claim) << to_utf8(c.name);
-            EXPECT_EQ(audit_actionable(report),
-                      (c.risky && (!c.main || strict)) || c.claim_severity == medium)
-                << to_utf8(c.name);
-        }
-    }
 }
 
 TEST(SdbDump, ValuesByTypeAsTheTextShowsThem) {
