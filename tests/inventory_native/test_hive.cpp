@@ -5,6 +5,7 @@
 #include "test_hive.h"
 
 #include "regf_header.h"
+#include "sdb_text.h"
 
 #include <hivex.h>
 
@@ -107,10 +108,12 @@ std::vector<uint8_t> empty_hive_bytes() {
 }
 
 std::vector<uint8_t> utf16(const std::string& text, bool terminated) {
+    std::u16string units;
+    sdb::from_utf8(text, &units);
     std::vector<uint8_t> bytes;
-    for (char c : text) {
-        bytes.push_back(static_cast<uint8_t>(c));
-        bytes.push_back(0);
+    for (char16_t unit : units) {
+        bytes.push_back(static_cast<uint8_t>(unit));
+        bytes.push_back(static_cast<uint8_t>(unit >> 8));
     }
     if (terminated) {
         bytes.push_back(0);

@@ -25,7 +25,7 @@ struct TestValue {
     std::vector<uint8_t> data;
 };
 
-// UTF-16LE bytes of text (ASCII), with the terminating NUL unless told otherwise.
+// UTF-16LE bytes of UTF-8 text, with the terminating NUL unless told otherwise.
 std::vector<uint8_t> utf16(const std::string& text, bool terminated = true);
 std::vector<uint8_t> dword_bytes(uint32_t value);
 std::vector<uint8_t> qword_bytes(uint64_t value);
