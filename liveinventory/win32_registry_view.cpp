@@ -58,30 +58,6 @@ bool EndsWithClasses(const std::wstring& name) {
            _wcsicmp(name.c_str() + name.size() - suffix.size(), suffix.c_str()) == 0;
 }
 
-// Every subkey name of an open key, in the registry's order, converted by convert.
-template <typename Name, typename Convert>
-KeyStatus SubkeyNames(HKEY key, std::vector<Name>& names, Convert convert,
-                      std::vector<std::string>* problems) {
-    // A key name has at most 255 characters, so that no size needs asking first.
-    wchar_t name[256];
-    for (DWORD index = 0;; ++index) {
-        DWORD length = 256;
-        const LONG error = RegEnumKeyExW(key, index, name, &length, NULL, NULL, NULL, NULL);
-        if (error == ERROR_NO_MORE_ITEMS) {
-            return KeyStatus::Present;
-        }
-        if (error != ERROR_SUCCESS) {
-            return index == 0 ? StatusOf(error) : KeyStatus::Unreadable;
-        }
-        NoteBadName(std::wstring_view(name, length), "subkey", problems);
-        names.push_back(convert(std::wstring_view(name, length)));
-    }
-}
-
-std::wstring Wide(std::wstring_view name) {
-    return std::wstring(name);
-}
-
 // True when every surrogate of text is one of a pair.
 bool ValidUtf16(std::wstring_view text) {
     for (size_t i = 0; i < text.size(); ++i) {
@@ -107,6 +83,30 @@ void NoteBadName(std::wstring_view name, const char* what, std::vector<std::stri
 
 // The value names of a key are at most 16,383 units long.
 const DWORD LongestValueName = 16384;
+
+// Every subkey name of an open key, in the registry's order, converted by convert.
+template <typename Name, typename Convert>
+KeyStatus SubkeyNames(HKEY key, std::vector<Name>& names, Convert convert,
+                      std::vector<std::string>* problems) {
+    // A key name has at most 255 characters, so that no size needs asking first.
+    wchar_t name[256];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = 256;
+        const LONG error = RegEnumKeyExW(key, index, name, &length, NULL, NULL, NULL, NULL);
+        if (error == ERROR_NO_MORE_ITEMS) {
+            return KeyStatus::Present;
+        }
+        if (error != ERROR_SUCCESS) {
+            return index == 0 ? StatusOf(error) : KeyStatus::Unreadable;
+        }
+        NoteBadName(std::wstring_view(name, length), "subkey", problems);
+        names.push_back(convert(std::wstring_view(name, length)));
+    }
+}
+
+std::wstring Wide(std::wstring_view name) {
+    return std::wstring(name);
+}
 
 } // namespace
 
