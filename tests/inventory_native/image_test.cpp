@@ -499,8 +499,7 @@ TEST_F(ImageTree, KeysPastTheReadersLimitAndNamesItCannotConvertAreReadAndWarned
     EXPECT_EQ(stored[0]->program, "C:\\padded.exe");
     EXPECT_EQ(stored[1]->program, "C:\\\xef\xbf\xbd.exe");
     EXPECT_EQ(stored[2]->program, "C:\\alice.exe");
-    EXPECT_EQ(stored[1]->layers.at(0).database,
-              "C:\\Windows\\AppPatch\\AppPatch64\\sysmain.sdb");
+    EXPECT_EQ(stored[1]->layers.at(0).database, "C:\\Windows\\AppPatch\\AppPatch64\\sysmain.sdb");
     bool program_read = false;
     for (const inventory::Registration& registration : result.registrations) {
         program_read = program_read || registration.program == "bad\xef\xbf\xbd.exe";
