@@ -108,7 +108,8 @@ std::wstring UsageText() {
            L"Exit codes: 0 every target reported (processes of --all that could not be opened\r\n"
            L"or ended are reported and counted, not failures); 1 a FILE does not exist, a --pid\r\n"
            L"process could not be opened (both still reported), or the process list could not\r\n"
-           L"be taken; 2 usage error; 3 the inventory of --databases or --layers holds an\r\n"
-           L"anomaly or an audit finding above info (before 1). A run with processes ends with\r\n"
-           L"a count on standard error.\r\n";
+           L"be taken, or the inventory could not read a key, value or folder (each named in\r\n"
+           L"a warning); 2 usage error; 3 the inventory of --databases or --layers holds an\r\n"
+           L"anomaly or an audit finding above info; 4 both 3 and 1. A run with processes\r\n"
+           L"ends with a count on standard error.\r\n";
 }

@@ -99,10 +99,13 @@ int ReportCommandLine(const CliOptions& options) {
         }
     }
     tally.WriteSummary(options.json);
-    const bool alarm = (options.databases || options.layers) &&
-                       ReportInventory(options.databases, options.layers, options.json);
-    if (alarm && OutputComplete()) {
-        return ExitInventoryAlarm;
+    InventoryOutcome inventory = {false, true};
+    if (options.databases || options.layers) {
+        inventory = ReportInventory(options.databases, options.layers, options.json);
     }
-    return allFound && OutputComplete() ? ExitReported : ExitTargetMissing;
+    const bool whole = allFound && inventory.complete && OutputComplete();
+    if (inventory.alarm) {
+        return whole ? ExitInventoryAlarm : ExitAlarmAndMissing;
+    }
+    return whole ? ExitReported : ExitTargetMissing;
 }

@@ -14,7 +14,7 @@
 #include "console_output.h"
 #include "target_reports.h"
 
-bool ReportInventory(bool databases, bool layers, bool json) {
+InventoryOutcome ReportInventory(bool databases, bool layers, bool json) {
     const Win32RegistryView registry;
     const Win32FileView files;
     inventory::InventoryOptions options;
@@ -38,5 +38,6 @@ bool ReportInventory(bool databases, bool layers, bool json) {
     // UTF-8 already, so that a pipe or file takes it without a round trip through UTF-16.
     WriteUtf8ToStandardOutput(json ? inventory::inventory_json(found, "\r\n")
                                    : inventory::inventory_text(found, "\r\n"));
-    return inventory::inventory_alarms(found);
+    const InventoryOutcome outcome = {inventory::inventory_alarms(found), found.warnings.empty()};
+    return outcome;
 }

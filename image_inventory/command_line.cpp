@@ -11,8 +11,9 @@ const char* usage_text() {
            "  --ntuser FILE    read this user hive instead of ROOT's (repeatable)\n"
            "  --json           write JSON Lines instead of text\n"
            "  --help           show this text\n"
-           "Exit codes: 0 listed, 1 a hive or ROOT could not be read (what could be is listed),\n"
-           "2 usage error, 3 a database has an anomaly or an audit finding above info.\n";
+           "Exit codes: 0 listed, 1 incomplete: a hive, ROOT, a key or a value could not be\n"
+           "read (each named in a warning; what could be is listed), 2 usage error, 3 a\n"
+           "database has an anomaly or an audit finding above info, 4 both 3 and 1.\n";
 }
 
 bool parse_command_line(int argc, const char* const* argv, CommandLine* line, std::string* error) {

@@ -1,17 +1,22 @@
 // One registry hive file opened read-only through libhivex, navigated by key path.
 #include "hive_file.h"
 
+#include "hive_cells.h"
 #include "image_files.h"
 #include "regf_header.h"
+#include "windows_paths.h"
 
 #include <hivex.h>
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace image_inventory {
 
@@ -62,6 +67,28 @@ struct Freer {
 };
 template <typename T> using Owned = std::unique_ptr<T, Freer>;
 
+// The bytes of the file fd, mapped read-only; nullptr when they cannot be.
+const uint8_t* map_file(int fd, size_t* size) {
+    struct stat info;
+    if (fd < 0 || fstat(fd, &info) != 0 || info.st_size <= 0) {
+        return nullptr;
+    }
+    void* bytes = mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    if (bytes == MAP_FAILED) {
+        return nullptr;
+    }
+    *size = static_cast<size_t>(info.st_size);
+    return static_cast<const uint8_t*>(bytes);
+}
+
+std::string quoted(const std::string& name) {
+    return "\"" + name + "\"";
+}
+
+std::string error_text(int error) {
+    return error == ERANGE ? std::string("beyond libhivex's limits") : std::strerror(error);
+}
+
 } // namespace
 
 std::unique_ptr<HiveFile> HiveFile::open(const std::string& path,
@@ -79,7 +106,13 @@ std::unique_ptr<HiveFile> HiveFile::open(const std::string& path,
     // No HIVEX_OPEN_WRITE: libhivex opens the file read-only.
     hive_h* hive = hivex_open(path.c_str(), 0);
     if (hive != nullptr) {
-        return std::unique_ptr<HiveFile>(new HiveFile(hive, -1));
+        size_t size = 0;
+        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        const uint8_t* bytes = map_file(fd, &size);
+        if (fd >= 0) {
+            close(fd);
+        }
+        return std::unique_ptr<HiveFile>(new HiveFile(hive, -1, bytes, size));
     }
     std::string reason = std::strerror(errno);
     std::vector<uint8_t> whole;
@@ -97,16 +130,70 @@ std::unique_ptr<HiveFile> HiveFile::open(const std::string& path,
         return nullptr;
     }
     warnings->push_back(path + ": damaged (" + reason + "); read as far as it goes");
-    return std::unique_ptr<HiveFile>(new HiveFile(hive, fd));
+    size_t size = 0;
+    const uint8_t* bytes = map_file(fd, &size);
+    return std::unique_ptr<HiveFile>(new HiveFile(hive, fd, bytes, size));
 }
 
-HiveFile::HiveFile(hive_h* hive, int memory_file) : hive_(hive), memory_file_(memory_file) {}
+HiveFile::HiveFile(hive_h* hive, int memory_file, const uint8_t* bytes, size_t size)
+    : hive_(hive), memory_file_(memory_file), bytes_(bytes), size_(bytes != nullptr ? size : 0) {}
 
 HiveFile::~HiveFile() {
     hivex_close(hive_);
+    if (bytes_ != nullptr) {
+        munmap(const_cast<uint8_t*>(bytes_), size_);
+    }
     if (memory_file_ >= 0) {
         close(memory_file_);
     }
+}
+
+std::string HiveFile::raw_name(size_t cell, bool key, std::vector<std::string>* problems,
+                               const char* what) const {
+    int error = errno;
+    std::string name;
+    bool read = bytes_ != nullptr && (key ? key_name(bytes_, size_, cell, &name)
+                                          : value_name(bytes_, size_, cell, &name));
+    if (!read) {
+        problems->push_back(std::string("a ") + what + " that cannot be read (" +
+                            error_text(error) + "), left out");
+        return std::string();
+    }
+    problems->push_back(std::string("the ") + what + " " + quoted(name) +
+                        " has a name that is not valid UTF-16; read with U+FFFD in its place");
+    return name;
+}
+
+const HiveFile::Listing& HiveFile::listing(size_t node) const {
+    auto known = listings_.find(node);
+    if (known != listings_.end()) {
+        return known->second;
+    }
+    Listing& listing = listings_[node];
+    errno = 0;
+    Owned<hive_node_h> children(hivex_node_children(hive_, node));
+    if (!children) {
+        if (errno == ERANGE) {
+            listing.read = true;
+            listing.problems.push_back("more subkeys than libhivex reads; none listed");
+        }
+        return listing;
+    }
+    listing.read = true;
+    std::string prefix = std::to_string(node) + "\\";
+    for (hive_node_h* child = children.get(); *child != 0; ++child) {
+        errno = 0;
+        Owned<char> name(hivex_node_name(hive_, *child));
+        std::string text =
+            name ? std::string(name.get()) : raw_name(*child, true, &listing.problems, "subkey");
+        if (!name && text.empty()) {
+            continue;
+        }
+        // Two subkeys that fold alike: the first is the one found by name.
+        children_.emplace(prefix + inventory::fold_case(text), *child);
+        listing.children.push_back({std::move(text), *child});
+    }
+    return listing;
 }
 
 KeyStatus HiveFile::find(const std::string& path, size_t* found) const {
@@ -118,70 +205,96 @@ KeyStatus HiveFile::find(const std::string& path, size_t* found) const {
     while (start < path.size()) {
         size_t end = path.find('\\', start);
         end = end == std::string::npos ? path.size() : end;
-        std::string name = path.substr(start, end - start);
+        std::string_view name = std::string_view(path).substr(start, end - start);
         start = end + 1;
         if (name.empty()) {
             continue;
         }
-        errno = 0;
-        node = hivex_node_get_child(hive_, node, name.c_str());
-        if (node == 0) {
-            return errno == 0 ? KeyStatus::Missing : KeyStatus::Unreadable;
+        const Listing& parent = listing(node);
+        if (!parent.read) {
+            return KeyStatus::Unreadable;
         }
+        auto child = children_.find(std::to_string(node) + "\\" + inventory::fold_case(name));
+        if (child == children_.end()) {
+            return KeyStatus::Missing;
+        }
+        node = child->second;
     }
     *found = node;
     return KeyStatus::Present;
 }
 
-KeyStatus HiveFile::subkeys(const std::string& path, std::vector<std::string>* names) const {
+KeyStatus HiveFile::subkeys(const std::string& path, std::vector<std::string>* names,
+                            std::vector<std::string>* problems) const {
     size_t node = 0;
     KeyStatus status = find(path, &node);
     if (status != KeyStatus::Present) {
         return status;
     }
-    Owned<hive_node_h> children(hivex_node_children(hive_, node));
-    if (!children) {
+    const Listing& found = listing(node);
+    if (!found.read) {
         return KeyStatus::Unreadable;
     }
-    for (hive_node_h* child = children.get(); *child != 0; ++child) {
-        Owned<char> name(hivex_node_name(hive_, *child));
-        if (name) {
-            names->push_back(name.get());
-        }
+    names->reserve(names->size() + found.children.size());
+    for (const Child& child : found.children) {
+        names->push_back(child.name);
     }
+    problems->insert(problems->end(), found.problems.begin(), found.problems.end());
     return KeyStatus::Present;
 }
 
-KeyStatus HiveFile::values(const std::string& path,
-                           std::vector<inventory::RegistryValue>* values) const {
+KeyStatus HiveFile::values(const std::string& path, std::vector<inventory::RegistryValue>* values,
+                           std::vector<std::string>* problems) const {
     size_t node = 0;
     KeyStatus status = find(path, &node);
     if (status != KeyStatus::Present) {
         return status;
     }
+    std::vector<size_t> offsets;
+    errno = 0;
     Owned<hive_value_h> list(hivex_node_values(hive_, node));
-    if (!list) {
+    if (list) {
+        for (hive_value_h* value = list.get(); *value != 0; ++value) {
+            offsets.push_back(*value);
+        }
+    } else if (errno != ERANGE || bytes_ == nullptr ||
+               !key_value_offsets(bytes_, size_, node, &offsets)) {
         return KeyStatus::Unreadable;
     }
-    for (hive_value_h* value = list.get(); *value != 0; ++value) {
-        Owned<char> name(hivex_value_key(hive_, *value));
-        hive_type type = hive_t_REG_NONE;
-        size_t length = 0;
-        Owned<char> data(hivex_value_value(hive_, *value, &type, &length));
-        if (!name || !data) {
-            status = KeyStatus::Unreadable;
+    // Past libhivex's limit the list is read from the key's cells; each value is still
+    // read by libhivex, which checks its cell.
+    values->reserve(values->size() + offsets.size());
+    for (size_t value : offsets) {
+        errno = 0;
+        Owned<char> name(hivex_value_key(hive_, value));
+        std::string text =
+            name ? std::string(name.get()) : raw_name(value, false, problems, "value");
+        if (!name && text.empty()) {
             continue;
         }
+        hive_type type = hive_t_REG_NONE;
+        size_t length = 0;
+        errno = 0;
+        Owned<char> data(hivex_value_value(hive_, value, &type, &length));
         inventory::RegistryValue read;
-        read.name = name.get();
+        if (!data && errno == ERANGE) {
+            read.omitted_size = length; // too large for libhivex: the size is still known
+        } else if (!data) {
+            problems->push_back("the value " + quoted(text) + " cannot be read (" +
+                                std::strerror(errno) + "), left out");
+            continue;
+        }
+        read.name = std::move(text);
         // A hostile hive stores any 32-bit type, which the enumeration cannot hold: its bytes
         // are taken as they are.
         static_assert(sizeof read.type == sizeof type, "a value type is 32 bits");
         std::memcpy(&read.type, &type, sizeof read.type);
-        read.data.assign(data.get(), data.get() + length);
-        values->push_back(read);
+        if (data) {
+            read.data.assign(data.get(), data.get() + length);
+        }
+        values->push_back(std::move(read));
     }
-    return status;
+    return KeyStatus::Present;
 }
 
 } // namespace image_inventory

@@ -49,13 +49,9 @@ std::deque<std::string> link_parts(const std::string& target) {
 // volume, though ROOT may hold a folder of that name.
 bool on_image_volume(std::string_view path, char windows_drive) {
     auto separator = [](char c) { return c == '\\' || c == '/'; };
-    std::string_view rest = path;
-    if (rest.compare(0, 4, "\\\\?\\") == 0) {
-        rest.remove_prefix(4);
-        if (inventory::equal_ignoring_case(rest.substr(0, 4), "unc\\")) {
-            return false;
-        }
-    }
+    // "\\?\C:\" and "\\.\C:\" name the drive; what else starts with two separators is a
+    // share ("\\server", "\\?\UNC\server" in any case) or a device.
+    std::string_view rest = inventory::drive_path(path);
     if (rest.size() >= 2 && separator(rest[0]) && separator(rest[1])) {
         return false;
     }
@@ -99,14 +95,14 @@ bool ImageFiles::find_entry(const std::string& folder, const std::string& name,
             while (dirent* entry = readdir(dir)) {
                 std::string entry_name = entry->d_name;
                 if (entry_name != "." && entry_name != "..") {
-                    names.emplace(inventory::lower_ascii(entry_name), entry_name);
+                    names.emplace(inventory::fold_case(entry_name), entry_name);
                 }
             }
             closedir(dir);
         }
         listed = listings_.emplace(folder, names).first;
     }
-    auto range = listed->second.equal_range(inventory::lower_ascii(name));
+    auto range = listed->second.equal_range(inventory::fold_case(name));
     if (range.first == range.second) {
         return false;
     }

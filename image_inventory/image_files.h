@@ -41,7 +41,7 @@ private:
 
     std::string root_;      // as given
     std::string real_root_; // with its own links resolved, to recognise links back into it
-    // Entry names of each folder listed so far, by lower-case name.
+    // Entry names of each folder listed so far, by folded name.
     mutable std::map<std::string, std::multimap<std::string, std::string>> listings_;
 };
 

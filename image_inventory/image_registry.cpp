@@ -44,18 +44,23 @@ const HiveFile* ImageRegistry::locate(const inventory::KeyPath& key, std::string
     return key.user < user_hives_.size() ? user_hives_[key.user].get() : nullptr;
 }
 
-KeyStatus ImageRegistry::subkeys(const inventory::KeyPath& key,
-                                 std::vector<std::string>* names) const {
+KeyStatus ImageRegistry::subkeys(const inventory::KeyPath& key, std::vector<std::string>* names,
+                                 std::vector<std::string>* problems) const {
     std::string path;
     const HiveFile* hive = locate(key, &path);
-    return hive != nullptr ? hive->subkeys(path, names) : KeyStatus::Missing;
+    std::vector<std::string> ignored;
+    return hive != nullptr ? hive->subkeys(path, names, problems ? problems : &ignored)
+                           : KeyStatus::Missing;
 }
 
 KeyStatus ImageRegistry::values(const inventory::KeyPath& key,
-                                std::vector<inventory::RegistryValue>* values) const {
+                                std::vector<inventory::RegistryValue>* values,
+                                std::vector<std::string>* problems) const {
     std::string path;
     const HiveFile* hive = locate(key, &path);
-    return hive != nullptr ? hive->values(path, values) : KeyStatus::Missing;
+    std::vector<std::string> ignored;
+    return hive != nullptr ? hive->values(path, values, problems ? problems : &ignored)
+                           : KeyStatus::Missing;
 }
 
 } // namespace image_inventory

@@ -19,10 +19,11 @@ public:
                   std::unique_ptr<HiveFile> hive);
 
     std::vector<inventory::UserHive> users() const override;
-    inventory::KeyStatus subkeys(const inventory::KeyPath& key,
-                                 std::vector<std::string>* names) const override;
+    inventory::KeyStatus subkeys(const inventory::KeyPath& key, std::vector<std::string>* names,
+                                 std::vector<std::string>* problems = nullptr) const override;
     inventory::KeyStatus values(const inventory::KeyPath& key,
-                                std::vector<inventory::RegistryValue>* values) const override;
+                                std::vector<inventory::RegistryValue>* values,
+                                std::vector<std::string>* problems = nullptr) const override;
 
 private:
     // The hive a key lies in and its path there; nullptr when there is none.

@@ -20,6 +20,7 @@ const int EXIT_LISTED = 0;
 const int EXIT_UNREADABLE = 1;
 const int EXIT_USAGE = 2;
 const int EXIT_ALARM = 3;
+const int EXIT_ALARM_INCOMPLETE = 4; // both 3 and 1: neither fact hides the other
 
 bool is_folder(const std::string& path) {
     struct stat info;
@@ -49,8 +50,9 @@ int main(int argc, char** argv) {
     std::vector<std::string> warnings;
     bool all_read = open_hives(line, files, &registry, &warnings);
     inventory::Inventory inventory = inventory::build_inventory(registry, files);
-    warnings.insert(warnings.end(), inventory.warnings.begin(), inventory.warnings.end());
-    for (const std::string& warning : warnings) {
+    // Every warning, the hives' first, goes to standard error and into the JSON records.
+    inventory.warnings.insert(inventory.warnings.begin(), warnings.begin(), warnings.end());
+    for (const std::string& warning : inventory.warnings) {
         std::cerr << "quillet-image: " << warning << "\n";
     }
     ImageBanner banner = read_banner(registry, line.root.empty() ? line.software : line.root);
@@ -58,11 +60,9 @@ int main(int argc, char** argv) {
     out += line.json ? inventory::inventory_json(inventory, "\n")
                      : inventory::inventory_text(inventory, "\n");
     std::fwrite(out.data(), 1, out.size(), stdout);
-    if (std::fflush(stdout) != 0) {
-        return EXIT_UNREADABLE;
-    }
+    bool complete = all_read && inventory.warnings.empty() && std::fflush(stdout) == 0;
     if (inventory::inventory_alarms(inventory)) {
-        return EXIT_ALARM;
+        return complete ? EXIT_ALARM : EXIT_ALARM_INCOMPLETE;
     }
-    return all_read ? EXIT_LISTED : EXIT_UNREADABLE;
+    return complete ? EXIT_LISTED : EXIT_UNREADABLE;
 }

@@ -70,12 +70,20 @@ void list_custom(const FileView& files, const std::string& folder, std::vector<C
     }
 }
 
-void read_record(const FileView& files, size_t target_limit, DatabaseRecord* record) {
+void read_record(const FileView& files, size_t target_limit, LayerTable* layers,
+                 DatabaseRecord* record) {
     std::vector<uint8_t> bytes;
     record->file = files.read_file(record->path, &bytes);
-    if (record->file == FileStatus::Ok) {
-        record->signature = files.verify_signature(record->path);
-        describe_database(bytes, target_limit, record);
+    if (record->file != FileStatus::Ok) {
+        return;
+    }
+    record->signature = files.verify_signature(record->path);
+    describe_database(bytes, target_limit, record);
+    // A registered database's layers reach programs as the main ones' do.
+    if (layers != nullptr && record->readable && !record->registrations.empty()) {
+        if (sdb::DatabasePtr db = sdb::open_database_buffer(bytes.data(), bytes.size())) {
+            layers->add_database(*db, record->path, false);
+        }
     }
 }
 
@@ -84,7 +92,7 @@ void read_record(const FileView& files, size_t target_limit, DatabaseRecord* rec
 std::vector<DatabaseRecord> list_databases(const FileView& files,
                                            const std::vector<MainFile>& mains,
                                            const std::vector<Registration>& registrations,
-                                           size_t target_limit,
+                                           size_t target_limit, LayerTable* layers,
                                            std::vector<std::string>* warnings) {
     RecordSet set;
     for (const MainFile& main : mains) {
@@ -140,7 +148,7 @@ std::vector<DatabaseRecord> list_databases(const FileView& files,
     std::vector<DatabaseRecord>& records = set.records();
     for (DatabaseRecord& record : records) {
         if (!record.main && !record.path.empty()) {
-            read_record(files, target_limit, &record);
+            read_record(files, target_limit, layers, &record);
         }
         if (!record.registrations.empty()) {
             record.guid = registrations[record.registrations.front()].guid;

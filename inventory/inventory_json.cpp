@@ -16,11 +16,12 @@ void registration_json(const Registration& registration, JsonWriter& json) {
         .string("key", registration.key)
         .string("guid", registration.guid)
         .boolean("guidValid", registration.guid_valid);
-    if (registration.kind == RegistrationKind::Custom) {
+    if (registration.kind == RegistrationKind::Custom && registration.layer.empty()) {
         json.string("program", registration.program);
     } else {
         json.null("program");
     }
+    registration.layer.empty() ? json.null("layer") : json.string("layer", registration.layer);
     json.string("path", registration.path)
         .string("description", registration.description)
         .string("installTime", date_text(registration.install_time));
@@ -113,6 +114,7 @@ void layer_json(const StoredLayer& layer, JsonWriter& json) {
     for (const LayerExpansion& expansion : layer.layers) {
         json.open_object().string("name", expansion.name).boolean("found", expansion.found);
         expansion.found ? json.string("database", expansion.database) : json.null("database");
+        json.boolean("mainDatabase", expansion.found && expansion.main);
         json.string_array("shims", expansion.shims).close_object();
     }
     json.close_array();
@@ -151,6 +153,11 @@ std::string inventory_json(const Inventory& inventory, const char* line_end) {
     }
     for (const AssistantRecord& record : inventory.assistant) {
         assistant_json(record, json);
+        json.end_line(line_end);
+    }
+    // What kept the inventory from being whole, so that a reader of the JSON alone knows.
+    for (const std::string& warning : inventory.warnings) {
+        json.open_object().string("type", "warning").string("text", warning).close_object();
         json.end_line(line_end);
     }
     return out;

@@ -11,7 +11,8 @@ namespace inventory {
 std::string inventory_text(const Inventory& inventory, const char* line_end);
 
 // One JSON object per line, each ended by line_end, every character beyond ASCII escaped as
-// \uXXXX: "registration", "database", "layer" and "assistant" objects, in that order.
+// \uXXXX: "registration", "database", "layer", "assistant" and "warning" objects, in that
+// order.
 std::string inventory_json(const Inventory& inventory, const char* line_end);
 
 } // namespace inventory

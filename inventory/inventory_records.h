@@ -22,7 +22,7 @@ const char* hive_text(Hive hive);
 
 enum class RegistrationKind {
     InstalledSdb, // AppCompatFlags\InstalledSDB\{GUID}
-    Custom,       // AppCompatFlags\Custom\<program>, one {GUID}.sdb value
+    Custom,       // AppCompatFlags\Custom\<program> or Custom\Layers\<layer>, one {GUID}.sdb value
 };
 // "InstalledSDB" or "Custom".
 const char* registration_kind_text(RegistrationKind kind);
@@ -33,9 +33,10 @@ struct Registration {
     Hive hive = Hive::Machine;
     std::string key;  // the key, from HKLM ("HKLM\SOFTWARE\...\InstalledSDB\{...}")
     std::string guid; // the GUID the key (InstalledSDB) or value (Custom) is named by, as written
-    bool guid_valid = false;         // guid parses as a GUID; then it is also written in lower case
-    std::string program;             // Custom: the program the key is named by; else empty
-    std::optional<std::string> path; // InstalledSDB: DatabasePath, %windir% expanded
+    bool guid_valid = false; // guid parses as a GUID; then it is also written in lower case
+    std::string program;     // Custom: the program the key is named by; else empty
+    std::string layer;       // Custom\Layers\<layer>: the layer it names (program is then empty)
+    std::optional<std::string> path;        // InstalledSDB: DatabasePath, %windir% expanded
     std::optional<std::string> description; // InstalledSDB: DatabaseDescription
     std::optional<uint64_t>
         install_time; // DatabaseInstallTimeStamp, or the Custom value: a FILETIME
@@ -76,8 +77,8 @@ struct DatabaseRecord {
     std::string guid; // the registered GUID, else the file's DATABASE_ID; empty when neither
     std::string path; // the Windows path of the file
     FileStatus file = FileStatus::Missing; // Ok when the file is there and was read
-    bool main = false;                     // one of the main databases of AppPatch (AppPatch64)
-    std::vector<size_t> registrations;     // indexes into Inventory::registrations
+    bool main = false; // one of the main databases of AppPatch (AppPatch\AppPatch64)
+    std::vector<size_t> registrations; // indexes into Inventory::registrations
     // What the file holds, when it opened as a database.
     bool readable = false;
     std::string read_problem; // why it is not a database, or where a damaged one stops
@@ -102,8 +103,9 @@ struct DatabaseRecord {
 // One layer named in a stored layer string, and the shims it holds.
 struct LayerExpansion {
     std::string name;
-    bool found = false;             // a main database defines it
-    std::string database;           // the file of the main database that defines it
+    bool found = false;             // a main or a registered database defines it
+    std::string database;           // the file of the database that defines it
+    bool main = false;              // that database is a main one
     std::vector<std::string> shims; // its SHIM_REF names, in file order
 };
 

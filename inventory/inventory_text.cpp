@@ -50,7 +50,8 @@ void write_place(const Registration& registration, Lines& lines) {
     lines << registration_kind_text(registration.kind) << " (" << hive_text(registration.hive)
           << " view)";
     if (registration.kind == RegistrationKind::Custom) {
-        lines << " for " << registration.program;
+        lines << " for " << (registration.layer.empty() ? "" : "layer ")
+              << (registration.layer.empty() ? registration.program : registration.layer);
     }
 }
 
@@ -169,7 +170,7 @@ void write_layer(const StoredLayer& layer, Lines& lines) {
             joined(expansion.shims, ", ", lines);
             lines << " (" << expansion.database << ")";
         } else {
-            lines << "not defined in the main databases";
+            lines << "not defined in the main or registered databases";
         }
         lines.end_line();
     }

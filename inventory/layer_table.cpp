@@ -1,4 +1,4 @@
-// The layers the main databases define, by name, with the shims each holds.
+// The layers the main and the registered databases define, by name, with their shims.
 #include "layer_table.h"
 
 #include "windows_paths.h"
@@ -7,7 +7,7 @@
 
 namespace inventory {
 
-void LayerTable::add_database(const sdb::Database& db, const std::string& path) {
+void LayerTable::add_database(const sdb::Database& db, const std::string& path, bool main) {
     sdb::TAGID database = sdb::database_list(db);
     if (database == 0) {
         return;
@@ -18,12 +18,13 @@ void LayerTable::add_database(const sdb::Database& db, const std::string& path) 
         if (name == nullptr) {
             continue;
         }
-        std::string key = lower_ascii(sdb::to_utf8(name));
+        std::string key = fold_case(sdb::to_utf8(name));
         if (layers_.count(key) != 0) {
             continue;
         }
         LayerDefinition definition;
         definition.database = path;
+        definition.main = main;
         for (sdb::TAGID ref = sdb::find_first_tag(db, layer, sdb::TAG_SHIM_REF); ref != 0;
              ref = sdb::find_next_tag(db, layer, ref)) {
             const char16_t* shim = sdb::get_child_string_ptr(db, ref, sdb::TAG_NAME);
@@ -34,7 +35,7 @@ void LayerTable::add_database(const sdb::Database& db, const std::string& path) 
 }
 
 const LayerDefinition* LayerTable::find(const std::string& name) const {
-    auto found = layers_.find(lower_ascii(name));
+    auto found = layers_.find(fold_case(name));
     return found != layers_.end() ? &found->second : nullptr;
 }
 

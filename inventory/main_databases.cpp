@@ -1,4 +1,4 @@
-// The main databases of AppPatch and AppPatch64, read once for their records and layers.
+// The main databases of AppPatch and AppPatch\AppPatch64, read once for their records and layers.
 #include "main_databases.h"
 
 #include "windows_paths.h"
@@ -15,8 +15,9 @@ std::string apppatch_folder(const FileView& files) {
     return join_path(files.windows_directory(), "AppPatch");
 }
 
+// Where a 64-bit system keeps its 64-bit main databases: inside AppPatch, not beside it.
 std::string apppatch64_folder(const FileView& files) {
-    return join_path(files.windows_directory(), "AppPatch64");
+    return join_path(apppatch_folder(files), "AppPatch64");
 }
 
 } // namespace

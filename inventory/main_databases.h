@@ -1,4 +1,4 @@
-// The main databases of AppPatch and AppPatch64, read once for their records and layers.
+// The main databases of AppPatch and AppPatch\AppPatch64, read once for their records and layers.
 #pragma once
 
 #include "file_view.h"
@@ -15,9 +15,9 @@ struct MainFile {
     std::vector<uint8_t> bytes; // when status is Ok
 };
 
-// Every main database (sysmain.sdb, msimain.sdb, drvmain.sdb) in AppPatch, then AppPatch64, that is
-// there (missing ones, and all when there is no file system, are left out; one that cannot be read
-// is kept with its status).
+// Every main database (sysmain.sdb, msimain.sdb, drvmain.sdb) in AppPatch, then
+// AppPatch\AppPatch64, that is there (missing ones, and all when there is no file system, are left
+// out; one that cannot be read is kept with its status).
 std::vector<MainFile> read_main_databases(const FileView& files);
 
 // The two folders of custom databases: AppPatch\Custom and AppPatch\Custom\Custom64.

@@ -19,7 +19,7 @@ std::string registered_in(const Registration& registration) {
 }
 
 bool names_microsoft(const std::string& name) {
-    return lower_ascii(name).find("microsoft") != std::string::npos;
+    return fold_case(name).find("microsoft") != std::string::npos;
 }
 
 void add(Provenance word, const std::string& reason, DatabaseRecord* record) {

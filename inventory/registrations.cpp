@@ -12,6 +12,8 @@ namespace inventory {
 namespace {
 
 const char* const SDB_SUFFIX = ".sdb";
+// The subkey of Custom that registers layers rather than a program.
+const char* const CUSTOM_LAYERS = "Layers";
 
 // Records the GUID as written and, when it parses, in the lower-case form.
 void set_guid(std::string_view text, Registration* registration) {
@@ -34,12 +36,6 @@ void keep_problem(std::string* problem, Registration* registration) {
     }
 }
 
-void note_unreadable(KeyStatus status, const KeyPath& key, std::vector<std::string>* warnings) {
-    if (status == KeyStatus::Unreadable) {
-        warnings->push_back(key_display_name(key, std::string()) + ": could not be read");
-    }
-}
-
 Registration read_installed(const RegistryView& registry, const KeyPath& key,
                             const std::string& windows_dir, std::vector<std::string>* warnings) {
     Registration registration;
@@ -48,8 +44,7 @@ Registration read_installed(const RegistryView& registry, const KeyPath& key,
     registration.key = key_display_name(key, std::string());
     set_guid(file_name_of(key.path), &registration);
     std::vector<RegistryValue> values;
-    KeyStatus status = registry.values(key, &values);
-    note_unreadable(status, key, warnings);
+    KeyStatus status = read_values(registry, key, std::string(), &values, warnings);
     std::string text;
     std::string problem;
     if (const RegistryValue* path = find_value(values, "DatabasePath")) {
@@ -83,10 +78,12 @@ Registration read_installed(const RegistryView& registry, const KeyPath& key,
     return registration;
 }
 
+// The {GUID}.sdb values of a Custom key, for a program or (under Custom\Layers) a layer.
 void read_custom(const RegistryView& registry, const KeyPath& key, const std::string& program,
-                 std::vector<Registration>* registrations, std::vector<std::string>* warnings) {
+                 const std::string& layer, std::vector<Registration>* registrations,
+                 std::vector<std::string>* warnings) {
     std::vector<RegistryValue> values;
-    note_unreadable(registry.values(key, &values), key, warnings);
+    read_values(registry, key, std::string(), &values, warnings);
     const std::string shown = key_display_name(key, std::string());
     for (const RegistryValue& value : values) {
         Registration registration;
@@ -94,15 +91,23 @@ void read_custom(const RegistryView& registry, const KeyPath& key, const std::st
         registration.hive = key.hive;
         registration.key = shown;
         registration.program = program;
+        registration.layer = layer;
         std::string_view name = value.name;
         const size_t suffix = std::char_traits<char>::length(SDB_SUFFIX);
-        if (name.size() > suffix &&
-            equal_ignoring_case(name.substr(name.size() - suffix), SDB_SUFFIX)) {
-            name.remove_suffix(suffix);
+        bool has_suffix = name.size() >= suffix &&
+                          equal_ignoring_case(name.substr(name.size() - suffix), SDB_SUFFIX);
+        if (has_suffix && name.size() == suffix) {
+            // Nothing before the suffix: no GUID to read, and no file name either.
+            registration.guid = value.name;
+            registration.problems.push_back("\"" + value.name + "\" is not a database name");
         } else {
-            registration.problems.push_back("\"" + value.name + "\" does not end in .sdb");
+            if (has_suffix) {
+                name.remove_suffix(suffix);
+            } else {
+                registration.problems.push_back("\"" + value.name + "\" does not end in .sdb");
+            }
+            set_guid(name, &registration);
         }
-        set_guid(name, &registration);
         std::string problem;
         uint64_t time = 0;
         if (value_qword(value, &time, &problem)) {
@@ -123,7 +128,7 @@ std::vector<Registration> read_registrations(const RegistryView& registry,
     for (Hive hive : hives) {
         KeyPath installed = appcompat_key(hive, 0, "InstalledSDB");
         std::vector<std::string> names;
-        note_unreadable(registry.subkeys(installed, &names), installed, warnings);
+        read_subkeys(registry, installed, std::string(), &names, warnings);
         for (const std::string& name : names) {
             registrations.push_back(read_installed(
                 registry, appcompat_key(hive, 0, "InstalledSDB\\" + name), windows_dir, warnings));
@@ -132,10 +137,20 @@ std::vector<Registration> read_registrations(const RegistryView& registry,
     for (Hive hive : hives) {
         KeyPath custom = appcompat_key(hive, 0, "Custom");
         std::vector<std::string> programs;
-        note_unreadable(registry.subkeys(custom, &programs), custom, warnings);
+        read_subkeys(registry, custom, std::string(), &programs, warnings);
         for (const std::string& program : programs) {
-            read_custom(registry, appcompat_key(hive, 0, "Custom\\" + program), program,
-                        &registrations, warnings);
+            KeyPath key = appcompat_key(hive, 0, "Custom\\" + program);
+            read_custom(registry, key, program, std::string(), &registrations, warnings);
+            if (!equal_ignoring_case(program, CUSTOM_LAYERS)) {
+                continue;
+            }
+            // Custom\Layers holds a key per layer that a custom database defines.
+            std::vector<std::string> layers;
+            read_subkeys(registry, key, std::string(), &layers, warnings);
+            for (const std::string& layer : layers) {
+                read_custom(registry, appcompat_key(hive, 0, "Custom\\" + program + "\\" + layer),
+                            std::string(), layer, &registrations, warnings);
+            }
         }
     }
     return registrations;

@@ -10,8 +10,9 @@
 namespace inventory {
 
 // Every registration of the machine's native and 32-bit views, InstalledSDB first, in the
-// registry's order. DatabasePath is expanded against windows_dir. Keys that exist but cannot
-// be read give a line in *warnings.
+// registry's order; a Custom\Layers\<layer> key registers a layer rather than a program.
+// DatabasePath is expanded against windows_dir. Keys, subkeys and values that cannot be read
+// give a line each in *warnings.
 std::vector<Registration> read_registrations(const RegistryView& registry,
                                              const std::string& windows_dir,
                                              std::vector<std::string>* warnings);

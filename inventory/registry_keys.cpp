@@ -28,4 +28,36 @@ std::string key_display_name(const KeyPath& key, const std::string& user_name) {
     return "HKU\\" + user_name + "\\" + key.path;
 }
 
+namespace {
+
+void note(KeyStatus status, const KeyPath& key, const std::string& user_name,
+          const std::vector<std::string>& problems, std::vector<std::string>* warnings) {
+    if (status == KeyStatus::Unreadable) {
+        warnings->push_back(key_display_name(key, user_name) + ": could not be read");
+    }
+    for (const std::string& problem : problems) {
+        warnings->push_back(key_display_name(key, user_name) + ": " + problem);
+    }
+}
+
+} // namespace
+
+KeyStatus read_subkeys(const RegistryView& registry, const KeyPath& key,
+                       const std::string& user_name, std::vector<std::string>* names,
+                       std::vector<std::string>* warnings) {
+    std::vector<std::string> problems;
+    KeyStatus status = registry.subkeys(key, names, &problems);
+    note(status, key, user_name, problems, warnings);
+    return status;
+}
+
+KeyStatus read_values(const RegistryView& registry, const KeyPath& key,
+                      const std::string& user_name, std::vector<RegistryValue>* values,
+                      std::vector<std::string>* warnings) {
+    std::vector<std::string> problems;
+    KeyStatus status = registry.values(key, values, &problems);
+    note(status, key, user_name, problems, warnings);
+    return status;
+}
+
 } // namespace inventory

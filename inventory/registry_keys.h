@@ -4,6 +4,7 @@
 #include "registry_view.h"
 
 #include <string>
+#include <vector>
 
 namespace inventory {
 
@@ -18,5 +19,15 @@ KeyPath appcompat_key(Hive hive, size_t user, const std::string& below);
 // The full name of a key as a reader of the registry knows it: "HKLM\SOFTWARE\...",
 // "HKLM\SOFTWARE\WOW6432Node\..." or "HKU\<user>\...".
 std::string key_display_name(const KeyPath& key, const std::string& user_name);
+
+// The key's subkeys or values, as RegistryView gives them. A key that exists but cannot be
+// read, and each subkey or value the view could not read, give a line in *warnings that names
+// the key; what was read is given all the same.
+KeyStatus read_subkeys(const RegistryView& registry, const KeyPath& key,
+                       const std::string& user_name, std::vector<std::string>* names,
+                       std::vector<std::string>* warnings);
+KeyStatus read_values(const RegistryView& registry, const KeyPath& key,
+                      const std::string& user_name, std::vector<RegistryValue>* values,
+                      std::vector<std::string>* warnings);
 
 } // namespace inventory

@@ -63,10 +63,14 @@ public:
     virtual ~RegistryView() = default;
     // The user hives the view holds, in a fixed order; KeyPath::user indexes this list.
     virtual std::vector<UserHive> users() const = 0;
-    // The names of the key's direct subkeys, in the source's order.
-    virtual KeyStatus subkeys(const KeyPath& key, std::vector<std::string>* names) const = 0;
-    // The key's values, in the source's order.
-    virtual KeyStatus values(const KeyPath& key, std::vector<RegistryValue>* values) const = 0;
+    // The names of the key's direct subkeys, in the source's order. A subkey the source cannot
+    // name as it is (read under a stand-in name, or left out), or subkeys past a limit of the
+    // source, give a line each in *problems (when given): the key is then read in part.
+    virtual KeyStatus subkeys(const KeyPath& key, std::vector<std::string>* names,
+                              std::vector<std::string>* problems = nullptr) const = 0;
+    // The key's values, in the source's order; what could not be read is in *problems as above.
+    virtual KeyStatus values(const KeyPath& key, std::vector<RegistryValue>* values,
+                             std::vector<std::string>* problems = nullptr) const = 0;
 };
 
 } // namespace inventory

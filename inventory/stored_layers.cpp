@@ -1,4 +1,4 @@
-// The stored layers, expanded through the main databases, and the assistant's records.
+// The stored layers, expanded through the databases, and the assistant's records.
 #include "stored_layers.h"
 
 #include "registry_keys.h"
@@ -14,18 +14,11 @@ bool is_marker_word(const std::string& word) {
     return word.find_first_not_of("~#!$") == std::string::npos;
 }
 
-void note_unreadable(KeyStatus status, const KeyPath& key, const std::string& user,
-                     std::vector<std::string>* warnings) {
-    if (status == KeyStatus::Unreadable) {
-        warnings->push_back(key_display_name(key, user) + ": could not be read");
-    }
-}
-
 void read_layers_of(const RegistryView& registry, const KeyPath& key, const std::string& user,
                     const LayerTable& table, std::vector<StoredLayer>* layers,
                     std::vector<std::string>* warnings) {
     std::vector<RegistryValue> values;
-    note_unreadable(registry.values(key, &values), key, user, warnings);
+    read_values(registry, key, user, &values, warnings);
     for (const RegistryValue& value : values) {
         StoredLayer layer;
         layer.hive = key.hive;
@@ -60,6 +53,7 @@ void expand_layer_string(const std::string& value, const LayerTable& table, Stor
         if (const LayerDefinition* definition = table.find(word)) {
             expansion.found = true;
             expansion.database = definition->database;
+            expansion.main = definition->main;
             expansion.shims = definition->shims;
         }
         layer->layers.push_back(expansion);
@@ -90,7 +84,7 @@ std::vector<AssistantRecord> read_assistant_records(const RegistryView& registry
             KeyPath key =
                 appcompat_key(Hive::User, user, std::string("Compatibility Assistant\\") + list);
             std::vector<RegistryValue> values;
-            note_unreadable(registry.values(key, &values), key, users[user].name, warnings);
+            read_values(registry, key, users[user].name, &values, warnings);
             for (const RegistryValue& value : values) {
                 AssistantRecord record;
                 record.user = users[user].name;

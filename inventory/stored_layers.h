@@ -1,4 +1,4 @@
-// The stored layers, expanded through the main databases, and the assistant's records.
+// The stored layers, expanded through the databases, and the assistant's records.
 #pragma once
 
 #include "inventory_records.h"

@@ -1,10 +1,9 @@
 // The shims of stored layers, read from the main databases through the shim engine.
 #include "engine_layers.h"
 
-#include <cctype>
-
 #include "../common/handle_holder.h"
 #include "../common/utf8_text.h"
+#include "../inventory/windows_paths.h"
 #include "../inspect/redirection_revert.h"
 #include "../sdb/sdb_tags.h"
 #include "../shimreport/apphelp_api.h"
@@ -21,19 +20,6 @@ std::string NameOf(PDB database, TAGID entry) {
     return text == NULL ? std::string() : Utf8(text);
 }
 
-bool SameName(const std::string& left, const std::string& right) {
-    if (left.size() != right.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < left.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(left[i])) !=
-            std::tolower(static_cast<unsigned char>(right[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // The layers of one main database, read once.
 struct MainLayers {
     std::string path;
@@ -42,7 +28,7 @@ struct MainLayers {
 
 const EngineLayer* FindLayer(const MainLayers& main, const std::string& name) {
     for (const EngineLayer& layer : main.layers) {
-        if (SameName(layer.name, name)) {
+        if (inventory::equal_ignoring_case(layer.name, name)) {
             return &layer;
         }
     }
@@ -92,17 +78,25 @@ void ExpandStoredLayers(const std::vector<std::string>& mainDatabases,
     }
     for (inventory::StoredLayer& stored : inventory.layers) {
         for (inventory::LayerExpansion& expansion : stored.layers) {
+            // A layer of a registered database keeps the core's expansion, unless a main
+            // database, which the engine reads first, defines it too.
+            const inventory::LayerExpansion core = expansion;
             expansion.found = false;
+            expansion.main = false;
             expansion.database.clear();
             expansion.shims.clear();
             for (const MainLayers& main : mains) {
                 const EngineLayer* layer = FindLayer(main, expansion.name);
                 if (layer != NULL) {
                     expansion.found = true;
+                    expansion.main = true;
                     expansion.database = main.path;
                     expansion.shims = layer->shims;
                     break;
                 }
+            }
+            if (!expansion.found && core.found && !core.main) {
+                expansion = core;
             }
         }
     }

@@ -20,7 +20,8 @@ bool ReadEngineLayers(const std::wstring& path, std::vector<EngineLayer>& layers
 
 // Gives each layer named in the inventory's stored layer strings the shims that the first of
 // the main databases defining it holds (names compared without regard to case), in the order
-// given. A layer that none defines is marked not found. Each main database is opened once;
+// given. A layer that none defines keeps the inventory's expansion from a registered
+// database, or is marked not found. Each main database is opened once;
 // one that the engine cannot open gives a warning of the inventory.
 void ExpandStoredLayers(const std::vector<std::string>& mainDatabases,
                         inventory::Inventory& inventory);

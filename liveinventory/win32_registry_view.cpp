@@ -58,9 +58,36 @@ bool EndsWithClasses(const std::wstring& name) {
            _wcsicmp(name.c_str() + name.size() - suffix.size(), suffix.c_str()) == 0;
 }
 
+// True when every surrogate of text is one of a pair.
+bool ValidUtf16(std::wstring_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const wchar_t unit = text[i];
+        if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000) {
+            ++i;
+        } else if (unit >= 0xD800 && unit < 0xE000) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Notes a name that UTF-8 cannot carry as it is.
+void NoteBadName(std::wstring_view name, const char* what, std::vector<std::string>* problems) {
+    if (problems != NULL && !ValidUtf16(name)) {
+        problems->push_back(
+            std::string("the ") + what + " \"" + Utf8(name) +
+            "\" has a name that is not valid UTF-16; read with U+FFFD in its place");
+    }
+}
+
+// The value names of a key are at most 16,383 units long.
+const DWORD LongestValueName = 16384;
+
 // Every subkey name of an open key, in the registry's order, converted by convert.
 template <typename Name, typename Convert>
-KeyStatus SubkeyNames(HKEY key, std::vector<Name>& names, Convert convert) {
+KeyStatus SubkeyNames(HKEY key, std::vector<Name>& names, Convert convert,
+                      std::vector<std::string>* problems) {
     // A key name has at most 255 characters, so that no size needs asking first.
     wchar_t name[256];
     for (DWORD index = 0;; ++index) {
@@ -72,6 +99,7 @@ KeyStatus SubkeyNames(HKEY key, std::vector<Name>& names, Convert convert) {
         if (error != ERROR_SUCCESS) {
             return index == 0 ? StatusOf(error) : KeyStatus::Unreadable;
         }
+        NoteBadName(std::wstring_view(name, length), "subkey", problems);
         names.push_back(convert(std::wstring_view(name, length)));
     }
 }
@@ -79,9 +107,6 @@ KeyStatus SubkeyNames(HKEY key, std::vector<Name>& names, Convert convert) {
 std::wstring Wide(std::wstring_view name) {
     return std::wstring(name);
 }
-
-// The value names of a key are at most 16,383 units long.
-const DWORD LongestValueName = 16384;
 
 } // namespace
 
@@ -98,7 +123,7 @@ namespace {
 // The value at one index, its data as stored. False at the end of the values; error tells a
 // failure from the end.
 bool ValueAt(HKEY key, DWORD index, Win32RegistryView::ValueBuffers& buffers, RegistryValue& value,
-             LONG& error) {
+             LONG& error, std::vector<std::string>* problems) {
     for (;;) {
         DWORD nameLength = static_cast<DWORD>(buffers.name.size());
         DWORD type = REG_NONE;
@@ -126,6 +151,7 @@ bool ValueAt(HKEY key, DWORD index, Win32RegistryView::ValueBuffers& buffers, Re
         if (error != ERROR_SUCCESS) {
             return false;
         }
+        NoteBadName(std::wstring_view(&buffers.name[0], nameLength), "value", problems);
         value.name = Utf8(std::wstring_view(&buffers.name[0], nameLength));
         value.type = type;
         value.data.assign(buffers.data.begin(), buffers.data.begin() + size);
@@ -149,7 +175,7 @@ void Win32RegistryView::ListUsers() const {
     users_.push_back(UserHive{Utf8(self.empty() ? L"current user" : self), "HKEY_CURRENT_USER"});
     userKeys_.push_back(std::wstring());
     std::vector<std::wstring> loaded;
-    SubkeyNames(HKEY_USERS, loaded, Wide);
+    SubkeyNames(HKEY_USERS, loaded, Wide, NULL);
     for (const std::wstring& sid : loaded) {
         if (EndsWithClasses(sid) || _wcsicmp(sid.c_str(), self.c_str()) == 0) {
             continue;
@@ -214,7 +240,8 @@ KeyStatus Win32RegistryView::Open(const KeyPath& key, HKEY* opened) const {
     return StatusOf(RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, opened));
 }
 
-KeyStatus Win32RegistryView::subkeys(const KeyPath& key, std::vector<std::string>* names) const {
+KeyStatus Win32RegistryView::subkeys(const KeyPath& key, std::vector<std::string>* names,
+                                     std::vector<std::string>* problems) const {
     names->clear();
     HKEY opened = NULL;
     const KeyStatus status = Open(key, &opened);
@@ -224,10 +251,11 @@ KeyStatus Win32RegistryView::subkeys(const KeyPath& key, std::vector<std::string
     // Kept open for the values of its subkeys, which an inventory reads next.
     listed_.Reset(opened);
     listedPath_ = key;
-    return SubkeyNames(opened, *names, Utf8);
+    return SubkeyNames(opened, *names, Utf8, problems);
 }
 
-KeyStatus Win32RegistryView::values(const KeyPath& key, std::vector<RegistryValue>* values) const {
+KeyStatus Win32RegistryView::values(const KeyPath& key, std::vector<RegistryValue>* values,
+                                    std::vector<std::string>* problems) const {
     values->clear();
     RegistryKeyHolder opened;
     const KeyStatus status = Open(key, opened.Receive());
@@ -239,9 +267,10 @@ KeyStatus Win32RegistryView::values(const KeyPath& key, std::vector<RegistryValu
     LONG error = ERROR_SUCCESS;
     for (DWORD index = 0;; ++index) {
         RegistryValue value;
-        if (!ValueAt(opened.Handle(), index, *buffers_, value, error)) {
+        if (!ValueAt(opened.Handle(), index, *buffers_, value, error, problems)) {
             return error == ERROR_NO_MORE_ITEMS ? KeyStatus::Present : KeyStatus::Unreadable;
         }
+
         values->push_back(std::move(value));
     }
 }

@@ -22,10 +22,13 @@ public:
     // for reading, in the registry's order, without the classes hives. Listed once, at the
     // first question about users, since an inventory of the databases alone needs none.
     std::vector<inventory::UserHive> users() const override;
-    inventory::KeyStatus subkeys(const inventory::KeyPath& key,
-                                 std::vector<std::string>* names) const override;
+    // A name that is not valid UTF-16 (a lone surrogate) is given with U+FFFD in its place and
+    // a line in *problems, since no key or value of that name can be asked for again.
+    inventory::KeyStatus subkeys(const inventory::KeyPath& key, std::vector<std::string>* names,
+                                 std::vector<std::string>* problems = NULL) const override;
     inventory::KeyStatus values(const inventory::KeyPath& key,
-                                std::vector<inventory::RegistryValue>* values) const override;
+                                std::vector<inventory::RegistryValue>* values,
+                                std::vector<std::string>* problems = NULL) const override;
 
     // Values larger than this are given with their name and type and no data, so that a
     // planted giant value cannot exhaust the tool's memory.

@@ -119,7 +119,7 @@ void ReadOnce() {
         }
     }
     const std::wstring appPatch = WindowsFolder() + L"\\AppPatch";
-    for (const wchar_t* folder : {L"\\AppPatch", L"\\AppPatch64"}) {
+    for (const wchar_t* folder : {L"\\AppPatch", L"\\AppPatch\\AppPatch64"}) {
         for (const wchar_t* name : {L"\\sysmain.sdb", L"\\msimain.sdb", L"\\drvmain.sdb"}) {
             paths.push_back(WindowsFolder() + folder + name);
         }

@@ -1,11 +1,13 @@
-// Benchmark: quillet-image's inventory of a large image against opening its hives alone.
+// Benchmark: quillet-image's inventory of large images.
 //
 // A large image: a 100 MB SOFTWARE hive (the registrations among
 // 120,000 other keys, small ones as in a real hive), 20 user hives with stored layers and the
 // assistant's records, 50 registered custom databases and a 20,000-entry main database. Timed
-// against opening the same hives and reading and opening the same databases alone. The image is
-// built once under $TMPDIR (or /tmp) and kept for later runs; `image_bench --image-only` just
-// builds it and prints its path, for timing the program itself.
+// against opening the same hives and reading and opening the same databases alone. Beside it,
+// an image of 8,000 registrations under one key, and one of 800 users and 800 registered
+// databases, each timed whole. The images are built once under $TMPDIR (or /tmp) and kept for
+// later runs; `image_bench --image-only` just builds them and prints their paths, for timing
+// the program itself.
 #include "image_files.h"
 #include "image_hives.h"
 #include "inventory.h"
@@ -121,29 +123,113 @@ void build_image(const fs::path& root) {
     }
 }
 
-fs::path image_root() {
+const int REGISTRATIONS = 8000;
+const int MANY_USERS = 800;
+const int MANY_DATABASES = 800;
+
+// 8,000 InstalledSDB registrations under one key, their files absent. The keys are written
+// in groups of 100 and then listed under InstalledSDB at once, as Windows keeps them: libhivex
+// would leave a copy of the growing list behind for each key added.
+void build_registrations_image(const fs::path& root) {
+    TestHive software;
+    const int group = 100;
+    std::vector<std::string> groups;
+    software.key(std::string(APPCOMPAT) + "\\InstalledSDB");
+    for (int i = 0; i < REGISTRATIONS; ++i) {
+        std::string guid = guid_of(i);
+        if (i % group == 0) {
+            groups.push_back("Written\\Group" + std::to_string(i / group));
+        }
+        software.key(groups.back() + "\\" + guid,
+                     {text_value("DatabasePath", "C:\\Windows\\AppPatch\\Custom\\" + guid + ".sdb"),
+                      {"DatabaseInstallTimeStamp", inventory::VALUE_QWORD, qword_bytes(1)}});
+    }
+    fs::create_directories(root / "Windows" / "System32" / "config");
+    fs::path hive = root / "Windows" / "System32" / "config" / "SOFTWARE";
+    software.write(hive);
+    TestHive::gather_subkeys(hive, std::string(APPCOMPAT) + "\\InstalledSDB", groups);
+}
+
+// 800 user hives with a stored layer each, and 800 registered databases that are there.
+void build_users_image(const fs::path& root) {
+    TestHive software;
+    for (int i = 0; i < MANY_DATABASES; ++i) {
+        std::string guid = guid_of(i);
+        write_file(root / "Windows" / "AppPatch" / "Custom" / (guid + ".sdb"),
+                   database_bytes({"Vendor fixes", guid, 1, "3.0.0.9", {}, {}, {"app.exe"}}));
+        software.key(
+            std::string(APPCOMPAT) + "\\InstalledSDB\\" + guid,
+            {text_value("DatabasePath", "C:\\Windows\\AppPatch\\Custom\\" + guid + ".sdb")});
+    }
+    fs::create_directories(root / "Windows" / "System32" / "config");
+    software.write(root / "Windows" / "System32" / "config" / "SOFTWARE");
+    for (int user = 0; user < MANY_USERS; ++user) {
+        TestHive hive;
+        hive.key(std::string(USER_APPCOMPAT) + "\\Layers",
+                 {text_value("C:\\app.exe", "~ WINXPSP3")});
+        fs::path folder = root / "Users" / ("user" + std::to_string(user));
+        fs::create_directories(folder);
+        hive.write(folder / "NTUSER.DAT");
+    }
+}
+
+fs::path built(const char* name, void (*build)(const fs::path&)) {
     const char* tmp = std::getenv("TMPDIR");
-    fs::path root = fs::path(tmp != nullptr ? tmp : "/tmp") / "quillet-image-bench";
+    fs::path root = fs::path(tmp != nullptr ? tmp : "/tmp") / name;
     fs::path done = root / ".built";
     if (!fs::exists(done)) {
         fs::remove_all(root);
-        build_image(root);
+        build(root);
         std::ofstream(done) << "1";
     }
     return root;
 }
 
-// The whole inventory as quillet-image makes it, JSON Lines included.
-void BM_ImageInventory(benchmark::State& state) {
+fs::path image_root() {
+    return built("quillet-image-bench", build_image);
+}
+
+// The inventory as quillet-image makes it, JSON Lines included.
+inventory::Inventory inventory_of(const std::string& root, std::string* lines) {
     image_inventory::CommandLine line;
-    line.root = image_root().string();
+    line.root = root;
+    image_inventory::ImageFiles files(line.root);
+    image_inventory::ImageRegistry registry;
+    std::vector<std::string> warnings;
+    image_inventory::open_hives(line, files, &registry, &warnings);
+    inventory::Inventory result = inventory::build_inventory(registry, files);
+    *lines = inventory::inventory_json(result, "\n");
+    return result;
+}
+
+void BM_EightThousandRegistrations(benchmark::State& state) {
+    std::string root = built("quillet-image-bench-registrations", build_registrations_image);
     for (auto _ : state) {
-        image_inventory::ImageFiles files(line.root);
-        image_inventory::ImageRegistry registry;
-        std::vector<std::string> warnings;
-        image_inventory::open_hives(line, files, &registry, &warnings);
-        inventory::Inventory result = inventory::build_inventory(registry, files);
-        std::string lines = inventory::inventory_json(result, "\n");
+        std::string lines;
+        if (inventory_of(root, &lines).registrations.size() != REGISTRATIONS) {
+            state.SkipWithError("the inventory is not the image's");
+        }
+        benchmark::DoNotOptimize(lines);
+    }
+}
+
+void BM_EightHundredUsersAndDatabases(benchmark::State& state) {
+    std::string root = built("quillet-image-bench-users", build_users_image);
+    for (auto _ : state) {
+        std::string lines;
+        inventory::Inventory result = inventory_of(root, &lines);
+        if (result.databases.size() != MANY_DATABASES || result.layers.size() != MANY_USERS) {
+            state.SkipWithError("the inventory is not the image's");
+        }
+        benchmark::DoNotOptimize(lines);
+    }
+}
+
+void BM_ImageInventory(benchmark::State& state) {
+    std::string root = image_root().string();
+    for (auto _ : state) {
+        std::string lines;
+        inventory::Inventory result = inventory_of(root, &lines);
         if (result.databases.size() != CUSTOM_DATABASES + 1 ||
             result.layers.size() != 1 + 20 * USERS) {
             state.SkipWithError("the inventory is not the image's");
@@ -176,13 +262,18 @@ void BM_OpenHivesAndDatabasesAlone(benchmark::State& state) {
 
 BENCHMARK(BM_ImageInventory)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenHivesAndDatabasesAlone)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EightThousandRegistrations)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EightHundredUsersAndDatabases)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--image-only") == 0) {
-            std::printf("%s\n", image_root().c_str());
+            std::printf(
+                "%s\n%s\n%s\n", image_root().c_str(),
+                built("quillet-image-bench-registrations", build_registrations_image).c_str(),
+                built("quillet-image-bench-users", build_users_image).c_str());
             return 0;
         }
     }

@@ -241,12 +241,31 @@ TEST_F(ImageTree, LinksAreNeverFollowedOutOfRoot) {
     // An absolute link back into ROOT stays inside.
     EXPECT_EQ(files.resolve("C:\\LOOP\\AppPatch\\sysmain.sdb", &host), FileStatus::Ok);
     EXPECT_EQ(files.resolve("\\\\?\\c:\\windows\\apppatch\\sysmain.sdb", &host), FileStatus::Ok);
+    // A sibling of ROOT whose name begins with ROOT's is outside it; a chain of exactly 40
+    // links resolves, and one more is taken for a loop. (Links made after a folder was listed
+    // need a view that lists it anew.)
+    write_file(base / "image-evil" / "x.sdb", database_bytes({"Evil", OUTSIDE, 0, "", {}, {}, {}}));
+    fs::create_symlink(base / "image-evil" / "x.sdb", root / "evil.sdb");
+    for (int chain : {40, 41}) {
+        std::string name = "chain" + std::to_string(chain) + "_";
+        for (int i = 0; i < chain; ++i) {
+            fs::create_symlink(i + 1 == chain ? std::string("wINDOWS")
+                                              : name + std::to_string(i + 1),
+                               root / (name + std::to_string(i)));
+        }
+    }
+    image_inventory::ImageFiles fresh(root.string());
+    EXPECT_EQ(fresh.resolve("C:\\evil.sdb", &host), FileStatus::OutsideRoot);
+    EXPECT_EQ(fresh.resolve("C:\\chain40_0\\AppPatch\\sysmain.sdb", &host), FileStatus::Ok);
+    EXPECT_EQ(fresh.resolve("C:\\chain41_0\\AppPatch\\sysmain.sdb", &host), FileStatus::Unreadable);
+    // The device form of the Windows drive is the image's own.
+    EXPECT_EQ(fresh.resolve("\\\\.\\C:\\Windows\\AppPatch\\sysmain.sdb", &host), FileStatus::Ok);
     // Another drive or a share is not the image's volume, whatever ROOT holds at that path.
     fs::create_directories(root / "server" / "share" / "Windows");
     for (const char* elsewhere :
          {"D:\\Windows\\AppPatch\\sysmain.sdb", "\\\\server\\share\\Windows",
-          "//server/share/Windows", "\\\\?\\UNC\\server\\share\\Windows", "\\\\?\\D:\\Windows",
-          "\\\\.\\C:\\Windows"}) {
+          "//server/share/Windows", "\\\\?\\UNC\\server\\share\\Windows",
+          "\\\\?\\unc\\server\\share\\Windows", "\\\\?\\D:\\Windows"}) {
         SCOPED_TRACE(elsewhere);
         EXPECT_EQ(files.resolve(elsewhere, &host), FileStatus::OutsideRoot);
     }
@@ -392,13 +411,127 @@ TEST_F(ImageTree, ProgramStreamsExitCodesAndNoWrite) {
     while (std::getline(user_lines, line)) {
         user_objects.push_back(json::parse(line));
     }
-    ASSERT_EQ(user_objects.size(), 4u); // the banner, a layer, two assistant records
+    // The banner, a layer, two assistant records and the warning.
+    ASSERT_EQ(user_objects.size(), 5u);
+    EXPECT_EQ(user_objects[4],
+              json({{"type", "warning"},
+                    {"text", (base / "absent.dat").string() +
+                                 ": cannot be opened (No such file or directory)"}}));
     EXPECT_EQ(user_objects[0]["image"], nullptr);
     EXPECT_EQ(user_objects[1]["type"], "layer");
     EXPECT_EQ(user_objects[1]["user"], user_hive.string());
     EXPECT_EQ(user_objects[1]["program"], "C:\\b.exe");
 
     EXPECT_EQ(snapshot(), before);
+}
+
+// Replaces every occurrence of from in the file by to, of the same length.
+void patch_file(const fs::path& path, const std::string& from, const std::string& to) {
+    std::string bytes = read_text(path);
+    size_t count = 0;
+    for (size_t at = bytes.find(from); at != std::string::npos; at = bytes.find(from, at + 1)) {
+        bytes.replace(at, to.size(), to);
+        ++count;
+    }
+    ASSERT_GT(count, 0u) << "nothing to patch in " << path;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// Keys padded past libhivex's limit of 110,000 values are read whole, a name that is not valid
+// UTF-16 is read with U+FFFD, and each gives a warning naming the key and the exit code.
+TEST_F(ImageTree, KeysPastTheReadersLimitAndNamesItCannotConvertAreReadAndWarned) {
+    const std::string padded = "{abababab-0000-0000-0000-000000000009}";
+    const size_t past_limit = 110001;
+    std::vector<TestValue> padding = {{"pad", inventory::VALUE_DWORD, dword_bytes(1)}};
+    std::vector<TestValue> installed = padding;
+    installed.push_back(string_test_value("DatabasePath", "C:\\Windows\\AppPatch\\Custom\\" +
+                                                              std::string(INSTALLED) + ".sdb"));
+    std::vector<TestValue> layers = padding;
+    layers.push_back(string_test_value("C:\\padded.exe", "WINXPSP3"));
+    // U+0100 stands where the tests then write a lone surrogate, which libhivex cannot write.
+    layers.push_back(string_test_value("C:\\\xc4\x80.exe", "HIGHDPIAWARE"));
+    TestHive software;
+    software.key(std::string(APPCOMPAT) + "\\InstalledSDB\\" + padded, installed);
+    software.key(std::string(APPCOMPAT) + "\\Layers", layers);
+    software.key(std::string(APPCOMPAT) + "\\Custom\\bad\xc4\x80.exe",
+                 {{std::string(INSTALLED) + ".sdb", inventory::VALUE_QWORD, qword_bytes(1)}});
+    fs::path hive = root / "wINDOWS" / "System32" / "CONFIG" / "software";
+    software.write(hive);
+    TestHive::pad_values(hive.string(), std::string(APPCOMPAT) + "\\InstalledSDB\\" + padded,
+                         past_limit);
+    TestHive::pad_values(hive.string(), std::string(APPCOMPAT) + "\\Layers", past_limit);
+    patch_file(hive, std::string("\\\0\0\1.\0", 6), std::string("\\\0\0\xd8.\0", 6));
+    patch_file(hive, std::string("d\0\0\1.\0", 6), std::string("d\0\0\xd8.\0", 6));
+    TestHive alice;
+    std::vector<TestValue> alice_layers = padding;
+    alice_layers.push_back(string_test_value("C:\\alice.exe", "WINXPSP3"));
+    alice.key(std::string(USER_APPCOMPAT) + "\\Layers", alice_layers);
+    alice.write(root / "USERS" / "Alice" / "NtUser.dat");
+    TestHive::pad_values((root / "USERS" / "Alice" / "NtUser.dat").string(),
+                         std::string(USER_APPCOMPAT) + "\\Layers", past_limit);
+    write_file(root / "wINDOWS" / "apppatch" / "AppPatch64" / "sysmain.sdb",
+               database_bytes({"Microsoft Windows Application Compatibility Fix Database",
+                               SYSMAIN_ID,
+                               0,
+                               "",
+                               {"D"},
+                               {{"HIGHDPIAWARE", {"D"}}},
+                               {}}));
+
+    image_inventory::CommandLine line;
+    line.root = root.string();
+    std::vector<std::string> warnings;
+    bool all_read = false;
+    inventory::Inventory result = inventory_of(line, &warnings, &all_read);
+    const inventory::DatabaseRecord* record = database(result, padded);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->file, FileStatus::Ok);
+    EXPECT_EQ(record->name, "Contoso");
+    // Every value is read, the padding too (a DWORD where a layer string belongs).
+    std::vector<const inventory::StoredLayer*> stored;
+    for (const inventory::StoredLayer& layer : result.layers) {
+        if (layer.program != "pad") {
+            stored.push_back(&layer);
+        }
+    }
+    EXPECT_EQ(result.layers.size(), 3 + 2 * (past_limit + 1));
+    ASSERT_EQ(stored.size(), 3u);
+    EXPECT_EQ(stored[0]->program, "C:\\padded.exe");
+    EXPECT_EQ(stored[1]->program, "C:\\\xef\xbf\xbd.exe");
+    EXPECT_EQ(stored[2]->program, "C:\\alice.exe");
+    EXPECT_EQ(stored[1]->layers.at(0).database, "C:\\Windows\\AppPatch\\AppPatch64\\sysmain.sdb");
+    bool program_read = false;
+    for (const inventory::Registration& registration : result.registrations) {
+        program_read = program_read || registration.program == "bad\xef\xbf\xbd.exe";
+    }
+    EXPECT_TRUE(program_read);
+    const std::string machine = "HKLM\\SOFTWARE\\" + std::string(APPCOMPAT);
+    EXPECT_EQ(result.warnings,
+              (std::vector<std::string>{
+                  machine + "\\Custom: the subkey \"bad\xef\xbf\xbd.exe\" has a name that is not "
+                            "valid UTF-16; read with U+FFFD in its place",
+                  machine + "\\Layers: the value \"C:\\\xef\xbf\xbd.exe\" has a name that is not "
+                            "valid UTF-16; read with U+FFFD in its place"}));
+
+    ProgramRun run_json = run("--json " + root.string());
+    EXPECT_EQ(run_json.exit_code, 4) << "an alarm beside an incomplete read";
+    EXPECT_NE(run_json.out.find("{\"type\":\"warning\",\"text\":\"" + std::string("HKLM")),
+              std::string::npos);
+}
+
+TEST_F(ImageTree, ACustomFolderThatIsAFileIsWarnedOf) {
+    fs::path custom = root / "wINDOWS" / "apppatch" / "CUSTOM";
+    fs::remove_all(custom);
+    write_file(custom, {'x'});
+    image_inventory::ImageFiles files(root.string());
+    image_inventory::ImageRegistry registry;
+    inventory::Inventory result = inventory::build_inventory(registry, files);
+    EXPECT_EQ(result.warnings,
+              std::vector<std::string>{"C:\\Windows\\AppPatch\\Custom: not a file"});
+    ProgramRun text = run(root.string());
+    // The fixture's links out of the image are anomalies besides.
+    EXPECT_EQ(text.exit_code, 4) << text.err;
+    EXPECT_NE(text.err.find("C:\\Windows\\AppPatch\\Custom: not a file"), std::string::npos);
 }
 
 } // namespace

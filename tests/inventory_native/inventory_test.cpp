@@ -7,6 +7,7 @@
 #include "memory_views.h"
 #include "test_database.h"
 #include "test_hive.h"
+#include "windows_paths.h"
 
 #include "sdb_writer.h"
 
@@ -449,7 +450,7 @@ TEST(InventoryLayers, StoredLayersAreSplitAndExpandedThroughTheMainDatabases) {
                               {"A", "B", "C"},
                               {{"WINXPSP3", {"A", "B"}}, {"RUNASADMIN", {"C"}}},
                               {}}));
-    files.add("C:\\Windows\\AppPatch64\\sysmain.sdb",
+    files.add("C:\\Windows\\AppPatch\\AppPatch64\\sysmain.sdb",
               database_bytes({"Microsoft",
                               SYSMAIN_ID,
                               0,
@@ -480,7 +481,7 @@ TEST(InventoryLayers, StoredLayersAreSplitAndExpandedThroughTheMainDatabases) {
     ASSERT_EQ(machine.layers.size(), 2u);
     EXPECT_EQ(machine.layers[0].shims, (std::vector<std::string>{"A", "B"}));
     EXPECT_EQ(machine.layers[0].database, "C:\\Windows\\AppPatch\\sysmain.sdb");
-    EXPECT_EQ(machine.layers[1].database, "C:\\Windows\\AppPatch64\\sysmain.sdb");
+    EXPECT_EQ(machine.layers[1].database, "C:\\Windows\\AppPatch\\AppPatch64\\sysmain.sdb");
 
     std::vector<json> objects = json_objects(result);
     const json& user = *object_of(objects, "layer", "program", "C:\\b.exe");
@@ -489,6 +490,7 @@ TEST(InventoryLayers, StoredLayersAreSplitAndExpandedThroughTheMainDatabases) {
     EXPECT_EQ(user["layers"][0], json({{"name", "RUNASADMIN"},
                                        {"found", true},
                                        {"database", "C:\\Windows\\AppPatch\\sysmain.sdb"},
+                                       {"mainDatabase", true},
                                        {"shims", {"C"}}}));
     EXPECT_EQ(user["layers"][1]["found"], false);
     EXPECT_EQ(user["layers"][1]["database"], nullptr);
@@ -503,7 +505,7 @@ TEST(InventoryLayers, StoredLayersAreSplitAndExpandedThroughTheMainDatabases) {
     EXPECT_TRUE(has_line(text, "Layer (machine, native view) C:\\app\\a.exe: ~ # WinXPSP3  "
                                "HIGHDPIAWARE"));
     EXPECT_TRUE(has_line(text, "  WinXPSP3: A, B (C:\\Windows\\AppPatch\\sysmain.sdb)"));
-    EXPECT_TRUE(has_line(text, "  NOSUCHLAYER: not defined in the main databases"));
+    EXPECT_TRUE(has_line(text, "  NOSUCHLAYER: not defined in the main or registered databases"));
     EXPECT_TRUE(has_line(text, "Assistant (user alice, Persisted) C:\\old\\game.exe"));
 }
 
@@ -559,6 +561,232 @@ TEST(InventoryRegistrations, GuidsAndFileNamesMeetInAnyCase) {
     for (const inventory::DatabaseRecord& database : result.databases) {
         EXPECT_EQ(database.provenance, inventory::Provenance::Installed) << database.reason;
     }
+}
+
+// A database whose one finding is medium, and one registered under another GUID whose NAME
+// claims Microsoft: each says so in the order that matters, and one anomaly per disagreement.
+TEST_F(InventoryAnomalies, MediumFindingsAlarmAndMismatchComesBeforeAClaim) {
+    MemoryRegistry some;
+    MemoryFiles disk;
+    const std::string medium = "{0000000a-0000-0000-0000-000000000001}";
+    register_installed(&some, Hive::Machine, {medium, std::string(CUSTOM) + "medium.sdb"});
+    disk.add(std::string(CUSTOM) + "medium.sdb", database_bytes({"Microsoft Compatibility Helpers",
+                                                                 medium,
+                                                                 0,
+                                                                 "",
+                                                                 {"DisableNX"},
+                                                                 {{"NONX", {"DisableNX"}}},
+                                                                 {}}));
+    const std::string claimed = "{0000000b-0000-0000-0000-000000000002}";
+    register_installed(&some, Hive::Machine, {claimed, std::string(CUSTOM) + "claimed.sdb"});
+    register_installed(&some, Hive::Machine32, {claimed, std::string(CUSTOM) + "claimed.sdb"});
+    disk.add(std::string(CUSTOM) + "claimed.sdb",
+             database_bytes({"Microsoft Windows Fixes",
+                             "{0000000c-0000-0000-0000-000000000003}",
+                             0,
+                             "",
+                             {},
+                             {},
+                             {}}));
+    inventory::Inventory result = inventory::build_inventory(some, disk);
+    ASSERT_EQ(result.databases.size(), 2u);
+
+    const inventory::DatabaseRecord& risky = result.databases[0];
+    std::vector<std::string> rules;
+    for (const sdb::AuditFinding& finding : risky.findings) {
+        EXPECT_EQ(finding.severity, sdb::AuditSeverity::Medium) << finding.rule;
+        rules.push_back(finding.rule);
+    }
+    // The claim is medium beside a medium fix.
+    EXPECT_NE(std::find(rules.begin(), rules.end(), "claims-microsoft"), rules.end());
+    EXPECT_NE(std::find(rules.begin(), rules.end(), "weakens-security"), rules.end());
+    MemoryRegistry alone;
+    register_installed(&alone, Hive::Machine, {medium, std::string(CUSTOM) + "medium.sdb"});
+    MemoryFiles medium_only;
+    std::vector<uint8_t> bytes =
+        database_bytes({"Contoso", medium, 0, "", {"DisableNX"}, {{"NONX", {"DisableNX"}}}, {}});
+    medium_only.add(std::string(CUSTOM) + "medium.sdb", bytes);
+    inventory::Inventory quiet = inventory::build_inventory(alone, medium_only);
+    ASSERT_EQ(quiet.databases.size(), 1u);
+    EXPECT_TRUE(quiet.databases[0].anomalies.empty()) << quiet.databases[0].reason;
+    ASSERT_FALSE(quiet.databases[0].findings.empty());
+    EXPECT_TRUE(inventory::inventory_alarms(quiet)) << "a medium finding alone raises the alarm";
+
+    const inventory::DatabaseRecord& mismatch = result.databases[1];
+    EXPECT_EQ(mismatch.provenance, inventory::Provenance::GuidMismatch);
+    EXPECT_EQ(mismatch.registrations.size(), 2u);
+    EXPECT_EQ(mismatch.anomalies,
+              (std::vector<inventory::Provenance>{inventory::Provenance::GuidMismatch,
+                                                  inventory::Provenance::ClaimsMicrosoft}));
+}
+
+TEST(InventoryRegistryValues, MissingPathsBareSuffixesAndBinaryTimesAreReadAsWindowsWritesThem) {
+    MemoryRegistry registry;
+    MemoryFiles files;
+    const std::string bare = "{0000000d-0000-0000-0000-000000000004}";
+    registry.set(Hive::Machine, 0, key("InstalledSDB\\" + bare),
+                 {raw_value("DatabaseInstallTimeStamp", inventory::VALUE_BINARY,
+                            qword_bytes(FILETIME_2020))});
+    registry.set(Hive::Machine, 0, key("Custom\\odd.exe"), {qword_value(".sdb", FILETIME_2020)});
+    inventory::Inventory result = inventory::build_inventory(registry, files);
+    ASSERT_EQ(result.registrations.size(), 2u);
+    EXPECT_EQ(result.registrations[0].problems, std::vector<std::string>{"DatabasePath: absent"});
+    EXPECT_EQ(result.registrations[0].install_time, FILETIME_2020);
+    EXPECT_FALSE(result.registrations[1].guid_valid);
+    EXPECT_EQ(result.registrations[1].problems,
+              std::vector<std::string>{"\".sdb\" is not a database name"});
+    const inventory::DatabaseRecord* pathless = nullptr;
+    for (const inventory::DatabaseRecord& database : result.databases) {
+        pathless = database.guid == bare ? &database : pathless;
+    }
+    ASSERT_NE(pathless, nullptr);
+    EXPECT_TRUE(pathless->path.empty());
+    EXPECT_EQ(pathless->provenance, inventory::Provenance::MissingFile);
+    EXPECT_NE(pathless->reason.find("with no DatabasePath"), std::string::npos) << pathless->reason;
+}
+
+// Paths written as Windows accepts them meet the one file: folded beyond ASCII, with
+// %SystemDrive%, a "\\?\" or "\\.\" prefix, doubled or mixed separators; a Custom value meets
+// its InstalledSDB key in another case wherever the file lies.
+TEST(InventoryRegistrations, PathsInAnyFormWindowsAcceptsMeetTheSameFile) {
+    MemoryRegistry registry;
+    MemoryFiles files;
+    struct Case {
+        std::string guid;
+        std::string registered;
+        std::string file;
+    };
+    const Case cases[] = {
+        {"{00000001-0000-0000-0000-0000000000a1}", std::string(CUSTOM) + "\xc3\x84RGER.sdb",
+         std::string(CUSTOM) + "\xc3\xa4rger.sdb"},
+        {"{00000002-0000-0000-0000-0000000000a2}",
+         "%SystemDrive%\\Windows\\AppPatch\\Custom\\drive.sdb", std::string(CUSTOM) + "drive.sdb"},
+        {"{00000003-0000-0000-0000-0000000000a3}", "\\\\?\\C:\\Tools\\long.sdb",
+         "C:\\Tools\\long.sdb"},
+        {"{00000004-0000-0000-0000-0000000000a4}", "\\\\.\\c:\\Tools\\device.sdb",
+         "C:\\Tools\\device.sdb"},
+        {"{00000005-0000-0000-0000-0000000000a5}", "C:\\Tools//twice\\\\mixed/x.sdb",
+         "C:\\Tools\\twice\\mixed\\x.sdb"},
+    };
+    for (const Case& one : cases) {
+        register_installed(&registry, Hive::Machine, {one.guid, one.registered});
+        files.add(one.file, database_bytes({"Vendor", one.guid, 0, "", {}, {}, {}}));
+    }
+    // The Custom value in upper case, for the file outside AppPatch\Custom.
+    std::string upper = "{00000003-0000-0000-0000-0000000000A3}.SDB";
+    registry.set(Hive::Machine, 0, key("Custom\\long.exe"), {qword_value(upper, FILETIME_2020)});
+
+    inventory::Inventory result = inventory::build_inventory(registry, files);
+    ASSERT_EQ(result.databases.size(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].registered);
+        EXPECT_EQ(result.databases[i].file, inventory::FileStatus::Ok);
+        EXPECT_EQ(result.databases[i].provenance, inventory::Provenance::Installed)
+            << result.databases[i].reason;
+    }
+    EXPECT_EQ(result.databases[1].path, "C:\\Windows\\AppPatch\\Custom\\drive.sdb");
+    EXPECT_EQ(result.databases[2].registrations.size(), 2u);
+    EXPECT_TRUE(inventory::equal_ignoring_case("\xc3\x84RGER.sdb", "\xc3\xa4rger.SDB"));
+    EXPECT_TRUE(inventory::equal_ignoring_case("\xce\xa3\xce\x91", "\xcf\x83\xce\xb1")); // ΣΑ, σα
+    EXPECT_FALSE(inventory::equal_ignoring_case("\xc3\x84", "A"));
+}
+
+// Layers that custom databases define: registered under Custom\Layers, stored for programs,
+// and expanded from the database that defines them, which the record names.
+TEST(InventoryLayers, LayersOfRegisteredDatabasesAreRegistrationsAndExpandFromThem) {
+    MemoryRegistry registry;
+    MemoryFiles files;
+    files.add("C:\\Windows\\AppPatch\\sysmain.sdb",
+              database_bytes({"Microsoft Windows Application Compatibility Fix Database",
+                              SYSMAIN_ID,
+                              0,
+                              "",
+                              {"A"},
+                              {{"WINXPSP3", {"A"}}},
+                              {}}));
+    files.add("C:\\Windows\\AppPatch\\AppPatch64\\sysmain.sdb",
+              database_bytes({"Microsoft Windows Application Compatibility Fix Database",
+                              SYSMAIN_ID,
+                              0,
+                              "",
+                              {"B"},
+                              {{"HIGHDPIAWARE", {"B"}}},
+                              {}}));
+    const std::string evil = "{0000000e-0000-0000-0000-000000000005}";
+    register_installed(&registry, Hive::Machine, {evil, std::string(CUSTOM) + evil + ".sdb"});
+    files.add(std::string(CUSTOM) + evil + ".sdb",
+              database_bytes({"Helper",
+                              evil,
+                              0,
+                              "",
+                              {"InjectDll"},
+                              {{"EvilLayer", {"InjectDll"}}, {"WINXPSP3", {"InjectDll"}}},
+                              {"", "tool.exe"}}));
+    registry.set(Hive::Machine, 0, key("Custom\\Layers\\EvilLayer"),
+                 {qword_value(evil + ".sdb", FILETIME_2020)});
+    registry.set(Hive::Machine, 0, key("Layers"),
+                 {string_value("C:\\a.exe", "~ EvilLayer"),
+                  string_value("C:\\b.exe", "~ WinXPSP3 #"),
+                  string_value("C:\\c.exe", "HighDpiAware")});
+
+    inventory::Inventory result = inventory::build_inventory(registry, files);
+    ASSERT_EQ(result.registrations.size(), 2u);
+    EXPECT_EQ(result.registrations[1].layer, "EvilLayer");
+    EXPECT_EQ(result.registrations[1].program, "");
+    EXPECT_EQ(result.registrations[1].guid, evil);
+    ASSERT_EQ(result.databases.size(), 3u);
+    EXPECT_EQ(result.databases[2].registrations.size(), 2u);
+    // An EXE without a NAME targets nothing.
+    EXPECT_EQ(result.databases[2].target_count, 1u);
+    EXPECT_EQ(result.databases[2].targets, std::vector<std::string>{"tool.exe"});
+
+    ASSERT_EQ(result.layers.size(), 3u);
+    const inventory::LayerExpansion& defined = result.layers[0].layers.at(0);
+    EXPECT_TRUE(defined.found);
+    EXPECT_FALSE(defined.main);
+    EXPECT_EQ(defined.database, std::string(CUSTOM) + evil + ".sdb");
+    EXPECT_EQ(defined.shims, std::vector<std::string>{"InjectDll"});
+    // The main database's definition comes first, as in the engine; "#" after a layer is one.
+    EXPECT_EQ(result.layers[1].markers, std::vector<std::string>{"~"});
+    ASSERT_EQ(result.layers[1].layers.size(), 2u);
+    EXPECT_EQ(result.layers[1].layers[0].database, "C:\\Windows\\AppPatch\\sysmain.sdb");
+    EXPECT_TRUE(result.layers[1].layers[0].main);
+    EXPECT_EQ(result.layers[1].layers[1].name, "#");
+    EXPECT_FALSE(result.layers[1].layers[1].found);
+    EXPECT_EQ(result.layers[2].layers.at(0).database,
+              "C:\\Windows\\AppPatch\\AppPatch64\\sysmain.sdb");
+
+    std::vector<std::string> text = text_lines(result);
+    EXPECT_TRUE(has_line(text, "Registration Custom (native view) for layer EvilLayer " + evil));
+    EXPECT_TRUE(has_line(text, "  EvilLayer: InjectDll (" + std::string(CUSTOM) + evil + ".sdb)"));
+    std::vector<json> objects = json_objects(result);
+    const json& layer = *object_of(objects, "registration", "layer", "EvilLayer");
+    EXPECT_EQ(layer["program"], nullptr);
+    const json& stored = *object_of(objects, "layer", "program", "C:\\a.exe");
+    EXPECT_EQ(stored["layers"][0]["mainDatabase"], false);
+
+    // Asked for the layers alone, the registered databases still define theirs.
+    inventory::InventoryOptions options;
+    options.databases = false;
+    inventory::Inventory layers_only = inventory::build_inventory(registry, files, options);
+    EXPECT_TRUE(layers_only.databases.empty());
+    EXPECT_TRUE(layers_only.registrations.empty());
+    EXPECT_TRUE(layers_only.layers.at(0).layers.at(0).found);
+}
+
+TEST(InventoryOutput, ControlAndMalformedBytesAreEscapedOrReplaced) {
+    MemoryRegistry registry;
+    MemoryFiles files;
+    // A user's name comes from the file system as bytes, which need not be UTF-8.
+    size_t user = registry.add_user("eve\xf9\x80\x80\x80");
+    registry.set(Hive::User, user, std::string(USER_APPCOMPAT) + "\\Layers",
+                 {string_value("C:\\del\x7f.exe", "X")});
+    inventory::Inventory result = inventory::build_inventory(registry, files);
+    std::string lines = inventory::inventory_json(result, "\n");
+    EXPECT_NE(lines.find("\"C:\\\\del\\u007f.exe\""), std::string::npos) << lines;
+    EXPECT_NE(lines.find("\"eve\\ufffd\\ufffd\\ufffd\\ufffd\""), std::string::npos) << lines;
+    std::vector<std::string> text = text_lines(result);
+    EXPECT_TRUE(has_line(text, "Layer (user eve\xf9\x80\x80\x80) C:\\del?.exe: X"));
 }
 
 } // namespace

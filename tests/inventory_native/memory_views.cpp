@@ -14,7 +14,7 @@ size_t MemoryRegistry::add_user(const std::string& name) {
 
 std::string MemoryRegistry::id(inventory::Hive hive, size_t user, const std::string& path) {
     return std::to_string(static_cast<int>(hive)) + ":" + std::to_string(user) + ":" +
-           inventory::lower_ascii(path);
+           inventory::fold_case(path);
 }
 
 void MemoryRegistry::set(inventory::Hive hive, size_t user, const std::string& path,
@@ -58,8 +58,8 @@ const MemoryRegistry::Key* MemoryRegistry::find(const inventory::KeyPath& key) c
     return found != keys_.end() ? &found->second : nullptr;
 }
 
-KeyStatus MemoryRegistry::subkeys(const inventory::KeyPath& key,
-                                  std::vector<std::string>* names) const {
+KeyStatus MemoryRegistry::subkeys(const inventory::KeyPath& key, std::vector<std::string>* names,
+                                  std::vector<std::string>*) const {
     const Key* found = find(key);
     if (found == nullptr) {
         return KeyStatus::Missing;
@@ -72,7 +72,8 @@ KeyStatus MemoryRegistry::subkeys(const inventory::KeyPath& key,
 }
 
 KeyStatus MemoryRegistry::values(const inventory::KeyPath& key,
-                                 std::vector<inventory::RegistryValue>* values) const {
+                                 std::vector<inventory::RegistryValue>* values,
+                                 std::vector<std::string>*) const {
     const Key* found = find(key);
     if (found == nullptr) {
         return KeyStatus::Missing;

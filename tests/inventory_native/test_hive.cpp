@@ -5,10 +5,12 @@
 #include "test_hive.h"
 
 #include "regf_header.h"
+#include "sdb_text.h"
 
 #include <hivex.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <unistd.h>
@@ -26,8 +28,9 @@ const char ROOT_NAME[] = "ROOT";
 const size_t ROOT_NAME_LENGTH = sizeof ROOT_NAME - 1;
 // A key cell ("nk"): the fields written here, from the start of the cell's data.
 const size_t NK_FLAGS = 2;
+const size_t NK_SUBKEY_COUNT = 20;
 const size_t NK_SUBKEY_LIST = 28;
-const size_t NK_VALUE_LIST = 40;
+const size_t NK_VALUE_LIST = 40; // after the count of values
 const size_t NK_SECURITY = 44;
 const size_t NK_CLASS = 48;
 const size_t NK_NAME_LENGTH = 72;
@@ -107,10 +110,12 @@ std::vector<uint8_t> empty_hive_bytes() {
 }
 
 std::vector<uint8_t> utf16(const std::string& text, bool terminated) {
+    std::u16string units;
+    sdb::from_utf8(text, &units);
     std::vector<uint8_t> bytes;
-    for (char c : text) {
-        bytes.push_back(static_cast<uint8_t>(c));
-        bytes.push_back(0);
+    for (char16_t unit : units) {
+        bytes.push_back(static_cast<uint8_t>(unit));
+        bytes.push_back(static_cast<uint8_t>(unit >> 8));
     }
     if (terminated) {
         bytes.push_back(0);
@@ -130,6 +135,123 @@ std::vector<uint8_t> qword_bytes(uint64_t value) {
     put32(bytes, 0, static_cast<uint32_t>(value));
     put32(bytes, 4, static_cast<uint32_t>(value >> 32));
     return bytes;
+}
+
+namespace {
+
+hive_node_h node_at(hive_h* hive, const std::string& path) {
+    hive_node_h node = hivex_root(hive);
+    size_t start = 0;
+    while (node != 0 && start < path.size()) {
+        size_t end = path.find('\\', start);
+        end = end == std::string::npos ? path.size() : end;
+        node = hivex_node_get_child(hive, node, path.substr(start, end - start).c_str());
+        start = end + 1;
+    }
+    if (node == 0) {
+        throw std::runtime_error("no key at " + path);
+    }
+    return node;
+}
+
+std::vector<uint8_t> read_bytes(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::vector<uint8_t> bytes;
+    uint8_t buffer[65536];
+    for (size_t got; file != nullptr && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    }
+    if (file != nullptr) {
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+// Appends a bin holding one cell of the given data; returns the cell's offset in the file.
+size_t append_cell(std::vector<uint8_t>& bytes, const std::vector<uint8_t>& data) {
+    const size_t bin = bytes.size();
+    const size_t cell = aligned(4 + data.size());
+    const size_t bin_size = (BIN_HEADER + cell + BIN_SIZE - 1) / BIN_SIZE * BIN_SIZE;
+    bytes.resize(bin + bin_size);
+    std::memcpy(&bytes[bin], "hbin", 4);
+    put32(bytes, bin + 4, static_cast<uint32_t>(bin - REGF_BASE_BLOCK));
+    put32(bytes, bin + 8, static_cast<uint32_t>(bin_size));
+    const size_t at = bin + BIN_HEADER;
+    put32(bytes, at, static_cast<uint32_t>(-static_cast<int32_t>(cell)));
+    std::memcpy(&bytes[at + 4], data.data(), data.size());
+    if (bin_size > BIN_HEADER + cell) {
+        put32(bytes, at + cell, static_cast<uint32_t>(bin_size - BIN_HEADER - cell));
+    }
+    return at;
+}
+
+void write_bytes(const std::string& path, std::vector<uint8_t>& bytes) {
+    put32(bytes, REGF_BINS_SIZE, static_cast<uint32_t>(bytes.size() - REGF_BASE_BLOCK));
+    put32(bytes, REGF_CHECKSUM, regf_checksum(bytes.data()));
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
+        throw std::runtime_error("cannot write " + path);
+    }
+    std::fclose(file);
+}
+
+} // namespace
+
+void TestHive::pad_values(const std::string& hive_path, const std::string& path, size_t count) {
+    hive_h* hive = hivex_open(hive_path.c_str(), 0);
+    if (hive == nullptr) {
+        throw std::runtime_error("libhivex cannot open " + hive_path);
+    }
+    hive_node_h node = node_at(hive, path);
+    hive_value_h* values = hivex_node_values(hive, node);
+    if (values == nullptr || values[0] == 0) {
+        throw std::runtime_error("no values to pad at " + path);
+    }
+    std::vector<uint32_t> list(count, static_cast<uint32_t>(values[0] - REGF_BASE_BLOCK));
+    for (hive_value_h* value = values; *value != 0; ++value) {
+        list.push_back(static_cast<uint32_t>(*value - REGF_BASE_BLOCK));
+    }
+    std::free(values);
+    hivex_close(hive);
+    std::vector<uint8_t> bytes = read_bytes(hive_path);
+    std::vector<uint8_t> data(4 * list.size());
+    for (size_t i = 0; i < list.size(); ++i) {
+        put32(data, 4 * i, list[i]);
+    }
+    size_t cell = append_cell(bytes, data);
+    put32(bytes, node + 4 + NK_VALUE_LIST - 4, static_cast<uint32_t>(list.size()));
+    put32(bytes, node + 4 + NK_VALUE_LIST, static_cast<uint32_t>(cell - REGF_BASE_BLOCK));
+    write_bytes(hive_path, bytes);
+}
+
+void TestHive::gather_subkeys(const std::string& hive_path, const std::string& path,
+                              const std::vector<std::string>& sources) {
+    hive_h* hive = hivex_open(hive_path.c_str(), 0);
+    if (hive == nullptr) {
+        throw std::runtime_error("libhivex cannot open " + hive_path);
+    }
+    hive_node_h node = node_at(hive, path);
+    std::vector<uint32_t> children;
+    for (const std::string& source : sources) {
+        hive_node_h* list = hivex_node_children(hive, node_at(hive, source));
+        for (hive_node_h* child = list; child != nullptr && *child != 0; ++child) {
+            children.push_back(static_cast<uint32_t>(*child - REGF_BASE_BLOCK));
+        }
+        std::free(list);
+    }
+    hivex_close(hive);
+    std::vector<uint8_t> bytes = read_bytes(hive_path);
+    // An "lf" list: its signature, its count, and each subkey with a name hint (left empty).
+    std::vector<uint8_t> data(4 + 8 * children.size());
+    std::memcpy(&data[0], "lf", 2);
+    put16(data, 2, static_cast<uint16_t>(children.size()));
+    for (size_t i = 0; i < children.size(); ++i) {
+        put32(data, 4 + 8 * i, children[i]);
+    }
+    size_t cell = append_cell(bytes, data);
+    put32(bytes, node + 4 + NK_SUBKEY_COUNT, static_cast<uint32_t>(children.size()));
+    put32(bytes, node + 4 + NK_SUBKEY_LIST, static_cast<uint32_t>(cell - REGF_BASE_BLOCK));
+    write_bytes(hive_path, bytes);
 }
 
 void TestHive::key(const std::string& path, const std::vector<TestValue>& values) {

@@ -25,7 +25,7 @@ struct TestValue {
     std::vector<uint8_t> data;
 };
 
-// UTF-16LE bytes of text (ASCII), with the terminating NUL unless told otherwise.
+// UTF-16LE bytes of UTF-8 text, with the terminating NUL unless told otherwise.
 std::vector<uint8_t> utf16(const std::string& text, bool terminated = true);
 std::vector<uint8_t> dword_bytes(uint32_t value);
 std::vector<uint8_t> qword_bytes(uint64_t value);
@@ -37,6 +37,16 @@ public:
     void key(const std::string& path, const std::vector<TestValue>& values = {});
     // Writes the hive; the test fails at once (through an exception) when libhivex refuses.
     void write(const std::string& path) const;
+
+    // Pads the key at path of the hive file at hive_path with count more values, each the
+    // key's first value again, listed before its own: a key past a reader's limit of values
+    // without a hive of that size to write. The new list goes into a bin added at the end.
+    static void pad_values(const std::string& hive_path, const std::string& path, size_t count);
+    // Lists under the key at path, in one new list, every subkey of the keys at sources: a key
+    // of many subkeys without libhivex's writer, which copies a key's list for each subkey it
+    // adds, growing the hive with the square of their number.
+    static void gather_subkeys(const std::string& hive_path, const std::string& path,
+                               const std::vector<std::string>& sources);
 
 private:
     struct Key {

@@ -363,12 +363,13 @@ TEST_F(CliInventory, StoredLayersAreExpandedIntoTheShimsTheEngineReads) {
     ASSERT_EQ(3u, block.size()) << Utf8(text);
     EXPECT_EQ(L"  WinXPSp3: VersionLieXPSp3, RedirectProgramFolderWrites (" + Wide(sysmain) + L")",
               block[1]);
-    EXPECT_EQ(L"  NoSuchLayer: not defined in the main databases", block[2]);
+    EXPECT_EQ(L"  NoSuchLayer: not defined in the main or registered databases", block[2]);
 }
 
-TEST_F(CliInventory, AnAlarmOutranksAMissingFileAndTheReportStillComes) {
+// Neither the alarm (3) nor the missing file (1) hides the other.
+TEST_F(CliInventory, AnAlarmBesideAMissingFileGivesFourAndTheReportStillComes) {
     const CliRun run = RunCli(L"--json --databases C:\\quillet-samples\\no-such.exe");
-    EXPECT_EQ(3u, run.exitCode) << Utf8(run.errors);
+    EXPECT_EQ(4u, run.exitCode) << Utf8(run.errors);
     EXPECT_NE(std::wstring::npos, run.errors.find(L"no such file"));
     const std::vector<json> objects = Objects(run);
     ASSERT_GE(objects.size(), 2u);
