@@ -36,6 +36,7 @@ bool IsHelpOption(const std::wstring& argument) {
 bool ParseCommandLine(int count, const wchar_t* const* arguments, CliOptions& options,
                       std::wstring& problem) {
     options.help = false;
+    options.version = false;
     options.json = false;
     options.all = false;
     options.databases = false;
@@ -50,6 +51,8 @@ bool ParseCommandLine(int count, const wchar_t* const* arguments, CliOptions& op
             options.help = true;
         } else if (optionsEnded || argument.size() < 2 || argument[0] != L'-') {
             options.targets.push_back(FileTarget(argument));
+        } else if (argument == L"--version") {
+            options.version = true;
         } else if (argument == L"--") {
             optionsEnded = true;
         } else if (argument == L"--json") {
@@ -75,8 +78,8 @@ bool ParseCommandLine(int count, const wchar_t* const* arguments, CliOptions& op
             return false;
         }
     }
-    if (!options.help && !options.all && !options.databases && !options.layers &&
-        options.targets.empty()) {
+    if (!options.help && !options.version && !options.all && !options.databases &&
+        !options.layers && options.targets.empty()) {
         problem = L"nothing to report";
         return false;
     }

@@ -15,6 +15,7 @@ struct CliTarget {
 
 struct CliOptions {
     bool help;
+    bool version; // the program's version line
     bool json;
     bool all;
     bool databases; // the installed shim databases of the system

@@ -7,6 +7,8 @@
 #include "command_run.h"
 #include "console_output.h"
 #include "target_reports.h"
+#include "../common/utf8_text.h"
+#include "version.h"
 
 int wmain(int count, wchar_t** arguments) {
     CliOptions options;
@@ -18,6 +20,10 @@ int wmain(int count, wchar_t** arguments) {
     }
     if (options.help) {
         WriteToStandardOutput(UsageText());
+        return ExitReported;
+    }
+    if (options.version) {
+        WriteToStandardOutput(WideFromUtf8(quillet::version_text(Utf8(ProgramName()))) + L"\r\n");
         return ExitReported;
     }
     return ReportCommandLine(options);

@@ -15,6 +15,8 @@ ExternalProject_Add(quillet64
         -DQUILLET_HOST_TOOLS_DIR=${QUILLET_NATIVE_DIR}
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
+    # quillet64-configure: scripts/package.sh configures it and builds only its programs.
+    STEP_TARGETS configure
     DEPENDS native)
 
 set(tests_file ${CMAKE_BINARY_DIR}/quillet64_tests.cmake)

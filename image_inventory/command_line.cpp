@@ -11,6 +11,7 @@ const char* usage_text() {
            "  --ntuser FILE    read this user hive instead of ROOT's (repeatable)\n"
            "  --json           write JSON Lines instead of text\n"
            "  --help           show this text\n"
+           "  --version        show the program's version\n"
            "Exit codes: 0 listed, 1 incomplete: a hive, ROOT, a key or a value could not be\n"
            "read (each named in a warning; what could be is listed), 2 usage error, 3 a\n"
            "database has an anomaly or an audit finding above info, 4 both 3 and 1.\n";
@@ -21,6 +22,8 @@ bool parse_command_line(int argc, const char* const* argv, CommandLine* line, st
         std::string argument = argv[i];
         if (argument == "--help") {
             line->help = true;
+        } else if (argument == "--version") {
+            line->version = true;
         } else if (argument == "--json") {
             line->json = true;
         } else if (argument == "--software" || argument == "--ntuser") {
@@ -47,7 +50,8 @@ bool parse_command_line(int argc, const char* const* argv, CommandLine* line, st
             line->root = argument;
         }
     }
-    if (!line->help && line->root.empty() && line->software.empty() && line->ntusers.empty()) {
+    if (!line->help && !line->version && line->root.empty() && line->software.empty() &&
+        line->ntusers.empty()) {
         *error = "no ROOT and no hive file";
         return false;
     }

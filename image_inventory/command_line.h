@@ -12,6 +12,7 @@ struct CommandLine {
     std::vector<std::string> ntusers; // --ntuser FILE...: replace ROOT's user hives
     bool json = false;
     bool help = false;
+    bool version = false;
 };
 
 // The usage text, ending in a line end.

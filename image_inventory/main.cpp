@@ -8,6 +8,7 @@
 #include "image_registry.h"
 #include "inventory.h"
 #include "inventory_output.h"
+#include "version.h"
 
 #include <sys/stat.h>
 
@@ -39,6 +40,10 @@ int main(int argc, char** argv) {
     }
     if (line.help) {
         std::cout << usage_text();
+        return EXIT_LISTED;
+    }
+    if (line.version) {
+        std::cout << quillet::version_text("quillet-image") << "\n";
         return EXIT_LISTED;
     }
     if (!line.root.empty() && !is_folder(line.root)) {

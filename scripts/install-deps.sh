@@ -1,10 +1,10 @@
 #!/bin/sh
-# Installs what building, running and testing Quillet needs on Debian 12, when missing.
+# Installs what building, packaging, running and testing Quillet needs on Debian 12, when missing.
 set -eu
 packages="cmake make clang clang-format libclang-rt-14-dev g++ mingw-w64 wine wine32 wine64
   xvfb xdotool x11-utils imagemagick libx11-dev googletest libgtest-dev libbenchmark-dev
   libpugixml-dev nlohmann-json3-dev libhivex-dev pkg-config fonts-liberation python3
-  python3-yaml unicode-data"
+  python3-yaml unicode-data dpkg-dev"
 missing=
 for p in $packages; do
     dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"

@@ -1,4 +1,5 @@
 // sdbc: compiles the XML description of a shim database into a database file.
+#include "version.h"
 #include "xml_compile.h"
 #include "xml_image.h"
 
@@ -12,7 +13,7 @@ namespace {
 
 const char USAGE[] =
     "usage: sdbc [--version3] [--no-indexes] INPUT.xml OUTPUT.sdb\n"
-    "       sdbc --help\n"
+    "       sdbc --help | --version\n"
     "Compiles INPUT.xml into the shim database OUTPUT.sdb. INPUT.xml is either a DATABASE\n"
     "description or the XML that `sdbdump --xml` writes (document element SDB), which is\n"
     "compiled back into the very bytes it was dumped from. --version3 (header 3.0) and\n"
@@ -39,6 +40,10 @@ int main(int argc, char** argv) {
     for (; arg < argc && std::strncmp(argv[arg], "--", 2) == 0; ++arg) {
         if (std::strcmp(argv[arg], "--help") == 0) {
             std::cout << USAGE;
+            return 0;
+        }
+        if (std::strcmp(argv[arg], "--version") == 0) {
+            std::cout << quillet::version_text("sdbc") << '\n';
             return 0;
         }
         if (std::strcmp(argv[arg], "--version3") == 0) {

@@ -6,6 +6,7 @@
 #include "sdb_dump.h"
 #include "sdb_exe_lookup.h"
 #include "sdb_text.h"
+#include "version.h"
 #include "xml_dump.h"
 
 #include <cstdio>
@@ -20,7 +21,7 @@ const char USAGE[] =
     "usage: sdbdump [--xml | --json] FILE.sdb\n"
     "       sdbdump --find NAME FILE.sdb\n"
     "       sdbdump --audit [--strict] [--json] [--] FILE.sdb...\n"
-    "       sdbdump --help\n"
+    "       sdbdump --help | --version\n"
     "Prints a shim database: as an indented tree (the default), as XML that sdbc compiles\n"
     "back into the same bytes, or as JSON. --find prints the EXE entries that apply to a\n"
     "file name: those of that name and those whose wildcard name (* and ?) matches it,\n"
@@ -170,6 +171,10 @@ int audit(int count, char** args) {
 int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
         std::cout << USAGE;
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::cout << quillet::version_text("sdbdump") << '\n';
         return 0;
     }
     if (argc >= 2 && std::strcmp(argv[1], "--audit") == 0) {

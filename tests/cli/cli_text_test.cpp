@@ -192,6 +192,23 @@ TEST_F(CliTest, HelpPrintsTheUsageAndExitsWithZero) {
     }
 }
 
+TEST_F(CliTest, VersionPrintsOneLineWithTheProjectsVersionAndExitsWithZero) {
+    // --version wins over a missing file as help does; after "--" it is a file.
+    const std::wstring expected =
+        std::wstring(sizeof(void*) == 8 ? L"quillet-cli64 " : L"quillet-cli ") +
+        QUILLET_PROJECT_VERSION_W;
+    for (const wchar_t* arguments : {L"--version", L"--version C:\\missing.exe"}) {
+        const CliRun run = RunCli(arguments);
+        EXPECT_EQ(0u, run.exitCode) << arguments;
+        EXPECT_EQ(0u, run.output.find(expected)) << arguments << run.output;
+        EXPECT_EQ(run.output.size() - 2, run.output.find(L"\r\n")) << run.output;
+        EXPECT_TRUE(run.errors.empty()) << arguments << run.errors;
+    }
+    const CliRun file = RunCli(L"-- --version");
+    EXPECT_EQ(1u, file.exitCode);
+    EXPECT_EQ(std::wstring::npos, file.output.find(expected));
+}
+
 TEST_F(CliTest, DoubleDashMakesTheNextArgumentsFiles) {
     const CliRun run = RunCli(L"-- --all");
     EXPECT_EQ(1u, run.exitCode);

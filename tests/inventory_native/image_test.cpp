@@ -18,6 +18,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -359,6 +360,15 @@ TEST_F(ImageTree, ProgramStreamsExitCodesAndNoWrite) {
     EXPECT_EQ(help.exit_code, 0);
     EXPECT_EQ(help.out.rfind("Usage: quillet-image", 0), 0u);
     EXPECT_TRUE(help.err.empty());
+    // --version alone, or before what would otherwise be a usage error: one line, status 0.
+    for (const char* asked : {"--version", "--version --json"}) {
+        ProgramRun version = run(asked);
+        EXPECT_EQ(version.exit_code, 0);
+        EXPECT_EQ(version.out.rfind(std::string("quillet-image ") + QUILLET_PROJECT_VERSION, 0), 0u)
+            << version.out;
+        EXPECT_EQ(std::count(version.out.begin(), version.out.end(), '\n'), 1);
+        EXPECT_TRUE(version.err.empty());
+    }
     for (const char* bad : {"", "--frobnicate x", "a b", "--ntuser", "--software a --software b"}) {
         SCOPED_TRACE(bad);
         ProgramRun usage = run(bad);

@@ -90,11 +90,13 @@ printf 'not a database' >text.sdb
 "$SDBDUMP" text.sdb >/dev/null 2>err.txt
 check "not a database" sh -c "test $? -eq 1 && grep -q 'no \"sdbf\" magic' err.txt"
 
-# The command lines: --help on standard output with status 0; usage errors give status 2
+# The command lines: --help and --version on standard output with status 0; usage errors give status 2
 # with the usage on standard error and nothing on standard output.
 for tool in "$SDBC" "$SDBDUMP"; do
     "$tool" --help >out.txt 2>err.txt
     check "$(basename "$tool") --help" sh -c "test $? -eq 0 && grep -q '^usage: ' out.txt && test ! -s err.txt"
+    "$tool" --version >out.txt 2>err.txt
+    check "$(basename "$tool") --version" sh -c "test $? -eq 0 && grep -Eqx '$(basename "$tool") [0-9]+\.[0-9]+\.[0-9]+( \(commit [0-9a-f]{12}(-modified)?\))?' out.txt && test ! -s err.txt"
     "$tool" --bogus >out.txt 2>err.txt
     check "$(basename "$tool") usage error" sh -c "test $? -eq 2 && grep -q '^usage: ' err.txt && test ! -s out.txt"
 done
