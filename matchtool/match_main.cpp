@@ -4,6 +4,7 @@
 #include "native_world.h"
 
 #include "sdb_text.h"
+#include "version.h"
 
 #include <cstring>
 #include <filesystem>
@@ -27,6 +28,7 @@ const char Help[] =
     "  --json         one JSON object per file (docs/match-json.md)\n"
     "  --explain      every condition, and the not-matched candidates too\n"
     "  --help         this text\n"
+    "  --version      the program's version\n"
     "\n"
     "Exit status: 0 every file and database was read, 1 one could not be read or a\n"
     "database is damaged (still reported), 2 usage error.\n";
@@ -48,6 +50,9 @@ int main(int argc, char** argv) {
             options = false;
         } else if (options && std::strcmp(arg, "--help") == 0) {
             std::cout << Usage << '\n' << Help;
+            return 0;
+        } else if (options && std::strcmp(arg, "--version") == 0) {
+            std::cout << quillet::version_text("quillet-match") << '\n';
             return 0;
         } else if (options && std::strcmp(arg, "--json") == 0) {
             json = true;
