@@ -99,8 +99,9 @@ int ReportCommandLine(const CliOptions& options) {
         }
     }
     tally.WriteSummary(options.json);
-    const bool alarm = (options.databases || options.layers) &&
-                       ReportInventory(options.databases, options.layers, options.json);
+    const bool alarm =
+        (options.databases || options.layers) &&
+        ReportInventory(options.databases, options.layers, options.json, options.minSeverity);
     if (alarm && OutputComplete()) {
         return ExitInventoryAlarm;
     }

@@ -79,7 +79,8 @@ std::unique_ptr<HiveFile> HiveFile::open(const std::string& path,
     // No HIVEX_OPEN_WRITE: libhivex opens the file read-only.
     hive_h* hive = hivex_open(path.c_str(), 0);
     if (hive != nullptr) {
-        return std::unique_ptr<HiveFile>(new HiveFile(hive, -1));
+        return std::unique_ptr<HiveFile>(new HiveFile(
+            hive, -1, state.dirty ? inventory::HiveState::Dirty : inventory::HiveState::Clean));
     }
     std::string reason = std::strerror(errno);
     std::vector<uint8_t> whole;
@@ -97,10 +98,11 @@ std::unique_ptr<HiveFile> HiveFile::open(const std::string& path,
         return nullptr;
     }
     warnings->push_back(path + ": damaged (" + reason + "); read as far as it goes");
-    return std::unique_ptr<HiveFile>(new HiveFile(hive, fd));
+    return std::unique_ptr<HiveFile>(new HiveFile(hive, fd, inventory::HiveState::Damaged));
 }
 
-HiveFile::HiveFile(hive_h* hive, int memory_file) : hive_(hive), memory_file_(memory_file) {}
+HiveFile::HiveFile(hive_h* hive, int memory_file, inventory::HiveState state)
+    : hive_(hive), memory_file_(memory_file), state_(state) {}
 
 HiveFile::~HiveFile() {
     hivex_close(hive_);

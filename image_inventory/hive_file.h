@@ -1,6 +1,7 @@
 // One registry hive file opened read-only through libhivex, navigated by key path.
 #pragma once
 
+#include "inventory_records.h"
 #include "registry_view.h"
 
 #include <memory>
@@ -22,6 +23,10 @@ public:
     HiveFile(const HiveFile&) = delete;
     HiveFile& operator=(const HiveFile&) = delete;
 
+    // How it was read: clean, replayed from its logs (named in logs()), dirty or damaged.
+    inventory::HiveState state() const { return state_; }
+    const std::vector<std::string>& logs() const { return logs_; }
+
     // The subkeys and the values of the key at path below the root ("A\B"; "" is the root),
     // names matched without regard to case.
     inventory::KeyStatus subkeys(const std::string& path, std::vector<std::string>* names) const;
@@ -29,11 +34,13 @@ public:
                                 std::vector<inventory::RegistryValue>* values) const;
 
 private:
-    HiveFile(hive_h* hive, int memory_file);
+    HiveFile(hive_h* hive, int memory_file, inventory::HiveState state);
     inventory::KeyStatus find(const std::string& path, size_t* node) const;
 
     hive_h* hive_;
-    int memory_file_; // the salvaged copy libhivex reads, or -1
+    int memory_file_; // the salvaged or replayed copy libhivex reads, or -1
+    inventory::HiveState state_;
+    std::vector<std::string> logs_;
 };
 
 } // namespace image_inventory

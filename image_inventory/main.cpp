@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <ctime>
 #include <iostream>
 
 namespace {
@@ -24,6 +25,12 @@ const int EXIT_ALARM = 3;
 bool is_folder(const std::string& path) {
     struct stat info;
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Now, as a FILETIME.
+uint64_t filetime_now() {
+    const uint64_t UNIX_EPOCH = 116444736000000000ull; // 1970-01-01 in 100 ns since 1601
+    return UNIX_EPOCH + static_cast<uint64_t>(std::time(nullptr)) * 10000000ull;
 }
 
 } // namespace
@@ -49,14 +56,21 @@ int main(int argc, char** argv) {
     std::vector<std::string> warnings;
     bool all_read = open_hives(line, files, &registry, &warnings);
     inventory::Inventory inventory = inventory::build_inventory(registry, files);
+    inventory.host = registry.host_name();
+    inventory.collected = filetime_now();
+    inventory.hives = registry.hive_records();
+    // The hives' warnings first, and all of them counted in the summary.
     warnings.insert(warnings.end(), inventory.warnings.begin(), inventory.warnings.end());
+    inventory.warnings = warnings;
     for (const std::string& warning : warnings) {
         std::cerr << "quillet-image: " << warning << "\n";
     }
+    inventory::OutputOptions options;
+    options.min_severity = line.min_severity;
     ImageBanner banner = read_banner(registry, line.root.empty() ? line.software : line.root);
     std::string out = (line.json ? banner_json(banner) : banner_text(banner)) + "\n";
-    out += line.json ? inventory::inventory_json(inventory, "\n")
-                     : inventory::inventory_text(inventory, "\n");
+    out += line.json ? inventory::inventory_json(inventory, "\n", options)
+                     : inventory::inventory_text(inventory, "\n", options);
     std::fwrite(out.data(), 1, out.size(), stdout);
     if (std::fflush(stdout) != 0) {
         return EXIT_UNREADABLE;

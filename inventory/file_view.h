@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,12 @@ enum class FileStatus {
 };
 // A short English description ("missing", "outside the image", ...).
 const char* file_status_text(FileStatus status);
+
+// A file's times as FILETIMEs; absent where the source does not keep them.
+struct FileTimes {
+    std::optional<uint64_t> created;
+    std::optional<uint64_t> modified;
+};
 
 struct DirectoryEntry {
     std::string name; // UTF-8, as the file system spells it
@@ -38,6 +45,11 @@ public:
     virtual FileStatus read_file(const std::string& path, std::vector<uint8_t>* bytes) const = 0;
     // Ok when path names a readable regular file; the reason otherwise.
     virtual FileStatus file_status(const std::string& path) const = 0;
+    // The file's times; a view that keeps none leaves them absent.
+    virtual FileTimes file_times(const std::string& path) const {
+        (void)path;
+        return {};
+    }
 };
 
 } // namespace inventory

@@ -392,11 +392,16 @@ TEST_F(ImageTree, ProgramStreamsExitCodesAndNoWrite) {
     while (std::getline(user_lines, line)) {
         user_objects.push_back(json::parse(line));
     }
-    ASSERT_EQ(user_objects.size(), 4u); // the banner, a layer, two assistant records
+    // The banner, the summary, the hive, a layer, two assistant records.
+    ASSERT_EQ(user_objects.size(), 6u);
     EXPECT_EQ(user_objects[0]["image"], nullptr);
-    EXPECT_EQ(user_objects[1]["type"], "layer");
-    EXPECT_EQ(user_objects[1]["user"], user_hive.string());
-    EXPECT_EQ(user_objects[1]["program"], "C:\\b.exe");
+    EXPECT_EQ(user_objects[1]["type"], "summary");
+    EXPECT_EQ(user_objects[1]["warnings"], 1);
+    EXPECT_EQ(user_objects[2]["type"], "hive");
+    EXPECT_EQ(user_objects[2]["state"], "clean");
+    EXPECT_EQ(user_objects[3]["type"], "layer");
+    EXPECT_EQ(user_objects[3]["user"], user_hive.string());
+    EXPECT_EQ(user_objects[3]["program"], "C:\\b.exe");
 
     EXPECT_EQ(snapshot(), before);
 }
