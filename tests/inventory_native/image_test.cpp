@@ -468,7 +468,7 @@ TEST_F(ImageTree, ProgramStreamsExitCodesAndNoWrite) {
     // The banner, the summary, the hive, a layer, two assistant records.
     ASSERT_EQ(user_objects.size(), 6u);
     EXPECT_EQ(user_objects[0]["image"], nullptr);
-    EXPECT_EQ(user_objects[1]["type"], "summary");
+    EXPECT_EQ(user_objects[1]["type"], "inventorySummary");
     EXPECT_EQ(user_objects[1]["warnings"], 1);
     EXPECT_EQ(user_objects[2]["type"], "hive");
     EXPECT_EQ(user_objects[2]["state"], "clean");
