@@ -304,24 +304,23 @@ protected:
         const std::wstring size16 = Hex(size);
         const std::wstring checked = L"checked-on-windows]\r\n";
         const std::wstring notText = L"holds: MATCHING_FILE MATCH_LOGIC_NOT wanted \"";
-        std::wstring block = L"Explanation:\r\nEXE: (" + TagRefText(output, L"EXE: ", ProgramName) +
-                             L") " + ProgramName + L"\r\n  database: " + DatabaseGuid + L" " +
-                             database + L"\r\n  NAME: " + ProgramName +
-                             L"\r\n  APP_NAME: Explained App\r\n  VENDOR: Quillet Tests\r\n"
-                             L"  engine: matched\r\n  evaluator: matched-if, assumes: " +
-                             (versioned ? L"from-at-least, " : L"") +
-                             L"not-missing-file\r\n"
-                             L"  holds: NAME wanted \"" +
-                             ProgramName + L"\", actual \"" + ProgramName +
-                             L"\" [name-without-case, " + checked +
-                             L"  holds: MATCHING_FILE wanted \"*\", actual \"" + program +
-                             L"\", path " + program + L" [program-itself, seen-in-real-databases" +
-                             (versioned ? L"; assumes from-at-least" : L"") +
-                             L"]\r\n    holds: SIZE wanted " + size16 + L", actual " + size16 +
-                             L" [exact, " + checked + L"    holds: CHECKSUM wanted " +
-                             Hex(checksum) + L", actual " + Hex(checksum) + L" [exact, " + checked;
+        std::wstring exact =
+            L"EXE: (" + TagRefText(output, L"EXE: ", ProgramName) + L") " + ProgramName +
+            L"\r\n  database: " + DatabaseGuid + L" " + database + L"\r\n  NAME: " + ProgramName +
+            L"\r\n  APP_NAME: Explained App\r\n  VENDOR: Quillet Tests\r\n"
+            L"  engine: matched\r\n  evaluator: matched-if, assumes: " +
+            (versioned ? L"from-at-least, " : L"") +
+            L"not-missing-file\r\n"
+            L"  holds: NAME wanted \"" +
+            ProgramName + L"\", actual \"" + ProgramName + L"\" [name-without-case, " + checked +
+            L"  holds: MATCHING_FILE wanted \"*\", actual \"" + program + L"\", path " + program +
+            L" [program-itself, seen-in-real-databases" +
+            (versioned ? L"; assumes from-at-least" : L"") + L"]\r\n    holds: SIZE wanted " +
+            size16 + L", actual " + size16 + L" [exact, " + checked +
+            L"    holds: CHECKSUM wanted " + Hex(checksum) + L", actual " + Hex(checksum) +
+            L" [exact, " + checked;
         if (versioned) {
-            block += L"    holds: COMPANY_NAME wanted \"northwind GRAPHICS\", actual \"Northwind "
+            exact += L"    holds: COMPANY_NAME wanted \"northwind GRAPHICS\", actual \"Northwind "
                      L"Graphics\" [string-without-case, " +
                      checked +
                      L"    holds: UPTO_BIN_FILE_VERSION wanted 2.5.0.1 (0x2000500000001), actual "
@@ -331,7 +330,7 @@ protected:
                      L"2.5.0.1 (0x2000500000001) [from-at-least, unconfirmed; assumes "
                      L"from-at-least]\r\n";
         }
-        block += L"  holds: MATCHING_FILE wanted \"helper.dat\", actual \"" + helper +
+        exact += L"  holds: MATCHING_FILE wanted \"helper.dat\", actual \"" + helper +
                  L"\", path " + helper + L" [beside-program, " + checked +
                  L"    holds: SIZE wanted 0x4, actual 0x4 [exact, " + checked +
                  L"    holds: CHECKSUM wanted 0xB0B0B0B0, actual 0xB0B0B0B0 [exact, " + checked +
@@ -349,24 +348,25 @@ protected:
                  L"data [logic-not, seen-in-real-databases; assumes not-missing-file]\r\n"
                  L"  LAYER: ExplainLayer\r\n"
                  L"  SHIM: ExplainEntryShim, DLL: ExplainEntry.dll, command line: --entry\r\n"
-                 L"  flags: DISABLE_APPHELP\r\n"
-                 L"EXE: (" +
-                 TagRefText(output, L"EXE: ", L"*") + L") *\r\n  database: " + DatabaseGuid + L" " +
-                 database + L"\r\n  NAME: * (wildcard, matched " + ProgramName +
-                 L")\r\n  APP_NAME: none\r\n  VENDOR: none\r\n"
-                 L"  engine: matched\r\n  evaluator: matched\r\n"
-                 L"  holds: WILDCARD_NAME wanted \"*\", actual \"" +
-                 ProgramName + L"\" [any-name, seen-in-real-databases]\r\n" +
-                 L"  holds: MATCHING_FILE wanted \"*\", actual \"" + program + L"\", path " +
-                 program + L" [program-itself, seen-in-real-databases]\r\n    holds: SIZE wanted " +
-                 size16 + L", actual " + size16 + L" [exact, " + checked + L"LAYER: (" +
-                 TagRefText(output, L"LAYER: ", L"ExplainLayer") +
-                 L") ExplainLayer, matched, stored per user\r\n"
-                 L"  SHIM: ExplainShimOne, DLL: ExplainOne.dll, command line: none\r\n"
-                 L"  SHIM: ExplainShimTwo, DLL: ExplainTwo.dll, command line: -two\r\n"
-                 L"LAYER: NoSuchLayer, stored per user: not among the matched layers\r\n"
-                 L"\r\n";
-        return block;
+                 L"  flags: DISABLE_APPHELP\r\n";
+        // Wildcard entries come first, as Windows looks them up first.
+        const std::wstring wildcard =
+            L"EXE: (" + TagRefText(output, L"EXE: ", L"*") + L") *\r\n  database: " + DatabaseGuid +
+            L" " + database + L"\r\n  NAME: * (wildcard, matched " + ProgramName +
+            L")\r\n  APP_NAME: none\r\n  VENDOR: none\r\n"
+            L"  engine: matched\r\n  evaluator: matched\r\n"
+            L"  holds: WILDCARD_NAME wanted \"*\", actual \"" +
+            ProgramName + L"\" [any-name, seen-in-real-databases]\r\n" +
+            L"  holds: MATCHING_FILE wanted \"*\", actual \"" + program + L"\", path " + program +
+            L" [program-itself, seen-in-real-databases]\r\n    holds: SIZE wanted " + size16 +
+            L", actual " + size16 + L" [exact, " + checked;
+        return L"Explanation:\r\n" + wildcard + exact + L"LAYER: (" +
+               TagRefText(output, L"LAYER: ", L"ExplainLayer") +
+               L") ExplainLayer, matched, stored per user\r\n"
+               L"  SHIM: ExplainShimOne, DLL: ExplainOne.dll, command line: none\r\n"
+               L"  SHIM: ExplainShimTwo, DLL: ExplainTwo.dll, command line: -two\r\n"
+               L"LAYER: NoSuchLayer, stored per user: not among the matched layers\r\n"
+               L"\r\n";
     }
 
     std::wstring program;
