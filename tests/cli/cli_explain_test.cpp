@@ -403,7 +403,8 @@ TEST_F(CliExplain, JsonFieldHoldsTheSameFacts) {
     const json& explain = object.at("explain");
     EXPECT_EQ(json::array(), explain.at("problems"));
     ASSERT_EQ(2u, explain.at("exe").size());
-    const json& exe = explain.at("exe")[0];
+    // The wildcard entry comes first, in Windows' lookup order.
+    const json& exe = explain.at("exe")[1];
     const std::wstring tagRef = TagRefText(text.output, L"EXE: ", ProgramName);
     EXPECT_EQ(std::wcstoul(tagRef.c_str(), NULL, 16), exe.at("tagRef").get<unsigned long>());
     EXPECT_EQ(FromUtf8(exe.at("databaseId").get<std::string>()), DatabaseGuid);
@@ -471,7 +472,7 @@ TEST_F(CliExplain, JsonFieldHoldsTheSameFacts) {
                             {"commandLine", "--entry"}}}),
               exe.at("fixes"));
     EXPECT_EQ(json({{"value", 2}, {"names", json::array({"DISABLE_APPHELP"})}}), exe.at("flags"));
-    EXPECT_EQ(FromUtf8(explain.at("exe")[1].at("wildcardMatched").get<std::string>()), ProgramName);
+    EXPECT_EQ(FromUtf8(explain.at("exe")[0].at("wildcardMatched").get<std::string>()), ProgramName);
     const json& layers = explain.at("layers");
     ASSERT_EQ(2u, layers.size());
     EXPECT_EQ("ExplainLayer", layers[0].at("name"));
@@ -518,7 +519,7 @@ TEST_F(CliExplain, DisagreementOfEngineAndEvaluatorIsSaid) {
     const CliRun run = RunCli(L"--json --explain \"" + program + L"\"");
     ASSERT_EQ(0u, run.exitCode) << run.errors;
     const std::string line = run.rawOutput.substr(run.rawOutput.find("\r\n") + 2);
-    const json exe = json::parse(line.substr(0, line.find("\r\n"))).at("explain").at("exe")[0];
+    const json exe = json::parse(line.substr(0, line.find("\r\n"))).at("explain").at("exe")[1];
     EXPECT_TRUE(exe.at("disagrees").get<bool>());
     EXPECT_EQ("not-matched", exe.at("verdict"));
     EXPECT_EQ(json::array({{{"rule", "dest-os"}, {"evidence", "unconfirmed"}}}),
@@ -530,7 +531,7 @@ TEST_F(CliExplain, DisagreementOfEngineAndEvaluatorIsSaid) {
     // The wildcard entry beside it agrees.
     EXPECT_FALSE(json::parse(line.substr(0, line.find("\r\n")))
                      .at("explain")
-                     .at("exe")[1]
+                     .at("exe")[0]
                      .at("disagrees")
                      .get<bool>());
 }
