@@ -501,39 +501,18 @@ TEST_F(CliExplain, ProcessReportIsFollowedByTheBlockOfItsImage) {
         << run.output;
 }
 
-// The stand-in engine looks at MATCHING_FILE alone and matches an entry that wants a Windows
-// no system is; the evaluator does not, and the block and the JSON say they disagree.
-TEST_F(CliExplain, DisagreementOfEngineAndEvaluatorIsSaid) {
+// The stand-in engine decides through the evaluator, so an entry that wants a Windows no
+// system is stays unmatched and nothing disagrees; the disagreement lines themselves are
+// pinned with a fake engine in the explanation's tests.
+TEST_F(CliExplain, EntryTheEvaluatorRejectsIsNotMatchedByTheStandIn) {
     WriteProgram(L"C:\\quillet-samples\\cadwriter.exe", 0x30);
     WriteDatabase(false, sizeof(GUID), true);
     const CliRun text = RunCli(L"--explain \"" + program + L"\"");
     ASSERT_EQ(0u, text.exitCode) << text.errors;
     const std::wstring block = BlockAfter(text.output, L"File: " + program + L"\r\n");
-    EXPECT_NE(std::wstring::npos,
-              block.find(L"  engine: matched\r\n  evaluator: not-matched, assumes: dest-os\r\n"
-                         L"  disagrees: the engine matched this entry, the evaluator says "
-                         L"not-matched (decided by unconfirmed rule dest-os)\r\n"))
-        << block;
-    EXPECT_NE(std::wstring::npos, block.find(L": DEST_OS_GTE wanted \"CO\", actual 0x"));
-    EXPECT_NE(std::wstring::npos, block.find(L": DEST_OS_LT wanted \"TH1\", actual 0x"));
-    const CliRun run = RunCli(L"--json --explain \"" + program + L"\"");
-    ASSERT_EQ(0u, run.exitCode) << run.errors;
-    const std::string line = run.rawOutput.substr(run.rawOutput.find("\r\n") + 2);
-    const json exe = json::parse(line.substr(0, line.find("\r\n"))).at("explain").at("exe")[1];
-    EXPECT_TRUE(exe.at("disagrees").get<bool>());
-    EXPECT_EQ("not-matched", exe.at("verdict"));
-    EXPECT_EQ(json::array({{{"rule", "dest-os"}, {"evidence", "unconfirmed"}}}),
-              exe.at("decidedBy"));
-    const json& os = exe.at("conditions")[1];
-    EXPECT_EQ("DEST_OS_GTE", os.at("tagName"));
-    EXPECT_EQ("CO", os.at("wanted"));
-    EXPECT_TRUE(os.at("actual").is_number());
-    // The wildcard entry beside it agrees.
-    EXPECT_FALSE(json::parse(line.substr(0, line.find("\r\n")))
-                     .at("explain")
-                     .at("exe")[0]
-                     .at("disagrees")
-                     .get<bool>());
+    EXPECT_EQ(std::wstring::npos, block.find(L") " + ProgramName + L"\r\n")) << block;
+    EXPECT_EQ(std::wstring::npos, block.find(L"disagrees:")) << block;
+    EXPECT_NE(std::wstring::npos, block.find(L"EXE: (")) << block;
 }
 
 // A DATABASE_ID that is no GUID is said so and not read; without a GUID the registered path
