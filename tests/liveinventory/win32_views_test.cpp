@@ -255,15 +255,21 @@ TEST(EngineLayers, LayersAreReadThroughTheEngineAndNotFoundWithoutIt) {
 
     inventory::Inventory found;
     found.layers.resize(1);
-    found.layers[0].layers.resize(2);
+    found.layers[0].layers.resize(3);
     found.layers[0].layers[0].name = "winxpsp3";
     found.layers[0].layers[1].name = "NoSuchLayer";
-    found.layers[0].layers[1].found = true; // whatever was there before is replaced
+    found.layers[0].layers[1].found = true; // a main database's stale answer is replaced
+    found.layers[0].layers[1].main = true;
+    found.layers[0].layers[2].name = "CustomOnly";
+    found.layers[0].layers[2].found = true; // a registered database's answer is kept
+    found.layers[0].layers[2].database = "C:\\Windows\\AppPatch\\Custom\\x.sdb";
     ExpandStoredLayers({"C:\\no\\such.sdb", sysmain}, found);
     const inventory::LayerExpansion& first = found.layers[0].layers[0];
     EXPECT_TRUE(first.found) << "names compare without regard to case";
     EXPECT_EQ(sysmain, first.database);
     EXPECT_FALSE(found.layers[0].layers[1].found);
+    EXPECT_TRUE(found.layers[0].layers[2].found);
+    EXPECT_EQ("C:\\Windows\\AppPatch\\Custom\\x.sdb", found.layers[0].layers[2].database);
     ASSERT_EQ(1u, found.warnings.size());
     EXPECT_NE(std::string::npos, found.warnings[0].find("C:\\no\\such.sdb"));
 
