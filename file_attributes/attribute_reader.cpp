@@ -5,6 +5,7 @@
 #include "pe_image.h"
 #include "version_resource.h"
 
+#include <utility>
 #include <vector>
 
 namespace {
@@ -37,4 +38,14 @@ void ReadFileAttributes(const ByteSource& file, FileAttributes& attributes) {
     CopyBound(attributes, sdb::TAG_UPTO_BIN_FILE_VERSION, sdb::TAG_BIN_FILE_VERSION);
     CopyBound(attributes, sdb::TAG_UPTO_BIN_PRODUCT_VERSION, sdb::TAG_BIN_PRODUCT_VERSION);
     CopyBound(attributes, sdb::TAG_UPTO_LINK_DATE, sdb::TAG_LINK_DATE);
+}
+
+bool ReadFileAttributesOf(const PositionedFileSource& file, FileAttributes& attributes) {
+    const HeadCachedSource cached(file);
+    FileAttributes read;
+    ReadFileAttributes(cached, read);
+    if (file.Failed())
+        return false;
+    attributes = std::move(read);
+    return true;
 }

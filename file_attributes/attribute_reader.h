@@ -10,3 +10,7 @@
 // UPTO_LINK_DATE, which equal the values they bound. Reads the headers, the resource tables,
 // the version block, the export name and the checksum window, never the whole of a large file.
 void ReadFileAttributes(const ByteSource& file, FileAttributes& attributes);
+
+// ReadFileAttributes over a file on disk, its headers read once. False, with attributes
+// unchanged, when a read inside the file failed.
+bool ReadFileAttributesOf(const PositionedFileSource& file, FileAttributes& attributes);

@@ -1,4 +1,4 @@
-// The memory and head-cached sources and the field reads over any source.
+// The memory, file and head-cached sources and the field reads over any source.
 #include "byte_source.h"
 
 #include <algorithm>
@@ -9,6 +9,20 @@ bool MemorySource::Read(std::uint64_t offset, std::size_t length, std::uint8_t* 
         return false;
     if (length != 0)
         std::memcpy(out, bytes_.data + offset, length);
+    return true;
+}
+
+bool PositionedFileSource::Read(std::uint64_t offset, std::size_t length, std::uint8_t* out) const {
+    if (offset > size_ || length > size_ - offset)
+        return false;
+    for (std::size_t done = 0; done < length;) {
+        const std::size_t got = ReadChunk(offset + done, length - done, out + done);
+        if (got == 0) {
+            failed_ = true;
+            return false;
+        }
+        done += got;
+    }
     return true;
 }
 

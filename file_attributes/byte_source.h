@@ -43,6 +43,27 @@ private:
     std::vector<std::uint8_t> head_; // empty when the head could not be read
 };
 
+// A file on disk read at offsets a chunk at a time; the platform part reads one chunk.
+// Remembers whether a read inside the file failed, so that a damaged read is not taken for
+// a short file.
+class PositionedFileSource : public ByteSource {
+public:
+    explicit PositionedFileSource(std::uint64_t size) : size_(size) {}
+    std::uint64_t Size() const override { return size_; }
+    bool Read(std::uint64_t offset, std::size_t length, std::uint8_t* out) const override;
+    bool Failed() const { return failed_; }
+
+protected:
+    // Reads up to length bytes at offset (which lies inside the file) into out; the count
+    // read, 0 when the read fails.
+    virtual std::size_t ReadChunk(std::uint64_t offset, std::size_t length,
+                                  std::uint8_t* out) const = 0;
+
+private:
+    std::uint64_t size_;
+    mutable bool failed_ = false;
+};
+
 // Little-endian fields of a source; false when the field does not lie wholly inside the file.
 bool ReadU16(const ByteSource& file, std::uint64_t offset, std::uint16_t& out);
 bool ReadU32(const ByteSource& file, std::uint64_t offset, std::uint32_t& out);

@@ -8,38 +8,27 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <utility>
 
 namespace {
 
-// A file read with pread; remembers whether a read inside the file failed, so that the
-// caller tells a damaged read from a short file.
-class DescriptorSource : public ByteSource {
+// A file read with pread.
+class DescriptorSource : public PositionedFileSource {
 public:
-    DescriptorSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
-    std::uint64_t Size() const override { return size_; }
-    bool Read(std::uint64_t offset, std::size_t length, std::uint8_t* out) const override {
-        if (offset > size_ || length > size_ - offset)
-            return false;
-        std::size_t done = 0;
-        while (done < length) {
-            ssize_t got = pread(fd_, out + done, length - done, static_cast<off_t>(offset + done));
+    DescriptorSource(int fd, std::uint64_t size) : PositionedFileSource(size), fd_(fd) {}
+
+protected:
+    std::size_t ReadChunk(std::uint64_t offset, std::size_t length,
+                          std::uint8_t* out) const override {
+        for (;;) {
+            ssize_t got = pread(fd_, out, length, static_cast<off_t>(offset));
             if (got < 0 && errno == EINTR)
                 continue;
-            if (got <= 0) {
-                failed_ = true;
-                return false;
-            }
-            done += static_cast<std::size_t>(got);
+            return got < 0 ? 0 : static_cast<std::size_t>(got);
         }
-        return true;
     }
-    bool Failed() const { return failed_; }
 
 private:
     int fd_;
-    std::uint64_t size_;
-    mutable bool failed_ = false;
 };
 
 struct Descriptor {
@@ -58,12 +47,6 @@ bool ReadFileAttributesAtPath(const std::string& path, FileAttributes& attribute
     struct stat status;
     if (file.fd < 0 || fstat(file.fd, &status) != 0 || !S_ISREG(status.st_mode))
         return false;
-    DescriptorSource source(file.fd, static_cast<std::uint64_t>(status.st_size));
-    HeadCachedSource cached(source);
-    FileAttributes read;
-    ReadFileAttributes(cached, read);
-    if (source.Failed())
-        return false;
-    attributes = std::move(read);
-    return true;
+    const DescriptorSource source(file.fd, static_cast<std::uint64_t>(status.st_size));
+    return ReadFileAttributesOf(source, attributes);
 }

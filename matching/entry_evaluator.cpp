@@ -28,6 +28,15 @@ void AddRules(std::vector<Rule>& rules, const std::vector<Rule>& more) {
         AddRule(rules, rule);
 }
 
+// A condition not yet decided: unknown until a rule decides it.
+ConditionResult Condition(sdb::TAG tag, sdb::TAGID item, Rule rule) {
+    ConditionResult result;
+    result.tag = tag;
+    result.item = item;
+    result.rule = rule;
+    return result;
+}
+
 // Sets a leaf's verdict under its rule: a decided verdict rests on the rule unless it is
 // firm; an unknown one rests on nothing.
 void Decide(ConditionResult& result, Verdict verdict, Rule rule) {
@@ -37,17 +46,19 @@ void Decide(ConditionResult& result, Verdict verdict, Rule rule) {
         AddRule(result.assumes, rule);
 }
 
-// AND: one failure fails (firmly when a firmly failing part exists), else an unknown part
-// leaves it unknown, else it holds on everything its parts rest on.
-Verdict AllOf(const std::vector<ConditionResult>& parts, std::vector<Rule>& assumes) {
-    bool failed = false, firmFailure = false, unknown = false;
+// AND and OR: one decisive part (a failure for AND, a hold for OR) decides, firmly when a
+// firmly decisive part exists; else an unknown part leaves it unknown; else it takes the
+// other verdict. A verdict that is not firm rests on every part that gave it.
+Verdict Combine(const std::vector<ConditionResult>& parts, Verdict decisive, Verdict otherwise,
+                std::vector<Rule>& assumes) {
+    bool decided = false, firm = false, unknown = false;
     for (const ConditionResult& part : parts) {
-        failed = failed || part.verdict == Verdict::Fails;
-        firmFailure = firmFailure || (part.verdict == Verdict::Fails && part.assumes.empty());
+        decided = decided || part.verdict == decisive;
+        firm = firm || (part.verdict == decisive && part.assumes.empty());
         unknown = unknown || part.verdict == Verdict::Unknown;
     }
-    Verdict wanted = failed ? Verdict::Fails : unknown ? Verdict::Unknown : Verdict::Holds;
-    if (wanted == Verdict::Unknown || firmFailure)
+    Verdict wanted = decided ? decisive : unknown ? Verdict::Unknown : otherwise;
+    if (wanted == Verdict::Unknown || firm)
         return wanted;
     for (const ConditionResult& part : parts) {
         if (part.verdict == wanted)
@@ -56,22 +67,12 @@ Verdict AllOf(const std::vector<ConditionResult>& parts, std::vector<Rule>& assu
     return wanted;
 }
 
-// OR: the mirror of AllOf.
+Verdict AllOf(const std::vector<ConditionResult>& parts, std::vector<Rule>& assumes) {
+    return Combine(parts, Verdict::Fails, Verdict::Holds, assumes);
+}
+
 Verdict AnyOf(const std::vector<ConditionResult>& parts, std::vector<Rule>& assumes) {
-    bool held = false, firmHold = false, unknown = false;
-    for (const ConditionResult& part : parts) {
-        held = held || part.verdict == Verdict::Holds;
-        firmHold = firmHold || (part.verdict == Verdict::Holds && part.assumes.empty());
-        unknown = unknown || part.verdict == Verdict::Unknown;
-    }
-    Verdict wanted = held ? Verdict::Holds : unknown ? Verdict::Unknown : Verdict::Fails;
-    if (wanted == Verdict::Unknown || firmHold)
-        return wanted;
-    for (const ConditionResult& part : parts) {
-        if (part.verdict == wanted)
-            AddRules(assumes, part.assumes);
-    }
-    return wanted;
+    return Combine(parts, Verdict::Holds, Verdict::Fails, assumes);
 }
 
 // MATCH_LOGIC_NOT turns a decided verdict round; what it rested on stays.
@@ -142,9 +143,7 @@ void ExactVersion(ConditionResult& result, std::uint64_t file, std::uint64_t wan
 
 ConditionResult NumberCondition(const Evaluation& e, sdb::TAGID item, sdb::TAG tag,
                                 const FileAttributes& attributes) {
-    ConditionResult result;
-    result.tag = tag;
-    result.item = item;
+    ConditionResult result = Condition(tag, item, Rule::NotComputed);
     const sdb::BoundCondition* bound = sdb::bound_condition(tag);
     sdb::TAG attribute = bound != nullptr ? bound->attribute : tag;
     std::uint64_t wanted = ReadNumber(e.db, item, tag);
@@ -174,9 +173,7 @@ ConditionResult NumberCondition(const Evaluation& e, sdb::TAGID item, sdb::TAG t
 
 ConditionResult StringCondition(const Evaluation& e, sdb::TAGID item, sdb::TAG tag,
                                 const FileAttributes& attributes) {
-    ConditionResult result;
-    result.tag = tag;
-    result.item = item;
+    ConditionResult result = Condition(tag, item, Rule::NotComputed);
     const char16_t* wanted = sdb::get_string_ptr(e.db, item);
     if (wanted == nullptr)
         return result; // NotComputed: the database's string cannot be read
@@ -213,19 +210,13 @@ ConditionResult AttributeCondition(const Evaluation& e, sdb::TAGID item,
     case sdb::TAG_TYPE_STRINGREF:
     case sdb::TAG_TYPE_STRING:
         return StringCondition(e, item, tag, attributes);
-    default: {
-        ConditionResult result;
-        result.tag = tag;
-        result.item = item;
-        return result; // NotComputed
-    }
+    default:
+        return Condition(tag, item, Rule::NotComputed);
     }
 }
 
 ConditionResult MatchingFile(const Evaluation& e, sdb::TAGID file) {
-    ConditionResult result;
-    result.tag = sdb::TAG_MATCHING_FILE;
-    result.item = file;
+    ConditionResult result = Condition(sdb::TAG_MATCHING_FILE, file, Rule::NotComputed);
     // One walk over the list: its name, its NOT and its conditions.
     const char16_t* name = nullptr;
     bool negated = false;
@@ -286,10 +277,7 @@ bool IsNegated(const sdb::Database& db, sdb::TAGID list) {
 
 // A list that names a path (MATCHING_TEXT, MATCHING_DIR) asked of the world.
 ConditionResult PathQuery(const Evaluation& e, sdb::TAGID list, sdb::TAG tag, Rule rule) {
-    ConditionResult result;
-    result.tag = tag;
-    result.item = list;
-    result.rule = rule;
+    ConditionResult result = Condition(tag, list, rule);
     const char16_t* name = sdb::get_child_string_ptr(e.db, list, sdb::TAG_NAME);
     if (name == nullptr)
         return result;
@@ -349,10 +337,8 @@ bool GlobFiles(const Evaluation& e, const std::u16string& pattern,
 
 // MATCHING_WILDCARD_FILE: holds when a file its pattern names meets its conditions.
 ConditionResult MatchingWildcardFile(const Evaluation& e, sdb::TAGID list) {
-    ConditionResult result;
-    result.tag = sdb::TAG_MATCHING_WILDCARD_FILE;
-    result.item = list;
-    result.rule = Rule::MatchingWildcardFile;
+    ConditionResult result =
+        Condition(sdb::TAG_MATCHING_WILDCARD_FILE, list, Rule::MatchingWildcardFile);
     const char16_t* name = sdb::get_child_string_ptr(e.db, list, sdb::TAG_NAME);
     if (name == nullptr)
         return result;
@@ -399,10 +385,7 @@ ConditionResult MatchingWildcardFile(const Evaluation& e, sdb::TAGID list) {
 }
 
 ConditionResult MatchingRegistry(const Evaluation& e, sdb::TAGID list) {
-    ConditionResult result;
-    result.tag = sdb::TAG_MATCHING_REG;
-    result.item = list;
-    result.rule = Rule::MatchingRegistry;
+    ConditionResult result = Condition(sdb::TAG_MATCHING_REG, list, Rule::MatchingRegistry);
     RegistryQuery query;
     const sdb::Database& db = e.db;
     const char16_t* key = sdb::get_child_string_ptr(db, list, sdb::TAG_NAME);
@@ -443,10 +426,7 @@ ConditionResult MatchingRegistry(const Evaluation& e, sdb::TAGID list) {
 // x86 and 0x4C WOW64 as far as databases suggest; other values, and 3.0 databases, are not
 // understood. One understood platform that fits is enough.
 ConditionResult RuntimePlatform(const Evaluation& e, sdb::TAGID item) {
-    ConditionResult result;
-    result.tag = sdb::TAG_RUNTIME_PLATFORM;
-    result.item = item;
-    result.rule = Rule::RuntimePlatform;
+    ConditionResult result = Condition(sdb::TAG_RUNTIME_PLATFORM, item, Rule::RuntimePlatform);
     std::uint32_t value = sdb::read_dword(e.db, item);
     result.wanted = NumberValue(value, false);
     if (e.program.machine != 0)
@@ -487,10 +467,7 @@ std::uint32_t ReleaseBuild(const std::u16string& name) {
 }
 
 ConditionResult DestinationOs(const Evaluation& e, sdb::TAGID item, sdb::TAG tag) {
-    ConditionResult result;
-    result.tag = tag;
-    result.item = item;
-    result.rule = Rule::DestinationOs;
+    ConditionResult result = Condition(tag, item, Rule::DestinationOs);
     const char16_t* name = sdb::get_string_ptr(e.db, item);
     if (name == nullptr)
         return result;
@@ -507,10 +484,7 @@ ConditionResult DestinationOs(const Evaluation& e, sdb::TAGID item, sdb::TAG tag
 }
 
 ConditionResult ModuleName16(const Evaluation& e, sdb::TAGID item) {
-    ConditionResult result;
-    result.tag = sdb::TAG_16BIT_MODULE_NAME;
-    result.item = item;
-    result.rule = Rule::ModuleName16;
+    ConditionResult result = Condition(sdb::TAG_16BIT_MODULE_NAME, item, Rule::ModuleName16);
     const char16_t* wanted = sdb::get_string_ptr(e.db, item);
     if (wanted == nullptr)
         return result;
@@ -531,18 +505,10 @@ ConditionResult ModuleName16(const Evaluation& e, sdb::TAGID item) {
     return result;
 }
 
-ConditionResult Unknown(sdb::TAGID item, sdb::TAG tag, Rule rule) {
-    ConditionResult result;
-    result.tag = tag;
-    result.item = item;
-    result.rule = rule;
-    return result;
-}
-
 ConditionResult ListCondition(const Evaluation& e, sdb::TAGID item, sdb::TAG tag);
 
 ConditionResult PickOne(const Evaluation& e, sdb::TAGID list) {
-    ConditionResult result = Unknown(list, sdb::TAG_PICK_ONE, Rule::PickOneOr);
+    ConditionResult result = Condition(sdb::TAG_PICK_ONE, list, Rule::PickOneOr);
     for (sdb::TAGID item = sdb::get_first_child(e.db, list); item != 0;
          item = sdb::get_next_child(e.db, list, item)) {
         sdb::TAG tag = sdb::get_tag(e.db, item);
@@ -611,7 +577,7 @@ ConditionResult ListCondition(const Evaluation& e, sdb::TAGID item, sdb::TAG tag
     case sdb::TAG_SOURCE_OS:
     case sdb::TAG_SOURCE_OS_LTE:
     case sdb::TAG_SOURCE_OS_GTE:
-        return Unknown(item, tag, Rule::OsFilter);
+        return Condition(tag, item, Rule::OsFilter);
     case sdb::TAG_16BIT_MODULE_NAME:
         return ModuleName16(e, item);
     case sdb::TAG_MATCHING_REG:
@@ -624,9 +590,9 @@ ConditionResult ListCondition(const Evaluation& e, sdb::TAGID item, sdb::TAG tag
         return MatchingWildcardFile(e, item);
     case sdb::TAG_PROCESS_MODULE:
     case sdb::TAG_MATCH_PLUGIN:
-        return Unknown(item, tag, Rule::RunTimeOnly);
+        return Condition(tag, item, Rule::RunTimeOnly);
     default:
-        return Unknown(item, tag, Rule::NotComputed);
+        return Condition(tag, item, Rule::NotComputed);
     }
 }
 
