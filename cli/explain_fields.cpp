@@ -91,6 +91,10 @@ void AddEvaluationFields(const ExplainedEvaluation& evaluation, json& fields) {
     fields["verdict"] = evaluation.evaluated ? json(evaluation.verdict) : json();
     fields["assumes"] = NameArray(evaluation.assumes);
     fields["nameFits"] = evaluation.evaluated ? json(evaluation.nameFits) : json();
+    if (evaluation.evaluated && evaluation.hasMatchMode) {
+        fields["matchMode"] = {{"value", evaluation.matchMode},
+                               {"evidence", evaluation.matchModeEvidence}};
+    }
     fields["disagrees"] = evaluation.Disagrees();
     json decidedBy = json::array();
     for (const ExplainedRule& rule : evaluation.decidedBy) {

@@ -59,6 +59,10 @@ struct ExplainedEvaluation {
     std::string verdict;              // "matched", "matched-if", "unknown", "not-matched"
     bool countsAsMatch;               // matched or matched-if
     std::vector<std::string> assumes; // the rules neither checked nor seen it rests on
+    // MATCH_MODE, when the entry gives one: its value and the evidence for its effect.
+    bool hasMatchMode;
+    unsigned matchMode;
+    std::string matchModeEvidence;
     bool nameFits;         // the entry's name or pattern fits the file: a candidate at all
     std::wstring fileName; // the program's file name the name was held against
     // For a verdict that is no match: the rules that decided it (failing or unknown parts).

@@ -122,6 +122,10 @@ void WriteEvaluation(const ExplainedEvaluation& evaluation, ReportStream& stream
         }
         stream << L")" << crlf;
     }
+    if (evaluation.hasMatchMode) {
+        stream << L"  MATCH_MODE: " << evaluation.matchMode << L" (effect "
+               << Widened(evaluation.matchModeEvidence) << L")" << crlf;
+    }
     for (const ExplainedCondition& condition : evaluation.conditions) {
         WriteCondition(condition, L"  ", stream);
     }

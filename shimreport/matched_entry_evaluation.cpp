@@ -231,6 +231,8 @@ ExplainedEvaluation MatchedEntryEvaluation::Evaluate(const EngineText& databaseP
     evaluation.evaluated = false;
     evaluation.countsAsMatch = false;
     evaluation.nameFits = false;
+    evaluation.hasMatchMode = false;
+    evaluation.matchMode = 0;
     if (!databasePath.known) {
         evaluation.problem = L"the database file is not known";
         return evaluation;
@@ -263,6 +265,9 @@ ExplainedEvaluation MatchedEntryEvaluation::Evaluate(const EngineText& databaseP
     evaluation.verdict = EntryVerdictName(result.verdict);
     evaluation.countsAsMatch = CountsAsMatch(result.verdict);
     evaluation.assumes = RuleNames(result.assumes);
+    evaluation.hasMatchMode = result.hasMatchMode;
+    evaluation.matchMode = result.matchMode;
+    evaluation.matchModeEvidence = EvidenceName(RuleEvidence(Rule::MatchMode));
     for (const ConditionResult& condition : result.conditions) {
         evaluation.conditions.push_back(ConditionOf(condition));
         if (!evaluation.countsAsMatch &&

@@ -134,6 +134,8 @@ ExplainedExe EvaluatedExe() {
     evaluation.fileName = L"setup.exe";
     evaluation.verdict = "matched-if";
     evaluation.assumes = {"from-at-least", "not-missing-file"};
+    evaluation.hasMatchMode = false;
+    evaluation.matchMode = 0;
     ExplainedCondition name =
         Condition(sdb::TAG_NAME, "NAME", "holds", "name-without-case", "checked-on-windows");
     name.wanted = Value(ExplainedValueKind::String, 0, L"setup.exe");
@@ -169,6 +171,10 @@ ExplainedExe EvaluatedExe() {
 TEST(Explanation, EvaluatorVerdictsFollowTheEnginesDecision) {
     Explanation explanation;
     explanation.exes.push_back(EvaluatedExe());
+    ExplainedEvaluation& evaluation = explanation.exes[0].evaluation;
+    evaluation.hasMatchMode = true; // its effect is not known, so it is shown, not applied
+    evaluation.matchMode = 2;
+    evaluation.matchModeEvidence = "unconfirmed";
     ReportStream block;
     WriteExplanation(explanation, block);
     EXPECT_EQ(L"Explanation:\r\n"
@@ -179,6 +185,7 @@ TEST(Explanation, EvaluatorVerdictsFollowTheEnginesDecision) {
               L"  VENDOR: none\r\n"
               L"  engine: matched\r\n"
               L"  evaluator: matched-if, assumes: from-at-least, not-missing-file\r\n"
+              L"  MATCH_MODE: 2 (effect unconfirmed)\r\n"
               L"  holds: NAME wanted \"setup.exe\", actual \"setup.exe\" [name-without-case, "
               L"checked-on-windows]\r\n"
               L"  holds: MATCHING_FILE wanted \"*\", actual \"C:\\apps\\setup.exe\", path "
