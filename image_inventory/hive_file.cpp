@@ -112,7 +112,9 @@ std::unique_ptr<HiveFile> HiveFile::open(const std::string& path,
         if (fd >= 0) {
             close(fd);
         }
-        return std::unique_ptr<HiveFile>(new HiveFile(hive, -1, bytes, size));
+        return std::unique_ptr<HiveFile>(
+            new HiveFile(hive, -1, bytes, size,
+                         state.dirty ? inventory::HiveState::Dirty : inventory::HiveState::Clean));
     }
     std::string reason = std::strerror(errno);
     std::vector<uint8_t> whole;
@@ -132,11 +134,14 @@ std::unique_ptr<HiveFile> HiveFile::open(const std::string& path,
     warnings->push_back(path + ": damaged (" + reason + "); read as far as it goes");
     size_t size = 0;
     const uint8_t* bytes = map_file(fd, &size);
-    return std::unique_ptr<HiveFile>(new HiveFile(hive, fd, bytes, size));
+    return std::unique_ptr<HiveFile>(
+        new HiveFile(hive, fd, bytes, size, inventory::HiveState::Damaged));
 }
 
-HiveFile::HiveFile(hive_h* hive, int memory_file, const uint8_t* bytes, size_t size)
-    : hive_(hive), memory_file_(memory_file), bytes_(bytes), size_(bytes != nullptr ? size : 0) {}
+HiveFile::HiveFile(hive_h* hive, int memory_file, const uint8_t* bytes, size_t size,
+                   inventory::HiveState state)
+    : hive_(hive), memory_file_(memory_file), bytes_(bytes), size_(bytes != nullptr ? size : 0),
+      state_(state) {}
 
 HiveFile::~HiveFile() {
     hivex_close(hive_);

@@ -3,6 +3,7 @@
 // Keys are reached from their parent, whose subkeys are listed once and kept by name.
 #pragma once
 
+#include "inventory_records.h"
 #include "registry_view.h"
 
 #include <memory>
@@ -26,6 +27,10 @@ public:
     HiveFile(const HiveFile&) = delete;
     HiveFile& operator=(const HiveFile&) = delete;
 
+    // How it was read: clean, replayed from its logs (named in logs()), dirty or damaged.
+    inventory::HiveState state() const { return state_; }
+    const std::vector<std::string>& logs() const { return logs_; }
+
     // The subkeys and the values of the key at path below the root ("A\B"; "" is the root),
     // names matched without regard to case. What libhivex refuses is read from the hive's
     // cells where it can be (a key of more values than libhivex's limit, a name that is not
@@ -48,7 +53,8 @@ private:
         std::vector<std::string> problems;
     };
 
-    HiveFile(hive_h* hive, int memory_file, const uint8_t* bytes, size_t size);
+    HiveFile(hive_h* hive, int memory_file, const uint8_t* bytes, size_t size,
+             inventory::HiveState state);
     inventory::KeyStatus find(const std::string& path, size_t* node) const;
     // The subkeys of node, listed at the first question and kept.
     const Listing& listing(size_t node) const;
@@ -57,9 +63,11 @@ private:
                          const char* what) const;
 
     hive_h* hive_;
-    int memory_file_;      // the salvaged copy libhivex reads, or -1
+    int memory_file_;      // the salvaged or replayed copy libhivex reads, or -1
     const uint8_t* bytes_; // the hive's bytes, mapped read-only
     size_t size_;
+    inventory::HiveState state_;
+    std::vector<std::string> logs_;
     mutable std::unordered_map<size_t, Listing> listings_; // by node
     // Each listed subkey by its parent node and its folded name ("<node>\<name>").
     mutable std::unordered_map<std::string, size_t> children_;
