@@ -202,6 +202,79 @@ TEST_F(ImageTree, PathsOfAnyCaseAreFoundAsWindowsFindsThem) {
     EXPECT_EQ(result.assistant[1].type, 0x8900FF01u);
 }
 
+TEST_F(ImageTree, EveryProfilesHiveIsReadOnceNamedBySidWithTheHostOnEveryLine) {
+    auto user_hive = [&](const fs::path& path, const std::string& program) {
+        TestHive hive;
+        hive.key(std::string(USER_APPCOMPAT) + "\\Layers", {string_test_value(program, "X")});
+        fs::create_directories(path.parent_path());
+        hive.write(path);
+    };
+    fs::path windows = root / "wINDOWS";
+    user_hive(windows / "system32" / "config" / "systemprofile" / "NTUSER.DAT", "C:\\system.exe");
+    user_hive(windows / "ServiceProfiles" / "LocalService" / "ntuser.dat", "C:\\local.exe");
+    user_hive(root / "Profiles" / "frank" / "NTUSER.DAT", "C:\\frank.exe");
+    user_hive(root / "Documents and Settings" / "carol" / "NTUSER.DAT", "C:\\carol.exe");
+    // Alice's folder again, through a link: the same file, read once.
+    fs::create_symlink("../USERS/Alice", root / "Documents and Settings" / "alice");
+
+    const std::string list = "Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
+    auto profile = [&](const std::string& path) {
+        return std::vector<TestValue>{
+            {"ProfileImagePath", inventory::VALUE_EXPAND_STRING, utf16(path)}};
+    };
+    TestHive software;
+    software.key(list + "S-1-5-21-1-1-1-1001", profile("%SystemDrive%\\users\\ALICE"));
+    software.key(list + "S-1-5-21-1-1-1-1002", profile("C:\\Profiles\\frank"));
+    software.key(list + "S-1-5-18", profile("%systemroot%\\system32\\config\\systemprofile"));
+    software.key(list + "S-1-5-21-1-1-1-1003", profile("D:\\Users\\elsewhere"));
+    software.write(windows / "System32" / "CONFIG" / "software");
+    TestHive system;
+    system.key("Select", {{"Current", inventory::VALUE_DWORD, dword_bytes(2)}});
+    system.key("ControlSet001\\Control\\ComputerName\\ComputerName",
+               {string_test_value("ComputerName", "OLD-NAME")});
+    system.key("ControlSet002\\Control\\ComputerName\\ComputerName",
+               {string_test_value("ComputerName", "WS-IMAGE")});
+    system.write(windows / "System32" / "CONFIG" / "SYSTEM");
+
+    ProgramRun listed = run("--json " + root.string());
+    // The profile on another drive is named, and its hive left unread: the image's anomalies
+    // beside an incomplete read.
+    EXPECT_EQ(listed.exit_code, 4) << listed.err;
+    EXPECT_NE(listed.err.find("D:\\Users\\elsewhere\\NTUSER.DAT: outside the image"),
+              std::string::npos)
+        << listed.err;
+    std::istringstream lines(listed.out);
+    std::string line;
+    std::map<std::string, std::string> user_of_program;
+    std::vector<std::string> hive_users;
+    while (std::getline(lines, line)) {
+        json object = json::parse(line);
+        if (object["type"] == "banner") {
+            continue;
+        }
+        EXPECT_EQ(object["host"], "WS-IMAGE") << line;
+        EXPECT_TRUE(object["collected"].is_string()) << line;
+        if (object["type"] == "layer") {
+            EXPECT_TRUE(user_of_program.emplace(object["program"], object["user"]).second)
+                << "read twice: " << line;
+        } else if (object["type"] == "hive") {
+            hive_users.push_back(
+                object["role"].get<std::string>() + " " +
+                (object["user"].is_null() ? "" : object["user"].get<std::string>()));
+        }
+    }
+    EXPECT_EQ(user_of_program,
+              (std::map<std::string, std::string>{{"C:\\b.exe", "S-1-5-21-1-1-1-1001"},
+                                                  {"C:\\frank.exe", "S-1-5-21-1-1-1-1002"},
+                                                  {"C:\\system.exe", "S-1-5-18"},
+                                                  {"C:\\local.exe", "S-1-5-19"},
+                                                  {"C:\\carol.exe", "carol"}}));
+    // ProfileList in the hive's order, then the service profiles, then the other folders.
+    EXPECT_EQ(hive_users, (std::vector<std::string>{
+                              "software ", "system ", "user S-1-5-18", "user S-1-5-21-1-1-1-1001",
+                              "user S-1-5-21-1-1-1-1002", "user S-1-5-19", "user carol"}));
+}
+
 TEST_F(ImageTree, LinksAreNeverFollowedOutOfRoot) {
     image_inventory::CommandLine line;
     line.root = root.string();
