@@ -18,9 +18,10 @@ namespace image_inventory {
 
 class HiveFile {
 public:
-    // Opens path for reading. A hive that is dirty or damaged is opened as far as it goes,
-    // with lines naming it in *warnings; nullptr when nothing of it can be read. A damaged
-    // hive is salvaged in memory: its file is never changed.
+    // Opens path for reading. A dirty hive is brought up to date from the transaction logs
+    // beside it, in a copy in memory; one without logs that can be replayed, or a damaged
+    // one, is opened as far as it goes. Each gives lines naming it in *warnings; nullptr when
+    // nothing of it can be read. A damaged hive is salvaged in memory: no file is changed.
     static std::unique_ptr<HiveFile> open(const std::string& path,
                                           std::vector<std::string>* warnings);
     ~HiveFile();
@@ -55,6 +56,10 @@ private:
 
     HiveFile(hive_h* hive, int memory_file, const uint8_t* bytes, size_t size,
              inventory::HiveState state);
+    // The hive replayed from its logs; nullptr, with the reason in *warnings, when no log
+    // could be replayed.
+    static std::unique_ptr<HiveFile> open_replayed(const std::string& path,
+                                                   std::vector<std::string>* warnings);
     inventory::KeyStatus find(const std::string& path, size_t* node) const;
     // The subkeys of node, listed at the first question and kept.
     const Listing& listing(size_t node) const;

@@ -15,11 +15,13 @@ using inventory::FileStatus;
 
 namespace {
 
-// Opens one hive; false when it is there but cannot be read.
+// Opens one hive; false when it is there but cannot be read, or is read only in part (dirty
+// without a log to replay, or damaged).
 bool open_hive(const std::string& path, std::vector<std::string>* warnings,
                std::unique_ptr<HiveFile>* hive) {
     *hive = HiveFile::open(path, warnings);
-    return *hive != nullptr;
+    return *hive != nullptr && (*hive)->state() != inventory::HiveState::Dirty &&
+           (*hive)->state() != inventory::HiveState::Damaged;
 }
 
 // The host path of a hive inside the image: Ok, or the reason there is none, with a warning
@@ -123,14 +125,13 @@ bool open_user_hives(const ImageFiles& files, ImageRegistry* registry,
             continue;
         }
         std::unique_ptr<HiveFile> hive;
-        if (open_hive(host, warnings, &hive)) {
+        all_read = open_hive(host, warnings, &hive) && all_read;
+        if (hive) {
             std::string name = profile.sid;
             if (name.empty()) {
                 name = std::string(inventory::file_name_of(profile.folder));
             }
             registry->add_user(name, path, std::move(hive));
-        } else {
-            all_read = false;
         }
     }
     return all_read;
@@ -161,10 +162,9 @@ bool open_hives(const CommandLine& line, const ImageFiles& files, ImageRegistry*
     if (!line.ntusers.empty()) {
         for (const std::string& path : line.ntusers) {
             std::unique_ptr<HiveFile> hive;
-            if (open_hive(path, warnings, &hive)) {
+            all_read = open_hive(path, warnings, &hive) && all_read;
+            if (hive) {
                 registry->add_user(path, path, std::move(hive));
-            } else {
-                all_read = false;
             }
         }
         return all_read;
