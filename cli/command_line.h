@@ -23,9 +23,9 @@ struct CliOptions {
     bool databases; // the installed shim databases of the system
     bool layers;    // the layers stored for programs, per machine and per user
     bool explain;   // an explanation block after each report
+    std::vector<CliTarget> targets;
     // The inventory lists findings of this severity and above; the summary counts all.
     sdb::AuditSeverity minSeverity;
-    std::vector<CliTarget> targets;
 };
 
 // Parses the arguments after the program name. False with the reason in problem for an

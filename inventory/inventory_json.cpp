@@ -20,7 +20,7 @@ const char* const SEVERITY_NAMES[] = {"info", "medium", "high"};
 
 void summary_json(const Inventory& inventory, const InventorySummary& summary,
                   const OutputOptions& options, size_t oversized, JsonWriter& json) {
-    open_line(inventory, "summary", json).number("databases", summary.databases);
+    open_line(inventory, "inventorySummary", json).number("databases", summary.databases);
     json.open_object("provenance");
     for (const auto& [word, count] : provenance_counts(summary)) {
         json.number(word, count);

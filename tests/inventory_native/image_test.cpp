@@ -501,7 +501,7 @@ TEST_F(ImageTree, ProgramStreamsExitCodesAndNoWrite) {
               (base / "absent.dat").string() + ": cannot be opened (No such file or directory)");
     EXPECT_EQ(user_objects[6]["collected"], user_objects[1]["collected"]);
     EXPECT_EQ(user_objects[0]["image"], nullptr);
-    EXPECT_EQ(user_objects[1]["type"], "summary");
+    EXPECT_EQ(user_objects[1]["type"], "inventorySummary");
     EXPECT_EQ(user_objects[1]["warnings"], 1);
     EXPECT_EQ(user_objects[1]["complete"], false);
     EXPECT_EQ(user_objects[2]["type"], "hive");

@@ -164,7 +164,7 @@ TEST_F(InventoryReport, JsonHasOneLinePerDatabaseAndFindingEachWithHostAndTime) 
         EXPECT_EQ(object["collected"], "2020-01-01T00:00:00Z") << object;
     }
     const json& summary = objects[0];
-    EXPECT_EQ(summary["type"], "summary");
+    EXPECT_EQ(summary["type"], "inventorySummary");
     EXPECT_EQ(summary["databases"], 3);
     EXPECT_EQ(summary["provenance"]["missing-file"], 1);
     EXPECT_EQ(summary["provenance"]["guid-mismatch"], 0);
@@ -183,7 +183,7 @@ TEST_F(InventoryReport, JsonHasOneLinePerDatabaseAndFindingEachWithHostAndTime) 
         types.push_back(object["type"]);
     }
     // Microsoft's info finding is hidden; the installed database's high one follows it.
-    EXPECT_EQ(types, (std::vector<std::string>{"summary", "registration", "registration",
+    EXPECT_EQ(types, (std::vector<std::string>{"inventorySummary", "registration", "registration",
                                                "database", "database", "finding", "database"}));
     const json& installed = objects[4];
     EXPECT_EQ(installed["guid"], INSTALLED);

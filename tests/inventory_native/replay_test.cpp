@@ -179,7 +179,7 @@ TEST_F(DirtyHive, WithoutASoundLogItIsReadAsItIsWithAWarningAndExitOne) {
         ASSERT_NE(first(read, "layer"), nullptr);
         EXPECT_EQ((*first(read, "layer"))["value"], "OLDLAYER");
         EXPECT_EQ((*first(read, "hive"))["state"], "dirty");
-        EXPECT_EQ((*first(read, "summary"))["warnings"].get<int>(), c.log.empty() ? 1 : 2);
+        EXPECT_EQ((*first(read, "inventorySummary"))["warnings"].get<int>(), c.log.empty() ? 1 : 2);
     }
 }
 
