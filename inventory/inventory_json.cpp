@@ -8,19 +8,27 @@ namespace inventory {
 
 namespace {
 
+// The fields every line has after its type, formatted once for all the lines.
+struct LineStart {
+    explicit LineStart(const Inventory& inventory)
+        : host(inventory.host), collected(date_text(inventory.collected)) {}
+    const std::string& host;
+    std::optional<std::string> collected;
+};
+
 // Opens a line's object with the fields every line has: its type, the host and the time of
 // collection.
-JsonWriter& open_line(const Inventory& inventory, const char* type, JsonWriter& json) {
+JsonWriter& open_line(const LineStart& start, const char* type, JsonWriter& json) {
     json.open_object().string("type", type);
-    inventory.host.empty() ? json.null("host") : json.string("host", inventory.host);
-    return json.string("collected", date_text(inventory.collected));
+    start.host.empty() ? json.null("host") : json.string("host", start.host);
+    return json.string("collected", start.collected);
 }
 
 const char* const SEVERITY_NAMES[] = {"info", "medium", "high"};
 
-void summary_json(const Inventory& inventory, const InventorySummary& summary,
+void summary_json(const LineStart& start, const InventorySummary& summary,
                   const OutputOptions& options, size_t oversized, JsonWriter& json) {
-    open_line(inventory, "inventorySummary", json).number("databases", summary.databases);
+    open_line(start, "inventorySummary", json).number("databases", summary.databases);
     json.open_object("provenance");
     for (const auto& [word, count] : provenance_counts(summary)) {
         json.number(word, count);
@@ -39,8 +47,8 @@ void summary_json(const Inventory& inventory, const InventorySummary& summary,
         .close_object();
 }
 
-void hive_json(const Inventory& inventory, const HiveRecord& hive, JsonWriter& json) {
-    open_line(inventory, "hive", json).string("role", hive.role);
+void hive_json(const LineStart& start, const HiveRecord& hive, JsonWriter& json) {
+    open_line(start, "hive", json).string("role", hive.role);
     hive.user.empty() ? json.null("user") : json.string("user", hive.user);
     json.string("path", hive.path)
         .string("state", hive_state_text(hive.state))
@@ -48,9 +56,8 @@ void hive_json(const Inventory& inventory, const HiveRecord& hive, JsonWriter& j
         .close_object();
 }
 
-void registration_json(const Inventory& inventory, const Registration& registration,
-                       JsonWriter& json) {
-    open_line(inventory, "registration", json)
+void registration_json(const LineStart& start, const Registration& registration, JsonWriter& json) {
+    open_line(start, "registration", json)
         .string("kind", registration_kind_text(registration.kind))
         .string("view", hive_text(registration.hive))
         .string("key", registration.key)
@@ -75,9 +82,9 @@ void registration_json(const Inventory& inventory, const Registration& registrat
 
 // A finding on a line of its own after its database's, named by the database's GUID and
 // path: the main databases hold thousands, which in one line would be megabytes.
-void finding_json(const Inventory& inventory, const DatabaseRecord& database,
+void finding_json(const LineStart& start, const DatabaseRecord& database,
                   const sdb::AuditFinding& finding, JsonWriter& json) {
-    open_line(inventory, "finding", json);
+    open_line(start, "finding", json);
     database.guid.empty() ? json.null("guid") : json.string("guid", database.guid);
     database.path.empty() ? json.null("path") : json.string("path", database.path);
     json.string("rule", finding.rule)
@@ -99,8 +106,9 @@ void finding_json(const Inventory& inventory, const DatabaseRecord& database,
     json.close_array().close_object();
 }
 
-void database_json(const Inventory& inventory, const DatabaseRecord& database, JsonWriter& json) {
-    open_line(inventory, "database", json);
+void database_json(const LineStart& start, const Inventory& inventory,
+                   const DatabaseRecord& database, JsonWriter& json) {
+    open_line(start, "database", json);
     database.guid.empty() ? json.null("guid") : json.string("guid", database.guid);
     database.path.empty() ? json.null("path") : json.string("path", database.path);
     json.boolean("exists", database.file == FileStatus::Ok)
@@ -155,8 +163,8 @@ void database_json(const Inventory& inventory, const DatabaseRecord& database, J
     json.close_object().close_object();
 }
 
-void layer_json(const Inventory& inventory, const StoredLayer& layer, JsonWriter& json) {
-    open_line(inventory, "layer", json)
+void layer_json(const LineStart& start, const StoredLayer& layer, JsonWriter& json) {
+    open_line(start, "layer", json)
         .string("scope", layer.hive == Hive::User ? "user" : "machine")
         .string("view", hive_text(layer.hive));
     layer.hive == Hive::User ? json.string("user", layer.user) : json.null("user");
@@ -175,8 +183,8 @@ void layer_json(const Inventory& inventory, const StoredLayer& layer, JsonWriter
     json.close_object();
 }
 
-void assistant_json(const Inventory& inventory, const AssistantRecord& record, JsonWriter& json) {
-    open_line(inventory, "assistant", json)
+void assistant_json(const LineStart& start, const AssistantRecord& record, JsonWriter& json) {
+    open_line(start, "assistant", json)
         .string("user", record.user)
         .string("list", record.list)
         .string("program", record.program)
@@ -184,21 +192,21 @@ void assistant_json(const Inventory& inventory, const AssistantRecord& record, J
         .close_object();
 }
 
-void warning_json(const Inventory& inventory, const std::string& warning, JsonWriter& json) {
-    open_line(inventory, "warning", json).string("text", warning).close_object();
+void warning_json(const LineStart& start, const std::string& warning, JsonWriter& json) {
+    open_line(start, "warning", json).string("text", warning).close_object();
 }
 
 // Ends the line begun at start; one too long for a reader's line buffer is replaced by an
 // object that names it, so that what follows is still read.
-void end_line(const Inventory& inventory, const char* type, size_t start, const char* line_end,
+void end_line(const LineStart& start, const char* type, size_t line_at, const char* line_end,
               std::string& out, JsonWriter& json, size_t* oversized) {
     json.end_line(line_end);
-    size_t length = out.size() - start;
+    size_t length = out.size() - line_at;
     if (length <= MAX_JSON_LINE) {
         return;
     }
-    out.resize(start);
-    open_line(inventory, "oversized", json)
+    out.resize(line_at);
+    open_line(start, "oversized", json)
         .string("of", type)
         .number("bytes", length)
         .close_object()
@@ -214,42 +222,45 @@ std::string inventory_json(const Inventory& inventory, const char* line_end,
     out.reserve(1024 * (inventory.registrations.size() + inventory.databases.size() +
                         inventory.layers.size() + inventory.assistant.size()));
     JsonWriter json(&out);
+    const LineStart start(inventory);
     size_t oversized = 0;
     auto line = [&](const char* type, auto write) {
-        size_t start = out.size();
+        size_t line_at = out.size();
         write();
-        end_line(inventory, type, start, line_end, out, json, &oversized);
+        end_line(start, type, line_at, line_end, out, json, &oversized);
     };
     for (const HiveRecord& hive : inventory.hives) {
-        line("hive", [&] { hive_json(inventory, hive, json); });
+        line("hive", [&] { hive_json(start, hive, json); });
     }
     for (const Registration& registration : inventory.registrations) {
-        line("registration", [&] { registration_json(inventory, registration, json); });
+        line("registration", [&] { registration_json(start, registration, json); });
     }
     for (const DatabaseRecord& database : inventory.databases) {
-        line("database", [&] { database_json(inventory, database, json); });
+        line("database", [&] { database_json(start, inventory, database, json); });
         for (const sdb::AuditFinding& finding : database.findings) {
             if (finding.severity >= options.min_severity) {
-                line("finding", [&] { finding_json(inventory, database, finding, json); });
+                line("finding", [&] { finding_json(start, database, finding, json); });
             }
         }
     }
     for (const StoredLayer& layer : inventory.layers) {
-        line("layer", [&] { layer_json(inventory, layer, json); });
+        line("layer", [&] { layer_json(start, layer, json); });
     }
     for (const AssistantRecord& record : inventory.assistant) {
-        line("assistant", [&] { assistant_json(inventory, record, json); });
+        line("assistant", [&] { assistant_json(start, record, json); });
     }
     // What kept the inventory from being whole, so that a reader of the JSON alone knows.
     for (const std::string& warning : inventory.warnings) {
-        line("warning", [&] { warning_json(inventory, warning, json); });
+        line("warning", [&] { warning_json(start, warning, json); });
     }
     // The summary opens the report but counts what the lines after it came to.
     std::string summary;
+    summary.reserve(512 + out.size());
     JsonWriter summary_writer(&summary);
-    summary_json(inventory, summarize(inventory, options), options, oversized, summary_writer);
+    summary_json(start, summarize(inventory, options), options, oversized, summary_writer);
     summary_writer.end_line(line_end);
-    return summary + out;
+    summary += out;
+    return summary;
 }
 
 } // namespace inventory
