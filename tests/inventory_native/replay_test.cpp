@@ -65,8 +65,8 @@ struct ImageRun {
 class DirtyHive : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/quillet-replay-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
+        std::string pattern = (fs::temp_directory_path() / "quillet-replay-test-XXXXXX").string();
+        ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
         base = pattern;
         hive_path = base / "NTUSER.DAT";
         TestHive user;
