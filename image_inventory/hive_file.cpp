@@ -276,28 +276,38 @@ const HiveFile::Listing& HiveFile::listing(size_t node) const {
         return known->second;
     }
     Listing& listing = listings_[node];
+    std::vector<size_t> offsets;
     errno = 0;
     Owned<hive_node_h> children(hivex_node_children(hive_, node));
-    if (!children) {
-        if (errno == ERANGE) {
-            listing.read = true;
-            listing.problems.push_back("more subkeys than libhivex reads; none listed");
+    if (children) {
+        for (hive_node_h* child = children.get(); *child != 0; ++child) {
+            offsets.push_back(*child);
         }
+    } else if (errno == ERANGE) {
+        // Past libhivex's limit the list is read from the key's cells; each subkey is still
+        // read by libhivex, which checks its cell.
+        listing.read = true;
+        if (bytes_ == nullptr || !key_subkey_offsets(bytes_, size_, node, &offsets)) {
+            listing.problems.push_back("more subkeys than libhivex reads, and their list "
+                                       "cannot be read from the hive; none listed");
+            return listing;
+        }
+    } else {
         return listing;
     }
     listing.read = true;
     std::string prefix = std::to_string(node) + "\\";
-    for (hive_node_h* child = children.get(); *child != 0; ++child) {
+    for (size_t child : offsets) {
         errno = 0;
-        Owned<char> name(hivex_node_name(hive_, *child));
+        Owned<char> name(hivex_node_name(hive_, child));
         std::string text =
-            name ? std::string(name.get()) : raw_name(*child, true, &listing.problems, "subkey");
+            name ? std::string(name.get()) : raw_name(child, true, &listing.problems, "subkey");
         if (!name && text.empty()) {
             continue;
         }
         // Two subkeys that fold alike: the first is the one found by name.
-        children_.emplace(prefix + inventory::fold_case(text), *child);
-        listing.children.push_back({std::move(text), *child});
+        children_.emplace(prefix + inventory::fold_case(text), child);
+        listing.children.push_back({std::move(text), child});
     }
     return listing;
 }

@@ -1,6 +1,7 @@
 // Finding and opening the hives of an image (or the hive files given alone).
 #include "image_hives.h"
 
+#include "registry_keys.h"
 #include "registry_values.h"
 #include "windows_paths.h"
 
@@ -67,24 +68,34 @@ std::string expand_profile_path(const std::string& path, const std::string& wind
 }
 
 // The profiles ProfileList names, then the system's and the services', then every folder of
-// Users and of Documents and Settings: the same folder may come more than once.
-std::vector<Profile> profiles(const ImageFiles& files, const ImageRegistry& registry) {
+// Users and of Documents and Settings: the same folder may come more than once. What keeps
+// ProfileList from being read whole is a warning, since a profile it names elsewhere is then
+// missed.
+std::vector<Profile> profiles(const ImageFiles& files, const ImageRegistry& registry,
+                              std::vector<std::string>* warnings) {
     std::vector<Profile> found;
     const std::string windows = files.windows_directory();
     inventory::KeyPath list;
     list.path = PROFILE_LIST;
     std::vector<std::string> sids;
-    registry.subkeys(list, &sids);
+    inventory::read_subkeys(registry, list, "", &sids, warnings);
+    // A key listed twice (a crafted list) is one profile.
+    std::set<std::string> seen;
     for (const std::string& sid : sids) {
+        if (!seen.insert(inventory::fold_case(sid)).second) {
+            continue;
+        }
         inventory::KeyPath key;
         key.path = std::string(PROFILE_LIST) + "\\" + sid;
         std::vector<inventory::RegistryValue> values;
-        registry.values(key, &values);
+        inventory::read_values(registry, key, "", &values, warnings);
         const inventory::RegistryValue* path = inventory::find_value(values, "ProfileImagePath");
         std::string text;
         std::string problem;
         if (path != nullptr && inventory::value_string(*path, &text, &problem) && !text.empty()) {
             found.push_back({expand_profile_path(text, windows), sid});
+        } else if (path != nullptr && !problem.empty()) {
+            warnings->push_back(inventory::key_display_name(key, "") + ": " + problem);
         }
     }
     found.push_back({windows + "\\System32\\config\\systemprofile", "S-1-5-18"});
@@ -107,7 +118,7 @@ bool open_user_hives(const ImageFiles& files, ImageRegistry* registry,
     bool all_read = true;
     std::set<std::string> seen_paths;
     std::set<std::pair<dev_t, ino_t>> seen_files;
-    for (const Profile& profile : profiles(files, *registry)) {
+    for (const Profile& profile : profiles(files, *registry, warnings)) {
         std::string path = inventory::join_path(profile.folder, USER_HIVE);
         std::string host;
         // A user's folder linked out of ROOT is no folder of the image, but is named.

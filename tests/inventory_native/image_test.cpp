@@ -607,6 +607,58 @@ TEST_F(ImageTree, KeysPastTheReadersLimitAndNamesItCannotConvertAreReadAndWarned
     EXPECT_NE(run_json.out.find(",\"text\":\"" + std::string("HKLM")), std::string::npos);
 }
 
+// A key of more subkeys than libhivex lists (70,000) is read from its cells, through the "ri"
+// index of "lf" lists Windows writes for it: the profile that ProfileList alone names is read.
+// A ProfileList that cannot be read is a warning, not a profile quietly missed.
+TEST_F(ImageTree, KeysPastTheReadersLimitOfSubkeysAreReadAndProfileListIsNeverSkippedQuietly) {
+    TestHive frank;
+    frank.key(std::string(USER_APPCOMPAT) + "\\Layers",
+              {string_test_value("C:\\frank.exe", "WINXPSP3")});
+    fs::create_directories(root / "Profiles" / "frank");
+    frank.write(root / "Profiles" / "frank" / "NTUSER.DAT");
+    const std::string list = "Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+    TestHive software;
+    software.key(list + "\\S-1-5-21-1-1-1-1002",
+                 {{"ProfileImagePath", inventory::VALUE_EXPAND_STRING,
+                   utf16("%SystemDrive%\\Profiles\\frank")}});
+    software.key(list + "\\S-1-5-21-1-1-1-1003",
+                 {{"ProfileImagePath", inventory::VALUE_DWORD, dword_bytes(1)}});
+    fs::path hive = root / "wINDOWS" / "System32" / "CONFIG" / "software";
+    software.write(hive);
+    TestHive::pad_subkeys(hive.string(), list, 70001);
+
+    image_inventory::CommandLine line;
+    line.root = root.string();
+    std::vector<std::string> warnings;
+    bool all_read = false;
+    inventory::Inventory result = inventory_of(line, &warnings, &all_read);
+    bool frank_read = false;
+    for (const inventory::StoredLayer& layer : result.layers) {
+        frank_read =
+            frank_read || (layer.program == "C:\\frank.exe" && layer.user == "S-1-5-21-1-1-1-1002");
+    }
+    EXPECT_TRUE(frank_read);
+    EXPECT_EQ(warnings, (std::vector<std::string>{
+                            "HKLM\\SOFTWARE\\" + list +
+                            "\\S-1-5-21-1-1-1-1003: ProfileImagePath: a REG_DWORD where a "
+                            "string belongs"}));
+
+    // A list whose count the lists do not hold is not trusted: said, and nothing listed.
+    std::string bytes = read_text(hive);
+    // The index is the last cell written.
+    size_t index = bytes.rfind(std::string("ri", 2));
+    ASSERT_NE(index, std::string::npos);
+    bytes[index + 2] = 1; // one leaf list of 50,000 where 70,003 subkeys are counted
+    bytes[index + 3] = 0;
+    std::ofstream(hive, std::ios::binary | std::ios::trunc) << bytes;
+    warnings.clear();
+    result = inventory_of(line, &warnings, &all_read);
+    ASSERT_FALSE(warnings.empty());
+    EXPECT_EQ(warnings[0], "HKLM\\SOFTWARE\\" + list +
+                               ": more subkeys than libhivex reads, and their list cannot be "
+                               "read from the hive; none listed");
+}
+
 TEST_F(ImageTree, ACustomFolderThatIsAFileIsWarnedOf) {
     fs::path custom = root / "wINDOWS" / "apppatch" / "CUSTOM";
     fs::remove_all(custom);
