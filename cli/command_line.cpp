@@ -27,6 +27,20 @@ CliTarget FileTarget(const std::wstring& path) {
     return target;
 }
 
+// "info", "medium" or "high".
+bool ParseSeverity(const std::wstring& text, sdb::AuditSeverity& severity) {
+    const sdb::AuditSeverity levels[] = {sdb::AuditSeverity::Info, sdb::AuditSeverity::Medium,
+                                         sdb::AuditSeverity::High};
+    const wchar_t* const names[] = {L"info", L"medium", L"high"};
+    for (size_t i = 0; i < 3; ++i) {
+        if (text == names[i]) {
+            severity = levels[i];
+            return true;
+        }
+    }
+    return false;
+}
+
 bool IsHelpOption(const std::wstring& argument) {
     return argument == L"--help" || argument == L"-h" || argument == L"/?" || argument == L"-?";
 }
@@ -42,6 +56,7 @@ bool ParseCommandLine(int count, const wchar_t* const* arguments, CliOptions& op
     options.databases = false;
     options.layers = false;
     options.explain = false;
+    options.minSeverity = sdb::AuditSeverity::Info;
     options.targets.clear();
     bool optionsEnded = false;
     for (int i = 0; i < count; ++i) {
@@ -65,6 +80,12 @@ bool ParseCommandLine(int count, const wchar_t* const* arguments, CliOptions& op
             options.layers = true;
         } else if (argument == L"--explain") {
             options.explain = true;
+        } else if (argument == L"--min-severity") {
+            if (i + 1 >= count || !ParseSeverity(arguments[i + 1], options.minSeverity)) {
+                problem = L"--min-severity needs info, medium or high";
+                return false;
+            }
+            ++i;
         } else if (argument == L"--pid") {
             CliTarget target = {true, std::wstring(), 0};
             if (i + 1 >= count || !ParseProcessId(arguments[i + 1], target.processId)) {
@@ -94,7 +115,7 @@ std::wstring UsageText() {
     const std::wstring name = ProgramName();
     const std::wstring indent(name.size() + 8, L' ');
     return L"usage: " + name + L" [--json] [--explain] [--all] [--pid N]... [--] [FILE]...\r\n" +
-           indent + L"[--json] [--databases] [--layers]\r\n" + indent +
+           indent + L"[--json] [--databases] [--layers] [--min-severity LEVEL]\r\n" + indent +
            L"--help | -h | -? | /?\r\n"
            L"Reports which shim-database entries match each FILE and what is stored for it,\r\n"
            L"like a drop onto Quillet, and the shim state of running processes, like a pick:\r\n"
@@ -104,6 +125,8 @@ std::wstring UsageText() {
            L"               made it (provenance) and its audit findings\r\n"
            L"  --layers  every layer string stored per machine and per user, with the shims\r\n"
            L"            of each layer\r\n"
+           L"  --min-severity LEVEL  list the findings of LEVEL (info, medium, high) and\r\n"
+           L"            above; the inventory's summary counts the others\r\n"
            L"  --json    JSON Lines instead of text\r\n"
            L"  --explain after each report, why each entry matched: its database, its\r\n"
            L"            conditions against the file's attributes, its layers and fixes\r\n"

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "../sdb/sdb_audit.h"
+
 #include <string>
 #include <vector>
 
@@ -22,10 +24,13 @@ struct CliOptions {
     bool layers;    // the layers stored for programs, per machine and per user
     bool explain;   // an explanation block after each report
     std::vector<CliTarget> targets;
+    // The inventory lists findings of this severity and above; the summary counts all.
+    sdb::AuditSeverity minSeverity;
 };
 
 // Parses the arguments after the program name. False with the reason in problem for an
-// unknown option, a --pid without a number, or nothing to report.
+// unknown option, a --pid without a number, a --min-severity without a level, or nothing
+// to report.
 bool ParseCommandLine(int count, const wchar_t* const* arguments, CliOptions& options,
                       std::wstring& problem);
 

@@ -101,7 +101,8 @@ int ReportCommandLine(const CliOptions& options) {
     tally.WriteSummary(options.json);
     InventoryOutcome inventory = {false, true};
     if (options.databases || options.layers) {
-        inventory = ReportInventory(options.databases, options.layers, options.json);
+        inventory =
+            ReportInventory(options.databases, options.layers, options.json, options.minSeverity);
     }
     const bool whole = allFound && inventory.complete && OutputComplete();
     if (inventory.alarm) {

@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MemoryHive input(data, size);
     std::vector<std::string> warnings;
     image_inventory::ImageRegistry registry;
-    registry.set_software(image_inventory::HiveFile::open(input.path(), &warnings));
+    registry.set_software(input.path(), image_inventory::HiveFile::open(input.path(), &warnings));
     std::unique_ptr<image_inventory::HiveFile> user =
         image_inventory::HiveFile::open(input.path(), &warnings);
     if (user) {

@@ -1,6 +1,8 @@
 // The command line of quillet-image.
 #pragma once
 
+#include "sdb_audit.h"
+
 #include <string>
 #include <vector>
 
@@ -10,6 +12,9 @@ struct CommandLine {
     std::string root;                 // the image; empty when only hive files are given
     std::string software;             // --software FILE: replaces ROOT's SOFTWARE hive
     std::vector<std::string> ntusers; // --ntuser FILE...: replace ROOT's user hives
+    std::string system;               // --system FILE: replaces ROOT's SYSTEM hive
+    // --min-severity LEVEL: findings below it are counted, not listed
+    sdb::AuditSeverity min_severity = sdb::AuditSeverity::Info;
     bool json = false;
     bool help = false;
     bool version = false;

@@ -121,6 +121,77 @@ bool key_value_offsets(const uint8_t* hive, size_t size, size_t node, std::vecto
     return true;
 }
 
+namespace {
+
+// The subkeys of one leaf list ("lf", "lh": offset and name hint; "li": offset alone), added
+// to *subkeys. False when it is no leaf list or not whole.
+bool leaf_list(const uint8_t* list, size_t length, std::vector<size_t>* subkeys) {
+    if (length < 4) {
+        return false;
+    }
+    bool hinted = (list[0] == 'l' && (list[1] == 'f' || list[1] == 'h'));
+    if (!hinted && !(list[0] == 'l' && list[1] == 'i')) {
+        return false;
+    }
+    size_t count = load16(list + 2);
+    size_t step = hinted ? 8 : 4;
+    if ((length - 4) / step < count) {
+        return false;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        subkeys->push_back(HIVE_BINS_START + load32(list + 4 + step * i));
+    }
+    return true;
+}
+
+} // namespace
+
+bool key_subkey_offsets(const uint8_t* hive, size_t size, size_t node,
+                        std::vector<size_t>* subkeys) {
+    const uint8_t* key = nullptr;
+    size_t key_length = 0;
+    if (!cell_data(hive, size, node, &key, &key_length) || key_length < NK_SUBKEY_LIST + 4 ||
+        key[0] != 'n' || key[1] != 'k') {
+        return false;
+    }
+    size_t count = load32(key + NK_SUBKEY_COUNT);
+    subkeys->clear();
+    if (count == 0) {
+        return true;
+    }
+    // Each subkey takes at least 4 bytes of a list: a larger count is a lie, and lists that
+    // repeat one leaf cannot make the reading grow past the file.
+    if (count > size / 4) {
+        return false;
+    }
+    const uint8_t* list = nullptr;
+    size_t list_length = 0;
+    if (!cell_data(hive, size, HIVE_BINS_START + load32(key + NK_SUBKEY_LIST), &list,
+                   &list_length) ||
+        list_length < 4) {
+        return false;
+    }
+    if (list[0] == 'r' && list[1] == 'i') {
+        // An index of leaf lists, one level deep, as Windows writes a key of many subkeys.
+        size_t lists = load16(list + 2);
+        if ((list_length - 4) / 4 < lists) {
+            return false;
+        }
+        for (size_t i = 0; i < lists && subkeys->size() <= count; ++i) {
+            const uint8_t* leaf = nullptr;
+            size_t leaf_length = 0;
+            if (!cell_data(hive, size, HIVE_BINS_START + load32(list + 4 + 4 * i), &leaf,
+                           &leaf_length) ||
+                !leaf_list(leaf, leaf_length, subkeys)) {
+                return false;
+            }
+        }
+    } else if (!leaf_list(list, list_length, subkeys)) {
+        return false;
+    }
+    return subkeys->size() == count;
+}
+
 bool key_name(const uint8_t* hive, size_t size, size_t node, std::string* name) {
     return cell_name(hive, size, node, "nk", NK_FLAGS, NK_COMPRESSED_NAME, NK_NAME_LENGTH, NK_NAME,
                      name);

@@ -4,14 +4,17 @@
 #include "hive_cells.h"
 #include "image_files.h"
 #include "regf_header.h"
+#include "regf_log.h"
 #include "windows_paths.h"
 
+#include <dirent.h>
 #include <hivex.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -61,6 +64,50 @@ int memory_file(const std::vector<uint8_t>& bytes) {
     return fd;
 }
 
+struct LogFile {
+    std::string name;
+    std::vector<uint8_t> bytes;
+};
+
+// The logs beside a hive (NAME.LOG1, NAME.LOG2, NAME.LOG, in any case), oldest first by the
+// sequence number of their headers. Only regular files: a link is not followed, so that no
+// log leads out of an image.
+std::vector<LogFile> find_logs(const std::string& path) {
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::vector<LogFile> logs;
+    DIR* listing = opendir(folder.c_str());
+    if (listing == nullptr) {
+        return logs;
+    }
+    while (const dirent* entry = readdir(listing)) {
+        std::string candidate = entry->d_name;
+        bool log = false;
+        for (const char* suffix : {".LOG1", ".LOG2", ".LOG"}) {
+            log = log || inventory::equal_ignoring_case(candidate, name + suffix);
+        }
+        struct stat info;
+        std::string full = folder + candidate;
+        if (log && lstat(full.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            logs.push_back({candidate, {}});
+            read_whole(full, MAX_READ_BYTES, &logs.back().bytes);
+        }
+    }
+    closedir(listing);
+    auto sequence = [](const LogFile& log) {
+        uint32_t number = 0;
+        for (size_t i = 0; i < 4 && log.bytes.size() >= LOG_BASE_BLOCK; ++i) {
+            number |= static_cast<uint32_t>(log.bytes[REGF_SECONDARY_SEQUENCE + i]) << (8 * i);
+        }
+        return number;
+    };
+    std::sort(logs.begin(), logs.end(), [&](const LogFile& a, const LogFile& b) {
+        return sequence(a) != sequence(b) ? sequence(a) < sequence(b) : a.name < b.name;
+    });
+    return logs;
+}
+
 // Frees what libhivex hands out with malloc.
 struct Freer {
     void operator()(void* memory) const { std::free(memory); }
@@ -103,6 +150,11 @@ std::unique_ptr<HiveFile> HiveFile::open(const std::string& path,
     for (const std::string& warning : regf_state_warnings(state, path)) {
         warnings->push_back(warning);
     }
+    if (state.signature && state.dirty) {
+        if (std::unique_ptr<HiveFile> replayed = open_replayed(path, warnings)) {
+            return replayed;
+        }
+    }
     // No HIVEX_OPEN_WRITE: libhivex opens the file read-only.
     hive_h* hive = hivex_open(path.c_str(), 0);
     if (hive != nullptr) {
@@ -112,7 +164,9 @@ std::unique_ptr<HiveFile> HiveFile::open(const std::string& path,
         if (fd >= 0) {
             close(fd);
         }
-        return std::unique_ptr<HiveFile>(new HiveFile(hive, -1, bytes, size));
+        return std::unique_ptr<HiveFile>(
+            new HiveFile(hive, -1, bytes, size,
+                         state.dirty ? inventory::HiveState::Dirty : inventory::HiveState::Clean));
     }
     std::string reason = std::strerror(errno);
     std::vector<uint8_t> whole;
@@ -132,11 +186,63 @@ std::unique_ptr<HiveFile> HiveFile::open(const std::string& path,
     warnings->push_back(path + ": damaged (" + reason + "); read as far as it goes");
     size_t size = 0;
     const uint8_t* bytes = map_file(fd, &size);
-    return std::unique_ptr<HiveFile>(new HiveFile(hive, fd, bytes, size));
+    return std::unique_ptr<HiveFile>(
+        new HiveFile(hive, fd, bytes, size, inventory::HiveState::Damaged));
 }
 
-HiveFile::HiveFile(hive_h* hive, int memory_file, const uint8_t* bytes, size_t size)
-    : hive_(hive), memory_file_(memory_file), bytes_(bytes), size_(bytes != nullptr ? size : 0) {}
+std::unique_ptr<HiveFile> HiveFile::open_replayed(const std::string& path,
+                                                  std::vector<std::string>* warnings) {
+    std::vector<LogFile> logs = find_logs(path);
+    if (logs.empty()) {
+        warnings->push_back(path +
+                            ": dirty (a write was not finished) and without a transaction log "
+                            "to replay; read as it is");
+        return nullptr;
+    }
+    std::vector<uint8_t> whole;
+    read_whole(path, MAX_READ_BYTES, &whole);
+    std::vector<std::string> applied;
+    for (const LogFile& log : logs) {
+        LogReplay replay = replay_log(log.bytes, MAX_READ_BYTES, &whole);
+        if (replay.outcome == LogOutcome::Applied) {
+            applied.push_back(log.name);
+        } else if (replay.outcome == LogOutcome::Malformed) {
+            warnings->push_back(path + ": its log " + log.name + " is not replayed (" +
+                                replay.problem + ")");
+        }
+    }
+    if (applied.empty()) {
+        warnings->push_back(path + ": dirty (a write was not finished) and no log holds what is "
+                                   "missing; read as it is");
+        return nullptr;
+    }
+    // The replayed copy lives in memory only; the files are never changed.
+    int fd = memory_file(whole);
+    hive_h* hive = nullptr;
+    if (fd >= 0) {
+        std::string name = "/proc/self/fd/" + std::to_string(fd);
+        hive = hivex_open(name.c_str(), 0);
+    }
+    if (hive == nullptr) {
+        if (fd >= 0) {
+            close(fd);
+        }
+        warnings->push_back(path + ": replayed from its logs, but the result is not a readable "
+                                   "hive; read as it is");
+        return nullptr;
+    }
+    size_t size = 0;
+    const uint8_t* bytes = map_file(fd, &size);
+    std::unique_ptr<HiveFile> file(
+        new HiveFile(hive, fd, bytes, size, inventory::HiveState::Replayed));
+    file->logs_ = applied;
+    return file;
+}
+
+HiveFile::HiveFile(hive_h* hive, int memory_file, const uint8_t* bytes, size_t size,
+                   inventory::HiveState state)
+    : hive_(hive), memory_file_(memory_file), bytes_(bytes), size_(bytes != nullptr ? size : 0),
+      state_(state) {}
 
 HiveFile::~HiveFile() {
     hivex_close(hive_);
@@ -170,28 +276,38 @@ const HiveFile::Listing& HiveFile::listing(size_t node) const {
         return known->second;
     }
     Listing& listing = listings_[node];
+    std::vector<size_t> offsets;
     errno = 0;
     Owned<hive_node_h> children(hivex_node_children(hive_, node));
-    if (!children) {
-        if (errno == ERANGE) {
-            listing.read = true;
-            listing.problems.push_back("more subkeys than libhivex reads; none listed");
+    if (children) {
+        for (hive_node_h* child = children.get(); *child != 0; ++child) {
+            offsets.push_back(*child);
         }
+    } else if (errno == ERANGE) {
+        // Past libhivex's limit the list is read from the key's cells; each subkey is still
+        // read by libhivex, which checks its cell.
+        listing.read = true;
+        if (bytes_ == nullptr || !key_subkey_offsets(bytes_, size_, node, &offsets)) {
+            listing.problems.push_back("more subkeys than libhivex reads, and their list "
+                                       "cannot be read from the hive; none listed");
+            return listing;
+        }
+    } else {
         return listing;
     }
     listing.read = true;
     std::string prefix = std::to_string(node) + "\\";
-    for (hive_node_h* child = children.get(); *child != 0; ++child) {
+    for (size_t child : offsets) {
         errno = 0;
-        Owned<char> name(hivex_node_name(hive_, *child));
+        Owned<char> name(hivex_node_name(hive_, child));
         std::string text =
-            name ? std::string(name.get()) : raw_name(*child, true, &listing.problems, "subkey");
+            name ? std::string(name.get()) : raw_name(child, true, &listing.problems, "subkey");
         if (!name && text.empty()) {
             continue;
         }
         // Two subkeys that fold alike: the first is the one found by name.
-        children_.emplace(prefix + inventory::fold_case(text), *child);
-        listing.children.push_back({std::move(text), *child});
+        children_.emplace(prefix + inventory::fold_case(text), child);
+        listing.children.push_back({std::move(text), child});
     }
     return listing;
 }

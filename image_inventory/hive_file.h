@@ -3,6 +3,7 @@
 // Keys are reached from their parent, whose subkeys are listed once and kept by name.
 #pragma once
 
+#include "inventory_records.h"
 #include "registry_view.h"
 
 #include <memory>
@@ -17,14 +18,19 @@ namespace image_inventory {
 
 class HiveFile {
 public:
-    // Opens path for reading. A hive that is dirty or damaged is opened as far as it goes,
-    // with lines naming it in *warnings; nullptr when nothing of it can be read. A damaged
-    // hive is salvaged in memory: its file is never changed.
+    // Opens path for reading. A dirty hive is brought up to date from the transaction logs
+    // beside it, in a copy in memory; one without logs that can be replayed, or a damaged
+    // one, is opened as far as it goes. Each gives lines naming it in *warnings; nullptr when
+    // nothing of it can be read. A damaged hive is salvaged in memory: no file is changed.
     static std::unique_ptr<HiveFile> open(const std::string& path,
                                           std::vector<std::string>* warnings);
     ~HiveFile();
     HiveFile(const HiveFile&) = delete;
     HiveFile& operator=(const HiveFile&) = delete;
+
+    // How it was read: clean, replayed from its logs (named in logs()), dirty or damaged.
+    inventory::HiveState state() const { return state_; }
+    const std::vector<std::string>& logs() const { return logs_; }
 
     // The subkeys and the values of the key at path below the root ("A\B"; "" is the root),
     // names matched without regard to case. What libhivex refuses is read from the hive's
@@ -48,7 +54,12 @@ private:
         std::vector<std::string> problems;
     };
 
-    HiveFile(hive_h* hive, int memory_file, const uint8_t* bytes, size_t size);
+    HiveFile(hive_h* hive, int memory_file, const uint8_t* bytes, size_t size,
+             inventory::HiveState state);
+    // The hive replayed from its logs; nullptr, with the reason in *warnings, when no log
+    // could be replayed.
+    static std::unique_ptr<HiveFile> open_replayed(const std::string& path,
+                                                   std::vector<std::string>* warnings);
     inventory::KeyStatus find(const std::string& path, size_t* node) const;
     // The subkeys of node, listed at the first question and kept.
     const Listing& listing(size_t node) const;
@@ -57,9 +68,11 @@ private:
                          const char* what) const;
 
     hive_h* hive_;
-    int memory_file_;      // the salvaged copy libhivex reads, or -1
+    int memory_file_;      // the salvaged or replayed copy libhivex reads, or -1
     const uint8_t* bytes_; // the hive's bytes, mapped read-only
     size_t size_;
+    inventory::HiveState state_;
+    std::vector<std::string> logs_;
     mutable std::unordered_map<size_t, Listing> listings_; // by node
     // Each listed subkey by its parent node and its folded name ("<node>\<name>").
     mutable std::unordered_map<std::string, size_t> children_;

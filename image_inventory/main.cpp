@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <ctime>
 #include <iostream>
 
 namespace {
@@ -26,6 +27,12 @@ const int EXIT_ALARM_INCOMPLETE = 4; // both 3 and 1: neither fact hides the oth
 bool is_folder(const std::string& path) {
     struct stat info;
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Now, as a FILETIME.
+uint64_t filetime_now() {
+    const uint64_t UNIX_EPOCH = 116444736000000000ull; // 1970-01-01 in 100 ns since 1601
+    return UNIX_EPOCH + static_cast<uint64_t>(std::time(nullptr)) * 10000000ull;
 }
 
 } // namespace
@@ -55,15 +62,21 @@ int main(int argc, char** argv) {
     std::vector<std::string> warnings;
     bool all_read = open_hives(line, files, &registry, &warnings);
     inventory::Inventory inventory = inventory::build_inventory(registry, files);
-    // Every warning, the hives' first, goes to standard error and into the JSON records.
+    inventory.host = registry.host_name();
+    inventory.collected = filetime_now();
+    inventory.hives = registry.hive_records();
+    // Every warning, the hives' first, goes to standard error, into the JSON records and into
+    // the summary's count.
     inventory.warnings.insert(inventory.warnings.begin(), warnings.begin(), warnings.end());
     for (const std::string& warning : inventory.warnings) {
         std::cerr << "quillet-image: " << warning << "\n";
     }
+    inventory::OutputOptions options;
+    options.min_severity = line.min_severity;
     ImageBanner banner = read_banner(registry, line.root.empty() ? line.software : line.root);
     std::string out = (line.json ? banner_json(banner) : banner_text(banner)) + "\n";
-    out += line.json ? inventory::inventory_json(inventory, "\n")
-                     : inventory::inventory_text(inventory, "\n");
+    out += line.json ? inventory::inventory_json(inventory, "\n", options)
+                     : inventory::inventory_text(inventory, "\n", options);
     std::fwrite(out.data(), 1, out.size(), stdout);
     bool complete = all_read && inventory.warnings.empty() && std::fflush(stdout) == 0;
     if (inventory::inventory_alarms(inventory)) {

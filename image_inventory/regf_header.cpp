@@ -71,11 +71,6 @@ std::vector<std::string> regf_state_warnings(const RegfState& state, const std::
         warnings.push_back(hive + ": no registry hive header");
         return warnings;
     }
-    if (state.dirty) {
-        warnings.push_back(hive +
-                           ": dirty (a write was not finished and its log was not replayed); "
-                           "read as it is");
-    }
     if (!state.checksum) {
         warnings.push_back(hive + ": the header checksum does not match");
     }

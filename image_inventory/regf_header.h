@@ -43,7 +43,8 @@ RegfState decode_regf_state(const uint8_t* bytes, size_t size);
 // can be opened. Empty when not even the base block and one bin are whole.
 std::vector<uint8_t> salvage_hive(const std::vector<uint8_t>& bytes);
 
-// The warnings that state deserves, each naming the hive ("...: dirty, ...").
+// The warnings a header deserves (no signature, a checksum that does not match), each naming
+// the hive; whether a dirty hive deserves one depends on its logs.
 std::vector<std::string> regf_state_warnings(const RegfState& state, const std::string& hive);
 
 } // namespace image_inventory

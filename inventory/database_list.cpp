@@ -4,6 +4,7 @@
 #include "database_list.h"
 
 #include "database_facts.h"
+#include "sha256.h"
 #include "windows_paths.h"
 
 #include <map>
@@ -70,6 +71,14 @@ void list_custom(const FileView& files, const std::string& folder, std::vector<C
     }
 }
 
+// The file's own facts, whatever it holds: what a database is judged on is pinned by them.
+void describe_file(const FileView& files, const std::vector<uint8_t>& bytes,
+                   DatabaseRecord* record) {
+    record->size = bytes.size();
+    record->sha256 = sha256_hex(bytes.data(), bytes.size());
+    record->times = files.file_times(record->path);
+}
+
 void read_record(const FileView& files, size_t target_limit, LayerTable* layers,
                  DatabaseRecord* record) {
     std::vector<uint8_t> bytes;
@@ -77,6 +86,7 @@ void read_record(const FileView& files, size_t target_limit, LayerTable* layers,
     if (record->file != FileStatus::Ok) {
         return;
     }
+    describe_file(files, bytes, record);
     record->signature = files.verify_signature(record->path);
     describe_database(bytes, target_limit, record);
     // A registered database's layers reach programs as the main ones' do.
@@ -100,6 +110,7 @@ std::vector<DatabaseRecord> list_databases(const FileView& files,
         record.main = true;
         record.file = main.status;
         if (main.status == FileStatus::Ok) {
+            describe_file(files, main.bytes, &record);
             record.signature = files.verify_signature(main.path);
             describe_database(main.bytes, target_limit, &record);
         }

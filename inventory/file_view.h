@@ -4,6 +4,7 @@
 #include "sdb_audit.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,12 @@ enum class FileStatus {
 };
 // A short English description ("missing", "outside the image", ...).
 const char* file_status_text(FileStatus status);
+
+// A file's times as FILETIMEs; absent where the source does not keep them.
+struct FileTimes {
+    std::optional<uint64_t> created;
+    std::optional<uint64_t> modified;
+};
 
 struct DirectoryEntry {
     std::string name; // UTF-8, as the file system spells it
@@ -45,6 +52,11 @@ public:
     virtual sdb::SignatureVerdict verify_signature(const std::string& path) const {
         (void)path;
         return sdb::SignatureVerdict();
+    }
+    // The file's times; a view that keeps none leaves them absent.
+    virtual FileTimes file_times(const std::string& path) const {
+        (void)path;
+        return {};
     }
 };
 

@@ -57,6 +57,7 @@ enum class Provenance {
     ClaimsMicrosoft,   // not a main database, yet its NAME says it is Microsoft's
     NotADatabase,      // the file is there but is not a readable database
 };
+const size_t PROVENANCE_COUNT = 8;
 // "verified-microsoft", "claims-microsoft" (ClaimedMain and ClaimsMicrosoft alike: the
 // anomalies tell them apart), "installed", "missing-file", "unregistered", "guid-mismatch",
 // "not-a-database".
@@ -78,6 +79,11 @@ struct DatabaseRecord {
     std::string path; // the Windows path of the file
     FileStatus file = FileStatus::Missing; // Ok when the file is there and was read
     bool main = false; // one of the main databases of AppPatch (AppPatch\AppPatch64)
+    // The file's size and SHA-256 (lower-case hex) when it was read; its times (FILETIMEs)
+    // where the view gives them.
+    std::optional<uint64_t> size;
+    std::string sha256;
+    FileTimes times;
     std::vector<size_t> registrations; // indexes into Inventory::registrations
     // What the file holds, when it opened as a database.
     bool readable = false;
@@ -128,7 +134,30 @@ struct AssistantRecord {
     uint32_t type = VALUE_NONE;
 };
 
+// How a hive was read, for the report; filled by the program that opened the hives.
+enum class HiveState {
+    Clean,    // its sequence numbers agree
+    Replayed, // dirty, and brought up to date from its transaction logs (a copy; never the file)
+    Dirty,    // dirty, and read as it is: no log could be replayed
+    Damaged,  // read as far as it goes
+};
+// "clean", "replayed", "dirty", "damaged".
+const char* hive_state_text(HiveState state);
+
+struct HiveRecord {
+    std::string role; // "software", "system" or "user"
+    std::string user; // a user hive's name (the SID where known); else empty
+    std::string path; // the file, as the program names it
+    HiveState state = HiveState::Clean;
+    std::vector<std::string> logs; // the logs replayed, by file name
+};
+
 struct Inventory {
+    // The computer the records are of (empty when unknown) and when they were collected (a
+    // FILETIME), set by the program; every JSON line carries both.
+    std::string host;
+    std::optional<uint64_t> collected;
+    std::vector<HiveRecord> hives;
     std::vector<Registration> registrations;
     std::vector<DatabaseRecord> databases;
     std::vector<StoredLayer> layers;

@@ -102,7 +102,8 @@ void write_finding(const sdb::AuditFinding& finding, Lines& lines) {
     lines.end_line();
 }
 
-void write_database(const Inventory& inventory, const DatabaseRecord& database, Lines& lines) {
+void write_database(const Inventory& inventory, const DatabaseRecord& database,
+                    const OutputOptions& options, Lines& lines) {
     lines << "Database " << (database.guid.empty() ? "(no GUID)" : database.guid) << ": "
           << provenance_text(database.provenance);
     lines.end_line();
@@ -136,6 +137,12 @@ void write_database(const Inventory& inventory, const DatabaseRecord& database, 
     if (!database.read_problem.empty()) {
         lines.field("Read", database.read_problem);
     }
+    if (database.size) {
+        lines << "  File: " << *database.size << " bytes, SHA-256 " << database.sha256;
+        lines.end_line();
+    }
+    lines.field("Created", date_text(database.times.created));
+    lines.field("Modified", date_text(database.times.modified));
     if (!database.readable) {
         return;
     }
@@ -151,8 +158,58 @@ void write_database(const Inventory& inventory, const DatabaseRecord& database, 
         lines.end_line();
     }
     for (const sdb::AuditFinding& finding : database.findings) {
-        write_finding(finding, lines);
+        if (finding.severity >= options.min_severity) {
+            write_finding(finding, lines);
+        }
     }
+}
+
+// A main database in its place, verified or not, is what every system has.
+bool main_in_place(const DatabaseRecord& database) {
+    return database.provenance == Provenance::VerifiedMicrosoft ||
+           database.provenance == Provenance::ClaimedMain;
+}
+
+// "Summary: 5 databases (claims-microsoft 1, installed 2, missing-file 2); findings: high 1,
+// medium 0, info 40 (40 below medium not listed); 2 with anomalies; 1 warning".
+void write_summary(const Inventory& inventory, const InventorySummary& summary,
+                   const OutputOptions& options, Lines& lines) {
+    lines << "Summary: " << summary.databases << " databases (";
+    bool first = true;
+    for (const auto& [word, count] : provenance_counts(summary)) {
+        if (count != 0) {
+            lines << (first ? "" : ", ") << word << " " << count;
+            first = false;
+        }
+    }
+    lines << "); findings: high " << summary.findings[2] << ", medium " << summary.findings[1]
+          << ", info " << summary.findings[0];
+    if (summary.hidden_findings != 0) {
+        lines << " (" << summary.hidden_findings << " below "
+              << sdb::audit_severity_text(options.min_severity) << " not listed)";
+    }
+    lines << "; " << summary.anomalies << " with anomalies; " << summary.warnings
+          << (summary.warnings == 1 ? " warning" : " warnings");
+    lines.end_line();
+    lines << "Host: " << (inventory.host.empty() ? "(unknown)" : inventory.host);
+    if (std::optional<std::string> collected = date_text(inventory.collected)) {
+        lines << ", collected " << *collected;
+    }
+    lines.end_line();
+}
+
+// "Hive (user S-1-5-18) C:\...\NTUSER.DAT: replayed from NTUSER.DAT.LOG1".
+void write_hive(const HiveRecord& hive, Lines& lines) {
+    lines << "Hive (" << hive.role;
+    if (!hive.user.empty()) {
+        lines << " " << hive.user;
+    }
+    lines << ") " << hive.path << ": " << hive_state_text(hive.state);
+    if (!hive.logs.empty()) {
+        lines << " from ";
+        joined(hive.logs, ", ", lines);
+    }
+    lines.end_line();
 }
 
 void write_layer(const StoredLayer& layer, Lines& lines) {
@@ -181,15 +238,27 @@ void write_layer(const StoredLayer& layer, Lines& lines) {
 
 } // namespace
 
-std::string inventory_text(const Inventory& inventory, const char* line_end) {
+std::string inventory_text(const Inventory& inventory, const char* line_end,
+                           const OutputOptions& options) {
     Lines lines(line_end);
     lines.text().reserve(512 * (inventory.registrations.size() + inventory.databases.size() +
                                 inventory.layers.size() + inventory.assistant.size()));
+    write_summary(inventory, summarize(inventory, options), options, lines);
+    for (const HiveRecord& hive : inventory.hives) {
+        write_hive(hive, lines);
+    }
+    // What needs a look comes before what every system has: the anomalies, then the other
+    // databases that are not Microsoft's; the main databases, with their info findings, last.
+    for (bool anomalous : {true, false}) {
+        for (const DatabaseRecord& database : inventory.databases) {
+            if (database.anomalies.empty() != anomalous &&
+                (anomalous || !main_in_place(database))) {
+                write_database(inventory, database, options, lines);
+            }
+        }
+    }
     for (const Registration& registration : inventory.registrations) {
         write_registration(registration, lines);
-    }
-    for (const DatabaseRecord& database : inventory.databases) {
-        write_database(inventory, database, lines);
     }
     for (const StoredLayer& layer : inventory.layers) {
         write_layer(layer, lines);
@@ -197,6 +266,11 @@ std::string inventory_text(const Inventory& inventory, const char* line_end) {
     for (const AssistantRecord& record : inventory.assistant) {
         lines << "Assistant (user " << record.user << ", " << record.list << ") " << record.program;
         lines.end_line();
+    }
+    for (const DatabaseRecord& database : inventory.databases) {
+        if (database.anomalies.empty() && main_in_place(database)) {
+            write_database(inventory, database, options, lines);
+        }
     }
     return std::move(lines.text());
 }

@@ -71,6 +71,20 @@ const char* provenance_text(Provenance provenance) {
     return "not-a-database";
 }
 
+const char* hive_state_text(HiveState state) {
+    switch (state) {
+    case HiveState::Clean:
+        return "clean";
+    case HiveState::Replayed:
+        return "replayed";
+    case HiveState::Dirty:
+        return "dirty";
+    case HiveState::Damaged:
+        break;
+    }
+    return "damaged";
+}
+
 bool is_anomaly(Provenance provenance) {
     return provenance != Provenance::VerifiedMicrosoft && provenance != Provenance::ClaimedMain &&
            provenance != Provenance::Installed;

@@ -184,3 +184,21 @@ sdb::SignatureVerdict Win32FileView::verify_signature(const std::string& path) c
     const RedirectionRevert redirection;
     return VerifyFileSignature(wide);
 }
+
+inventory::FileTimes Win32FileView::file_times(const std::string& path) const {
+    inventory::FileTimes times;
+    std::wstring wide;
+    if (CallPath(path, wide) != FileStatus::Ok) {
+        return times;
+    }
+    const RedirectionRevert redirection;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
+        const auto filetime = [](const FILETIME& time) {
+            return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+        };
+        times.created = filetime(data.ftCreationTime);
+        times.modified = filetime(data.ftLastWriteTime);
+    }
+    return times;
+}

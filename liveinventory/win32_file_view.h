@@ -26,6 +26,8 @@ public:
     inventory::FileStatus file_status(const std::string& path) const override;
     // Through VerifyFileSignature, for a path on a drive; not verified otherwise.
     sdb::SignatureVerdict verify_signature(const std::string& path) const override;
+    // Created and last written, as the file system keeps them.
+    inventory::FileTimes file_times(const std::string& path) const override;
 
     // Files larger than this are not read: no shim database comes near it, and a planted
     // giant file must not exhaust the tool's memory.

@@ -72,7 +72,15 @@ SweepRun RunHere(const CliOptions& options) {
 }
 
 CliOptions Options(bool all, bool asJson, std::vector<DWORD> processIds) {
-    CliOptions options = {false, false, asJson, all, false, false, false, std::vector<CliTarget>()};
+    CliOptions options = {false,
+                          false,
+                          asJson,
+                          all,
+                          false,
+                          false,
+                          false,
+                          std::vector<CliTarget>(),
+                          sdb::AuditSeverity::Info};
     for (DWORD processId : processIds) {
         const CliTarget target = {true, std::wstring(), processId};
         options.targets.push_back(target);

@@ -202,6 +202,79 @@ TEST_F(ImageTree, PathsOfAnyCaseAreFoundAsWindowsFindsThem) {
     EXPECT_EQ(result.assistant[1].type, 0x8900FF01u);
 }
 
+TEST_F(ImageTree, EveryProfilesHiveIsReadOnceNamedBySidWithTheHostOnEveryLine) {
+    auto user_hive = [&](const fs::path& path, const std::string& program) {
+        TestHive hive;
+        hive.key(std::string(USER_APPCOMPAT) + "\\Layers", {string_test_value(program, "X")});
+        fs::create_directories(path.parent_path());
+        hive.write(path);
+    };
+    fs::path windows = root / "wINDOWS";
+    user_hive(windows / "system32" / "config" / "systemprofile" / "NTUSER.DAT", "C:\\system.exe");
+    user_hive(windows / "ServiceProfiles" / "LocalService" / "ntuser.dat", "C:\\local.exe");
+    user_hive(root / "Profiles" / "frank" / "NTUSER.DAT", "C:\\frank.exe");
+    user_hive(root / "Documents and Settings" / "carol" / "NTUSER.DAT", "C:\\carol.exe");
+    // Alice's folder again, through a link: the same file, read once.
+    fs::create_symlink("../USERS/Alice", root / "Documents and Settings" / "alice");
+
+    const std::string list = "Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
+    auto profile = [&](const std::string& path) {
+        return std::vector<TestValue>{
+            {"ProfileImagePath", inventory::VALUE_EXPAND_STRING, utf16(path)}};
+    };
+    TestHive software;
+    software.key(list + "S-1-5-21-1-1-1-1001", profile("%SystemDrive%\\users\\ALICE"));
+    software.key(list + "S-1-5-21-1-1-1-1002", profile("C:\\Profiles\\frank"));
+    software.key(list + "S-1-5-18", profile("%systemroot%\\system32\\config\\systemprofile"));
+    software.key(list + "S-1-5-21-1-1-1-1003", profile("D:\\Users\\elsewhere"));
+    software.write(windows / "System32" / "CONFIG" / "software");
+    TestHive system;
+    system.key("Select", {{"Current", inventory::VALUE_DWORD, dword_bytes(2)}});
+    system.key("ControlSet001\\Control\\ComputerName\\ComputerName",
+               {string_test_value("ComputerName", "OLD-NAME")});
+    system.key("ControlSet002\\Control\\ComputerName\\ComputerName",
+               {string_test_value("ComputerName", "WS-IMAGE")});
+    system.write(windows / "System32" / "CONFIG" / "SYSTEM");
+
+    ProgramRun listed = run("--json " + root.string());
+    // The profile on another drive is named, and its hive left unread: the image's anomalies
+    // beside an incomplete read.
+    EXPECT_EQ(listed.exit_code, 4) << listed.err;
+    EXPECT_NE(listed.err.find("D:\\Users\\elsewhere\\NTUSER.DAT: outside the image"),
+              std::string::npos)
+        << listed.err;
+    std::istringstream lines(listed.out);
+    std::string line;
+    std::map<std::string, std::string> user_of_program;
+    std::vector<std::string> hive_users;
+    while (std::getline(lines, line)) {
+        json object = json::parse(line);
+        if (object["type"] == "banner") {
+            continue;
+        }
+        EXPECT_EQ(object["host"], "WS-IMAGE") << line;
+        EXPECT_TRUE(object["collected"].is_string()) << line;
+        if (object["type"] == "layer") {
+            EXPECT_TRUE(user_of_program.emplace(object["program"], object["user"]).second)
+                << "read twice: " << line;
+        } else if (object["type"] == "hive") {
+            hive_users.push_back(
+                object["role"].get<std::string>() + " " +
+                (object["user"].is_null() ? "" : object["user"].get<std::string>()));
+        }
+    }
+    EXPECT_EQ(user_of_program,
+              (std::map<std::string, std::string>{{"C:\\b.exe", "S-1-5-21-1-1-1-1001"},
+                                                  {"C:\\frank.exe", "S-1-5-21-1-1-1-1002"},
+                                                  {"C:\\system.exe", "S-1-5-18"},
+                                                  {"C:\\local.exe", "S-1-5-19"},
+                                                  {"C:\\carol.exe", "carol"}}));
+    // ProfileList in the hive's order, then the service profiles, then the other folders.
+    EXPECT_EQ(hive_users, (std::vector<std::string>{
+                              "software ", "system ", "user S-1-5-18", "user S-1-5-21-1-1-1-1001",
+                              "user S-1-5-21-1-1-1-1002", "user S-1-5-19", "user carol"}));
+}
+
 TEST_F(ImageTree, LinksAreNeverFollowedOutOfRoot) {
     image_inventory::CommandLine line;
     line.root = root.string();
@@ -421,16 +494,21 @@ TEST_F(ImageTree, ProgramStreamsExitCodesAndNoWrite) {
     while (std::getline(user_lines, line)) {
         user_objects.push_back(json::parse(line));
     }
-    // The banner, a layer, two assistant records and the warning.
-    ASSERT_EQ(user_objects.size(), 5u);
-    EXPECT_EQ(user_objects[4],
-              json({{"type", "warning"},
-                    {"text", (base / "absent.dat").string() +
-                                 ": cannot be opened (No such file or directory)"}}));
+    // The banner, the summary, the hive, a layer, two assistant records and the warning.
+    ASSERT_EQ(user_objects.size(), 7u);
+    EXPECT_EQ(user_objects[6]["type"], "warning");
+    EXPECT_EQ(user_objects[6]["text"],
+              (base / "absent.dat").string() + ": cannot be opened (No such file or directory)");
+    EXPECT_EQ(user_objects[6]["collected"], user_objects[1]["collected"]);
     EXPECT_EQ(user_objects[0]["image"], nullptr);
-    EXPECT_EQ(user_objects[1]["type"], "layer");
-    EXPECT_EQ(user_objects[1]["user"], user_hive.string());
-    EXPECT_EQ(user_objects[1]["program"], "C:\\b.exe");
+    EXPECT_EQ(user_objects[1]["type"], "inventorySummary");
+    EXPECT_EQ(user_objects[1]["warnings"], 1);
+    EXPECT_EQ(user_objects[1]["complete"], false);
+    EXPECT_EQ(user_objects[2]["type"], "hive");
+    EXPECT_EQ(user_objects[2]["state"], "clean");
+    EXPECT_EQ(user_objects[3]["type"], "layer");
+    EXPECT_EQ(user_objects[3]["user"], user_hive.string());
+    EXPECT_EQ(user_objects[3]["program"], "C:\\b.exe");
 
     EXPECT_EQ(snapshot(), before);
 }
@@ -525,8 +603,60 @@ TEST_F(ImageTree, KeysPastTheReadersLimitAndNamesItCannotConvertAreReadAndWarned
 
     ProgramRun run_json = run("--json " + root.string());
     EXPECT_EQ(run_json.exit_code, 4) << "an alarm beside an incomplete read";
-    EXPECT_NE(run_json.out.find("{\"type\":\"warning\",\"text\":\"" + std::string("HKLM")),
-              std::string::npos);
+    EXPECT_NE(run_json.out.find("{\"type\":\"warning\""), std::string::npos);
+    EXPECT_NE(run_json.out.find(",\"text\":\"" + std::string("HKLM")), std::string::npos);
+}
+
+// A key of more subkeys than libhivex lists (70,000) is read from its cells, through the "ri"
+// index of "lf" lists Windows writes for it: the profile that ProfileList alone names is read.
+// A ProfileList that cannot be read is a warning, not a profile quietly missed.
+TEST_F(ImageTree, KeysPastTheReadersLimitOfSubkeysAreReadAndProfileListIsNeverSkippedQuietly) {
+    TestHive frank;
+    frank.key(std::string(USER_APPCOMPAT) + "\\Layers",
+              {string_test_value("C:\\frank.exe", "WINXPSP3")});
+    fs::create_directories(root / "Profiles" / "frank");
+    frank.write(root / "Profiles" / "frank" / "NTUSER.DAT");
+    const std::string list = "Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+    TestHive software;
+    software.key(list + "\\S-1-5-21-1-1-1-1002",
+                 {{"ProfileImagePath", inventory::VALUE_EXPAND_STRING,
+                   utf16("%SystemDrive%\\Profiles\\frank")}});
+    software.key(list + "\\S-1-5-21-1-1-1-1003",
+                 {{"ProfileImagePath", inventory::VALUE_DWORD, dword_bytes(1)}});
+    fs::path hive = root / "wINDOWS" / "System32" / "CONFIG" / "software";
+    software.write(hive);
+    TestHive::pad_subkeys(hive.string(), list, 70001);
+
+    image_inventory::CommandLine line;
+    line.root = root.string();
+    std::vector<std::string> warnings;
+    bool all_read = false;
+    inventory::Inventory result = inventory_of(line, &warnings, &all_read);
+    bool frank_read = false;
+    for (const inventory::StoredLayer& layer : result.layers) {
+        frank_read =
+            frank_read || (layer.program == "C:\\frank.exe" && layer.user == "S-1-5-21-1-1-1-1002");
+    }
+    EXPECT_TRUE(frank_read);
+    EXPECT_EQ(warnings, (std::vector<std::string>{
+                            "HKLM\\SOFTWARE\\" + list +
+                            "\\S-1-5-21-1-1-1-1003: ProfileImagePath: a REG_DWORD where a "
+                            "string belongs"}));
+
+    // A list whose count the lists do not hold is not trusted: said, and nothing listed.
+    std::string bytes = read_text(hive);
+    // The index is the last cell written.
+    size_t index = bytes.rfind(std::string("ri", 2));
+    ASSERT_NE(index, std::string::npos);
+    bytes[index + 2] = 1; // one leaf list of 50,000 where 70,003 subkeys are counted
+    bytes[index + 3] = 0;
+    std::ofstream(hive, std::ios::binary | std::ios::trunc) << bytes;
+    warnings.clear();
+    result = inventory_of(line, &warnings, &all_read);
+    ASSERT_FALSE(warnings.empty());
+    EXPECT_EQ(warnings[0], "HKLM\\SOFTWARE\\" + list +
+                               ": more subkeys than libhivex reads, and their list cannot be "
+                               "read from the hive; none listed");
 }
 
 TEST_F(ImageTree, ACustomFolderThatIsAFileIsWarnedOf) {

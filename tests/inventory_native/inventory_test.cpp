@@ -243,16 +243,24 @@ TEST_F(InventoryAnomalies, EachDatabaseGetsItsWordAnomaliesAndFieldsInTextAndJso
     EXPECT_EQ(stray["registeredAt"], json::array());
     EXPECT_TRUE(has_line(text, "  Registered: nowhere"));
 
-    // An installed database that injects a DLL: its finding, in the text and the JSON.
-    const json& injector =
-        *object_of(objects, "database", "guid", "{99999999-0000-0000-0000-000000000008}");
-    ASSERT_EQ(injector["findings"].size(), 1u);
-    EXPECT_EQ(injector["findings"][0]["rule"], "inject-dll");
-    EXPECT_EQ(injector["findings"][0]["severity"], "high");
-    EXPECT_EQ(injector["findings"][0]["entry"]["kind"], "LAYER");
-    EXPECT_EQ(injector["findings"][0]["entry"]["name"], "EVIL");
+    // An installed database that injects a DLL: its finding, in the text and on a JSON line
+    // of its own right after the database's, which counts it.
+    const std::string injector_guid = "{99999999-0000-0000-0000-000000000008}";
+    const json& injector = *object_of(objects, "database", "guid", injector_guid);
+    EXPECT_EQ(injector["findingCounts"], json({{"info", 0}, {"medium", 0}, {"high", 1}}));
+    EXPECT_FALSE(injector.contains("findings"));
+    size_t injector_line = static_cast<size_t>(&injector - objects.data());
+    ASSERT_LT(injector_line + 1, objects.size());
+    const json* finding = &objects[injector_line + 1];
+    ASSERT_EQ((*finding)["type"], "finding");
+    EXPECT_EQ((*finding)["guid"], injector_guid);
+    EXPECT_EQ((*finding)["path"], injector["path"]);
+    EXPECT_EQ((*finding)["rule"], "inject-dll");
+    EXPECT_EQ((*finding)["severity"], "high");
+    EXPECT_EQ((*finding)["entry"]["kind"], "LAYER");
+    EXPECT_EQ((*finding)["entry"]["name"], "EVIL");
     EXPECT_TRUE(has_line(text, "  Finding: high inject-dll in LAYER EVIL: " +
-                                   injector["findings"][0]["summary"].get<std::string>()));
+                                   (*finding)["summary"].get<std::string>()));
     EXPECT_TRUE(result.databases[1].findings.empty());
 
     const json& notadb =
@@ -356,11 +364,18 @@ TEST_F(InventoryAnomalies, AMainDatabaseIsTrustedForItsContentOrItsSignatureNotI
                                             : "signature not checked"),
                   std::string::npos)
             << record["reason"];
-        const json& inject = record["findings"].back();
-        EXPECT_EQ(inject["rule"], "inject-dll");
-        EXPECT_EQ(inject["basis"], c.signed_by_microsoft ? "verified-signature"
-                                   : c.alarm             ? "rule"
-                                                         : "microsoft-content");
+        // The database's findings follow it on lines of their own.
+        const json* inject = nullptr;
+        for (const json& object : objects) {
+            if (object["type"] == "finding" && object["guid"] == SYSMAIN_ID) {
+                inject = &object;
+            }
+        }
+        ASSERT_NE(inject, nullptr) << c.what;
+        EXPECT_EQ((*inject)["rule"], "inject-dll");
+        EXPECT_EQ((*inject)["basis"], c.signed_by_microsoft ? "verified-signature"
+                                      : c.alarm             ? "rule"
+                                                            : "microsoft-content");
         EXPECT_EQ(result.databases[1].provenance, inventory::Provenance::Installed);
     }
 }
@@ -523,15 +538,15 @@ TEST(InventoryOutput, HostileNamesStayOneLineAndJsonStaysAscii) {
         EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos);
     }
     EXPECT_FALSE(has_line(text, "Database {forged}: microsoft"));
-    ASSERT_FALSE(text.empty());
-    EXPECT_NE(text[0].find(") C:\\x \"q\" \xf0\x9f\x98\x80.exe??Database {forged}: microsoft: "
+    ASSERT_GE(text.size(), 3u); // the summary, the host, the layer
+    EXPECT_NE(text[2].find(") C:\\x \"q\" \xf0\x9f\x98\x80.exe??Database {forged}: microsoft: "
                            "RUNASADMIN"),
               std::string::npos)
-        << text[0];
+        << text[2];
     std::vector<json> objects = json_objects(result);
-    ASSERT_EQ(objects.size(), 1u);
-    EXPECT_EQ(objects[0]["program"], program);
-    EXPECT_EQ(objects[0]["user"], "b\xc3\xa9r\xef\xbf\xbd");
+    ASSERT_EQ(objects.size(), 2u);
+    EXPECT_EQ(objects[1]["program"], program);
+    EXPECT_EQ(objects[1]["user"], "b\xc3\xa9r\xef\xbf\xbd");
 }
 
 // A GUID or a file name written in another case is the same database, as Windows reads them.

@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <unistd.h>
@@ -221,6 +222,47 @@ void TestHive::pad_values(const std::string& hive_path, const std::string& path,
     size_t cell = append_cell(bytes, data);
     put32(bytes, node + 4 + NK_VALUE_LIST - 4, static_cast<uint32_t>(list.size()));
     put32(bytes, node + 4 + NK_VALUE_LIST, static_cast<uint32_t>(cell - REGF_BASE_BLOCK));
+    write_bytes(hive_path, bytes);
+}
+
+void TestHive::pad_subkeys(const std::string& hive_path, const std::string& path, size_t count) {
+    hive_h* hive = hivex_open(hive_path.c_str(), 0);
+    if (hive == nullptr) {
+        throw std::runtime_error("libhivex cannot open " + hive_path);
+    }
+    hive_node_h node = node_at(hive, path);
+    hive_node_h* children = hivex_node_children(hive, node);
+    if (children == nullptr || children[0] == 0) {
+        throw std::runtime_error("no subkeys to pad at " + path);
+    }
+    std::vector<uint32_t> entries(count, static_cast<uint32_t>(children[0] - REGF_BASE_BLOCK));
+    for (hive_node_h* child = children; *child != 0; ++child) {
+        entries.push_back(static_cast<uint32_t>(*child - REGF_BASE_BLOCK));
+    }
+    std::free(children);
+    hivex_close(hive);
+    std::vector<uint8_t> bytes = read_bytes(hive_path);
+    const size_t LEAF = 50000; // an "lf" list counts in 16 bits
+    std::vector<uint32_t> leaves;
+    for (size_t first = 0; first < entries.size(); first += LEAF) {
+        size_t n = std::min(LEAF, entries.size() - first);
+        std::vector<uint8_t> data(4 + 8 * n);
+        std::memcpy(&data[0], "lf", 2);
+        put16(data, 2, static_cast<uint16_t>(n));
+        for (size_t i = 0; i < n; ++i) {
+            put32(data, 4 + 8 * i, entries[first + i]);
+        }
+        leaves.push_back(static_cast<uint32_t>(append_cell(bytes, data) - REGF_BASE_BLOCK));
+    }
+    std::vector<uint8_t> index(4 + 4 * leaves.size());
+    std::memcpy(&index[0], "ri", 2);
+    put16(index, 2, static_cast<uint16_t>(leaves.size()));
+    for (size_t i = 0; i < leaves.size(); ++i) {
+        put32(index, 4 + 4 * i, leaves[i]);
+    }
+    size_t cell = append_cell(bytes, index);
+    put32(bytes, node + 4 + NK_SUBKEY_COUNT, static_cast<uint32_t>(entries.size()));
+    put32(bytes, node + 4 + NK_SUBKEY_LIST, static_cast<uint32_t>(cell - REGF_BASE_BLOCK));
     write_bytes(hive_path, bytes);
 }
 

@@ -42,6 +42,9 @@ public:
     // key's first value again, listed before its own: a key past a reader's limit of values
     // without a hive of that size to write. The new list goes into a bin added at the end.
     static void pad_values(const std::string& hive_path, const std::string& path, size_t count);
+    // Pads the key at path with count more subkeys, each its first subkey again, listed before
+    // its own in "lf" lists under one "ri" index, as Windows lists a key of many subkeys.
+    static void pad_subkeys(const std::string& hive_path, const std::string& path, size_t count);
     // Lists under the key at path, in one new list, every subkey of the keys at sources: a key
     // of many subkeys without libhivex's writer, which copies a key's list for each subkey it
     // adds, growing the hive with the square of their number.

@@ -79,6 +79,7 @@ struct Runs {
     CliRun text;
     CliRun json;
     CliRun layersOnly;
+    CliRun highOnly; // --min-severity high
 };
 
 class CliInventory : public ::testing::Test {
@@ -111,8 +112,9 @@ protected:
                      StringData(L"~ WinXPSp3 NoSuchLayer"));
         system.Value(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, layers, MachineProgram, REG_SZ,
                      StringData(L"RunAsAdmin"));
-        runs_ = new Runs{RunCli(L"--databases --layers"), RunCli(L"--json --databases --layers"),
-                         RunCli(L"--json --layers")};
+        runs_ =
+            new Runs{RunCli(L"--databases --layers"), RunCli(L"--json --databases --layers"),
+                     RunCli(L"--json --layers"), RunCli(L"--json --databases --min-severity high")};
     }
     static void TearDownTestSuite() {
         delete runs_;
@@ -250,9 +252,42 @@ TEST_F(CliInventory, EachDatabaseGetsItsProvenanceWithEveryFieldInJson) {
     EXPECT_EQ(1, inject["counts"]["exe"]);
     EXPECT_EQ(json::array({"victim.exe"}), inject["targets"]);
     EXPECT_EQ(1, inject["targetCount"]);
-    ASSERT_EQ(1u, inject["findings"].size()) << inject.dump();
-    EXPECT_EQ("inject-dll", inject["findings"][0]["rule"]);
-    EXPECT_EQ("victim.exe", inject["findings"][0]["entry"]["exe"]);
+    EXPECT_EQ(1, inject["findingCounts"]["high"]) << inject.dump();
+    const json finding = Find(objects, "finding", "guid", InjectGuid);
+    ASSERT_TRUE(finding.is_object()) << runs_->json.rawOutput;
+    EXPECT_EQ("inject-dll", finding["rule"]);
+    EXPECT_EQ("victim.exe", finding["entry"]["exe"]);
+    EXPECT_EQ(inject["path"], finding["path"]);
+
+    // The file's own facts, and on every line the computer and the time of collection.
+    EXPECT_EQ(64u, inject["sha256"].get<std::string>().size());
+    EXPECT_LT(0, inject["size"].get<int>());
+    EXPECT_TRUE(inject["modified"].is_string()) << inject.dump();
+    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    ASSERT_TRUE(GetComputerNameW(computer, &size));
+    for (size_t i = 1; i < objects.size(); ++i) {
+        EXPECT_EQ(Utf8(std::wstring(computer, size)), objects[i]["host"]) << objects[i].dump();
+        EXPECT_TRUE(objects[i]["collected"].is_string()) << objects[i].dump();
+    }
+    ASSERT_LT(1u, objects.size());
+    EXPECT_EQ("inventorySummary", objects[1]["type"]);
+    EXPECT_LE(1, objects[1]["provenance"]["missing-file"].get<int>());
+}
+
+TEST_F(CliInventory, FindingsBelowTheMinimumSeverityAreCountedNotListed) {
+    const std::vector<json> objects = Objects(runs_->highOnly);
+    ASSERT_LT(1u, objects.size());
+    const json& summary = objects[1];
+    EXPECT_EQ("inventorySummary", summary["type"]);
+    EXPECT_EQ("high", summary["minSeverity"]);
+    EXPECT_LT(0, summary["hiddenFindings"].get<int>()) << "the main database's info findings";
+    for (const json& object : objects) {
+        if (object["type"] == "finding") {
+            EXPECT_EQ("high", object["severity"]) << object.dump();
+        }
+    }
+    EXPECT_TRUE(Find(objects, "finding", "guid", InjectGuid).is_object());
 }
 
 TEST_F(CliInventory, RegistrationsCarryTheirValuesAndTheProblemsOfBadOnes) {
@@ -313,6 +348,10 @@ TEST_F(CliInventory, TextShowsTheSameFactsAsJson) {
 
     EXPECT_FALSE(Block(text, L"Database " + Wide(ClaimsGuid) + L": claims-microsoft").empty());
     EXPECT_FALSE(Block(text, L"Database " + Wide(MainGuid) + L": claims-microsoft").empty());
+    // The summary first, and the main database after what needs a look.
+    EXPECT_NE(std::wstring::npos, text.find(L"\r\nSummary: ")) << text;
+    EXPECT_LT(text.find(L"Database " + Wide(MissingGuid) + L": missing-file"),
+              text.find(L"Database " + Wide(MainGuid) + L": claims-microsoft"));
 
     const std::vector<std::wstring> inject =
         Block(text, L"Database " + Wide(InjectGuid) + L": installed");
