@@ -326,5 +326,5 @@ int RunImageScan(const ImageScanOptions& options, std::ostream& out, std::ostrea
                 << (scan.searched[number]->impersonates ? ", impersonates-microsoft" : "")
                 << "): " << matched[number] << " programs matched\n";
     }
-    return warnings == 0 ? 0 : 1;
+    return warnings == 0 && image->all_read ? 0 : 1;
 }
