@@ -50,10 +50,10 @@ struct Scan {
     std::vector<const ToolDatabase*> searched; // every database, numbered for the summary
 };
 
-// What one thread keeps between files: its view of the image and its candidate lists.
+// What one thread keeps between files: its view of the image (made afresh for each batch,
+// so that what it keeps of the files it looked up stays bounded) and its candidate lists.
 struct Worker {
-    explicit Worker(const std::string& root) : world(root) {}
-    ImageMatchWorld world;
+    std::unique_ptr<ImageMatchWorld> world;
     std::vector<std::unordered_map<std::u16string, std::vector<sdb::ExeCandidate>>> candidates;
 };
 
@@ -97,7 +97,7 @@ std::vector<DatabaseVerdicts> Evaluate(const Scan& scan, Worker& worker,
         const std::vector<sdb::ExeCandidate>& found =
             Candidates(worker, number, *database, fileName, program.moduleName16);
         verdicts.push_back(
-            {database, EvaluateFound(*database->db, found, program, system, worker.world,
+            {database, EvaluateFound(*database->db, found, program, system, *worker.world,
                                      scan.options.explain ? CandidateDetail::Full
                                                           : CandidateDetail::SkipFirmFailures)});
     }
@@ -253,7 +253,7 @@ int RunImageScan(const ImageScanOptions& options, std::ostream& out, std::ostrea
 
     std::vector<std::unique_ptr<Worker>> workers;
     for (unsigned i = 0; i < jobs; ++i) {
-        workers.emplace_back(new Worker(settings.root));
+        workers.emplace_back(new Worker());
         workers.back()->candidates.resize(scan.searched.size());
     }
     std::size_t programs = 0, unreadable = 0, tooLarge = 0, matchedPrograms = 0;
@@ -262,6 +262,8 @@ int RunImageScan(const ImageScanOptions& options, std::ostream& out, std::ostrea
     for (std::size_t first = 0; first < files.size(); first += BatchSize) {
         std::size_t count = std::min(BatchSize, files.size() - first);
         results.assign(count, ItemResult());
+        for (std::unique_ptr<Worker>& worker : workers)
+            worker->world.reset(new ImageMatchWorld(settings.root));
         std::atomic<std::size_t> next(0);
         auto work = [&](Worker* worker) {
             for (std::size_t i = next++; i < count; i = next++)

@@ -305,6 +305,10 @@ TEST_F(ImageMatch, PathsNarrowTheWalkAndLinksOutAndUnreadableFilesAreWarnings) {
     WriteFile(locked, test_images::BuildPe({}));
     fs::permissions(locked, fs::perms::none);
     bool canLock = geteuid() != 0; // the superuser reads it anyway
+    // A program past the limit of 1 GiB, sparse: its head is looked at, the rest is not read.
+    fs::path huge = root / "Program Files" / "App" / "huge.exe";
+    WriteFile(huge, test_images::BuildPe({}));
+    fs::resize_file(huge, (std::uintmax_t(1) << 30) + 1);
 
     run = Run("--json \"C:\\Program Files\\App\"");
     EXPECT_EQ(run.status, 1);
@@ -319,9 +323,12 @@ TEST_F(ImageMatch, PathsNarrowTheWalkAndLinksOutAndUnreadableFilesAreWarnings) {
     ASSERT_FALSE(warnings.empty());
     EXPECT_EQ(warnings[0], "C:\\Program Files\\App\\escape.exe: a link out of the image; not "
                            "followed");
-    EXPECT_EQ(warnings.size(), canLock ? 2u : 1u);
+    ASSERT_EQ(warnings.size(), canLock ? 3u : 2u);
+    EXPECT_EQ(warnings[1], "C:\\Program Files\\App\\huge.exe: 1073741825 bytes, over the limit "
+                           "of 1073741824; not read");
+    EXPECT_EQ(lines.back()["tooLarge"], 1);
     if (canLock) {
-        EXPECT_EQ(warnings[1].rfind("C:\\Program Files\\App\\locked.exe: cannot be read", 0), 0u);
+        EXPECT_EQ(warnings[2].rfind("C:\\Program Files\\App\\locked.exe: cannot be read", 0), 0u);
         EXPECT_EQ(lines.back()["unreadable"], 1);
     }
     EXPECT_NE(run.err.find("escape.exe: a link out of the image"), std::string::npos);
