@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstring>
 #include <iomanip>
+#include <mutex>
 #include <sstream>
 #include <thread>
 #include <unordered_map>
@@ -251,6 +252,7 @@ int RunImageScan(const ImageScanOptions& options, std::ostream& out, std::ostrea
         Warn(out, err, options.json, warning);
     warnings += walkWarnings.size();
 
+    std::mutex registryLock;
     std::vector<std::unique_ptr<Worker>> workers;
     for (unsigned i = 0; i < jobs; ++i) {
         workers.emplace_back(new Worker());
@@ -263,7 +265,8 @@ int RunImageScan(const ImageScanOptions& options, std::ostream& out, std::ostrea
         std::size_t count = std::min(BatchSize, files.size() - first);
         results.assign(count, ItemResult());
         for (std::unique_ptr<Worker>& worker : workers)
-            worker->world.reset(new ImageMatchWorld(settings.root));
+            worker->world.reset(new ImageMatchWorld(settings.root, &image->registry, &registryLock,
+                                                    databases.system.is64Bit));
         std::atomic<std::size_t> next(0);
         auto work = [&](Worker* worker) {
             for (std::size_t i = next++; i < count; i = next++)

@@ -99,6 +99,36 @@ TestValue Text(const std::string& name, const std::string& text) {
     return {name, 1, utf16(text)};
 }
 
+// regtool.exe entries told apart by APP_NAME, each with one MATCHING_REG: a key with a value
+// in both registry views, a key in the native view alone, a missing key, a missing value,
+// and a value's data.
+void WriteRegistryExes(sdb::Writer& writer) {
+    struct Case {
+        const char16_t* app;
+        const char16_t* key;
+        const char16_t* value; // none when null
+        bool data;
+    };
+    const Case cases[] = {{u"BothViews", u"HKLM\\SOFTWARE\\Contoso\\App", u"Installed", false},
+                          {u"NativeViewOnly", u"HKLM\\SOFTWARE\\Fabrikam", nullptr, false},
+                          {u"KeyAbsent", u"HKLM\\SOFTWARE\\Absent", nullptr, false},
+                          {u"ValueAbsent", u"HKLM\\SOFTWARE\\Contoso\\App", u"Missing", false},
+                          {u"Data", u"HKLM\\SOFTWARE\\Contoso\\App", u"Installed", true},
+                          {u"OtherRoot", u"HKCU\\Software\\Contoso", nullptr, false}};
+    for (const Case& c : cases) {
+        WriteExe(writer, u"regtool.exe", [&](sdb::Writer& w) {
+            sdb::write_string(w, sdb::TAG_APP_NAME, c.app);
+            sdb::TAGID reg = sdb::begin_list(w, sdb::TAG_MATCHING_REG);
+            sdb::write_string(w, sdb::TAG_NAME, c.key);
+            if (c.value != nullptr)
+                sdb::write_string(w, sdb::TAG_REG_VALUE_NAME, c.value);
+            if (c.data)
+                sdb::write_dword(w, sdb::TAG_REG_VALUE_DATA_DWORD, 1);
+            sdb::end_list(w, reg);
+        });
+    }
+}
+
 // A 64-bit image: main databases for both machines, a third-party database with a `*` entry,
 // a database that claims Microsoft's name but injects a DLL from outside Windows, Alice's
 // stored layer for tool.exe, Bob without one, and three programs besides a text file that
@@ -141,6 +171,7 @@ struct ImageMatch : ::testing::Test {
                               sdb::write_string(w, sdb::TAG_NAME, u"ContosoFlag");
                               sdb::end_list(w, flag);
                           });
+                          WriteRegistryExes(w);
                       });
         WriteDatabase(apppatch / "Custom" / (std::string(IMPOSTOR) + ".sdb"),
                       u"Microsoft Windows Compatibility Update", IMPOSTOR, [](sdb::Writer& w) {
@@ -160,6 +191,9 @@ struct ImageMatch : ::testing::Test {
             software.key(std::string(APPCOMPAT) + "\\InstalledSDB\\" + guid,
                          {Text("DatabasePath",
                                "C:\\Windows\\AppPatch\\Custom\\" + std::string(guid) + ".sdb")});
+        for (const char* key : {"Contoso\\App", "Wow6432Node\\Contoso\\App"})
+            software.key(key, {{"Installed", 4, dword_bytes(1)}});
+        software.key("Fabrikam");
         fs::create_directories(root / "Windows" / "System32" / "config");
         fs::create_directories(root / "Windows" / "SysWOW64");
         software.write((root / "Windows" / "System32" / "config" / "SOFTWARE").string());
@@ -356,6 +390,24 @@ TEST_F(ImageMatch, DamagedAndMissingDatabasesAreWarnings) {
     EXPECT_NE(all.find(std::string(IMPOSTOR) + ".sdb: not searched"), std::string::npos) << all;
     EXPECT_NE(all.find(std::string(CONTOSO) + ".sdb: "), std::string::npos) << all;
     EXPECT_EQ(lines.back()["programsRead"], 3);
+}
+
+// MATCHING_REG is answered from the SOFTWARE hive: in both views of a 64-bit image alike, or
+// unknown where they differ; data, and roots other than HKLM\SOFTWARE, stay unknown.
+TEST_F(ImageMatch, RegistryConditionsAreAnsweredFromTheImagesHive) {
+    WriteFile(root / "Tools" / "regtool.exe", test_images::BuildPe({}));
+    ToolRun run = Run("--json --explain Tools");
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<nlohmann::json> lines = Lines(run.out);
+    ASSERT_EQ(lines.size(), 2u);
+    std::map<std::string, std::string> verdicts;
+    for (const nlohmann::json& entry : lines[0]["entries"])
+        verdicts[entry["appName"]] = entry["verdict"];
+    std::map<std::string, std::string> expected = {
+        {"Everything", "matched"},    {"BothViews", "matched-if"},    {"NativeViewOnly", "unknown"},
+        {"KeyAbsent", "not-matched"}, {"ValueAbsent", "not-matched"}, {"Data", "unknown"},
+        {"OtherRoot", "unknown"}};
+    EXPECT_EQ(verdicts, expected);
 }
 
 } // namespace
