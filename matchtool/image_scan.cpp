@@ -117,13 +117,19 @@ Kind ReadProgram(const WalkedFile& file, std::uint64_t sizeLimit, FileAttributes
     struct stat status;
     std::vector<std::uint8_t> head;
     ssize_t got = -1;
-    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
-        head.resize(static_cast<std::size_t>(
-            std::min<std::uint64_t>(HeadSize, static_cast<std::uint64_t>(status.st_size))));
-        got = pread(fd, head.data(), head.size(), 0);
+    bool regular = true;
+    if (fstat(fd, &status) == 0) {
+        // Replaced by a device or a FIFO since the walk: no program, and not to be read.
+        regular = S_ISREG(status.st_mode);
+        head.resize(regular ? static_cast<std::size_t>(std::min<std::uint64_t>(
+                                  HeadSize, static_cast<std::uint64_t>(status.st_size)))
+                            : 0);
+        got = regular ? pread(fd, head.data(), head.size(), 0) : 0;
     }
     int readError = errno;
     close(fd);
+    if (!regular)
+        return Kind::NotProgram;
     if (got < 0) {
         *warning = file.windows + ": cannot be read: " + std::strerror(readError);
         return Kind::Unreadable;
