@@ -25,6 +25,7 @@ const char* const IMPOSTOR = "{00000022-0000-0000-0000-000000000000}";
 const char* const TOOL = "C:\\Program Files\\App\\tool.exe";
 const char* const TOOL64 = "C:\\Program Files\\App64\\tool64.exe";
 const char* const PROGRAM_BIN = "C:\\data\\prog.bin";
+const char* const PROGRAM_NE = "C:\\data\\old16.dat";
 
 struct ToolRun {
     int status;
@@ -211,6 +212,7 @@ struct ImageMatch : ::testing::Test {
         wide.pe32Plus = true;
         WriteFile(root / "Program Files" / "App64" / "tool64.exe", test_images::BuildPe(wide));
         WriteFile(root / "data" / "prog.bin", test_images::BuildPe({}));
+        WriteFile(root / "data" / "old16.dat", test_images::BuildNe("OLDAPP", "Old app"));
         WriteFile(root / "Program Files" / "App" / "readme.exe", {'t', 'e', 'x', 't'});
     }
     void TearDown() override { fs::remove_all(work); }
@@ -242,9 +244,10 @@ TEST_F(ImageMatch, EachProgramMeetsItsMachinesMainDatabaseTheCustomOnesAndItsUse
     ToolRun run = Run("--json");
     ASSERT_EQ(run.status, 0) << run.err << run.out;
     std::vector<nlohmann::json> lines = Lines(run.out);
-    std::string tool(TOOL), tool64(TOOL64), bin(PROGRAM_BIN);
+    std::string tool(TOOL), tool64(TOOL64), bin(PROGRAM_BIN), ne(PROGRAM_NE);
     std::map<std::string, std::vector<std::string>> expected = {
         {bin + "|", {"Everything"}},
+        {ne + "|", {"Everything"}},
         {tool + "|", {"Main32", "Everything", "Impostor"}},
         {tool + "|alice", {"Main32", "Everything", "Impostor"}},
         {tool64 + "|", {"Main64", "Everything"}}};
@@ -253,7 +256,10 @@ TEST_F(ImageMatch, EachProgramMeetsItsMachinesMainDatabaseTheCustomOnesAndItsUse
     for (const nlohmann::json& line : lines) {
         if (line["type"] != "file")
             continue;
-        EXPECT_EQ(line["machine"], line["path"] == tool64 ? 0x8664 : 0x14C) << line;
+        EXPECT_EQ(line["machine"], line["path"] == tool64 ? 0x8664
+                                   : line["path"] == ne   ? 0
+                                                          : 0x14C)
+            << line;
         const nlohmann::json& main = line["entries"][0];
         if (line["path"] == tool) {
             EXPECT_EQ(main["database"], "C:\\Windows\\AppPatch\\sysmain.sdb");
@@ -277,7 +283,7 @@ TEST_F(ImageMatch, EachProgramMeetsItsMachinesMainDatabaseTheCustomOnesAndItsUse
     }
     const nlohmann::json& summary = lines.back();
     ASSERT_EQ(summary["type"], "summary");
-    EXPECT_EQ(summary["programsRead"], 3);
+    EXPECT_EQ(summary["programsRead"], 4);
     EXPECT_EQ(summary["unreadable"], 0);
     EXPECT_EQ(summary["warnings"], 0);
     EXPECT_GE(summary["filesSeen"], 6); // the programs, the text file, hives and databases
@@ -286,7 +292,7 @@ TEST_F(ImageMatch, EachProgramMeetsItsMachinesMainDatabaseTheCustomOnesAndItsUse
         matched[database["database"]] = database["programs"];
     EXPECT_EQ(matched["C:\\Windows\\AppPatch\\sysmain.sdb"], 1);
     EXPECT_EQ(matched["C:\\Windows\\AppPatch\\AppPatch64\\sysmain.sdb"], 1);
-    EXPECT_EQ(matched["C:\\Windows\\AppPatch\\Custom\\" + std::string(CONTOSO) + ".sdb"], 3);
+    EXPECT_EQ(matched["C:\\Windows\\AppPatch\\Custom\\" + std::string(CONTOSO) + ".sdb"], 4);
 
     // One thread gives the same report.
     ToolRun single = Run("--json --jobs 1");
@@ -298,9 +304,10 @@ TEST_F(ImageMatch, EachProgramMeetsItsMachinesMainDatabaseTheCustomOnesAndItsUse
 TEST_F(ImageMatch, ThirdPartyKeepsTheImpostorAndStoredLayersButNotMicrosoftsOwn) {
     ToolRun run = Run("--json --third-party");
     ASSERT_EQ(run.status, 0) << run.err;
-    std::string tool(TOOL), tool64(TOOL64), bin(PROGRAM_BIN);
+    std::string tool(TOOL), tool64(TOOL64), bin(PROGRAM_BIN), ne(PROGRAM_NE);
     std::map<std::string, std::vector<std::string>> expected = {
         {bin + "|", {"Everything"}},
+        {ne + "|", {"Everything"}},
         {tool + "|", {"Everything", "Impostor"}},
         {tool + "|alice", {"Everything", "Impostor"}},
         {tool64 + "|", {"Everything"}}};
@@ -374,8 +381,9 @@ TEST_F(ImageMatch, PathsNarrowTheWalkAndLinksOutAndUnreadableFilesAreWarnings) {
     EXPECT_EQ(Run("--jobs 0").status, 2);
 }
 
-// A damaged registered database and a missing one are warnings; the rest is still matched.
-TEST_F(ImageMatch, DamagedAndMissingDatabasesAreWarnings) {
+// A damaged registered database, a missing one and a SOFTWARE hive that is no hive are
+// warnings; the programs are still read and matched against what remains.
+TEST_F(ImageMatch, DamagedDatabasesAndHivesAreWarnings) {
     fs::path custom = root / "Windows" / "AppPatch" / "Custom" / (std::string(CONTOSO) + ".sdb");
     fs::resize_file(custom, fs::file_size(custom) - 8);
     fs::remove(root / "Windows" / "AppPatch" / "Custom" / (std::string(IMPOSTOR) + ".sdb"));
@@ -389,7 +397,15 @@ TEST_F(ImageMatch, DamagedAndMissingDatabasesAreWarnings) {
     }
     EXPECT_NE(all.find(std::string(IMPOSTOR) + ".sdb: not searched"), std::string::npos) << all;
     EXPECT_NE(all.find(std::string(CONTOSO) + ".sdb: "), std::string::npos) << all;
-    EXPECT_EQ(lines.back()["programsRead"], 3);
+    EXPECT_EQ(lines.back()["programsRead"], 4);
+
+    // A SOFTWARE hive that is no hive: warned, the programs still matched against the files.
+    std::ofstream(root / "Windows" / "System32" / "config" / "SOFTWARE", std::ios::trunc)
+        << "not a hive";
+    run = Run("--json");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("SOFTWARE"), std::string::npos) << run.err;
+    EXPECT_EQ(Lines(run.out).back()["programsRead"], 4);
 }
 
 // MATCHING_REG is answered from the SOFTWARE hive: in both views of a 64-bit image alike, or
