@@ -5,7 +5,8 @@
 // names (entries' names, pattern-like names, others, DLLs), versions and companies, in
 // folders up to eleven deep, in two halves of 50,000. The program is run whole (JSON to
 // /dev/null), best of three, on one half and then on both: files per second, and the cost
-// ratio of 100,000 to 50,000 files. The image is built once under $TMPDIR (or /tmp) and kept.
+// ratio of 100,000 to 50,000 files. The image is built once in the temporary folder ($TMPDIR) and
+// kept.
 #include "generated_database.h"
 #include "test_hive.h"
 #include "test_images.h"
@@ -123,8 +124,7 @@ std::string FileName(int i) {
 }
 
 fs::path BuildImage() {
-    const char* tmp = std::getenv("TMPDIR");
-    fs::path root = fs::path(tmp != nullptr ? tmp : "/tmp") / "quillet-imagematch-bench";
+    fs::path root = fs::temp_directory_path() / "quillet-imagematch-bench";
     if (fs::exists(root / "complete"))
         return root;
     fs::remove_all(root);
