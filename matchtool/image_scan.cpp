@@ -215,10 +215,13 @@ ItemResult MatchFile(const Scan& scan, Worker& worker, const WalkedFile& file) {
 
 void Warn(std::ostream& out, std::ostream& err, bool json, const std::string& warning) {
     err << "quillet-match: warning: " << warning << '\n';
+    // In the report too, so that a report kept in a file still says what it lacks.
     if (json)
         out << nlohmann::json({{"type", "warning"}, {"message", warning}})
                    .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
             << '\n';
+    else
+        out << "Warning: " << warning << '\n';
 }
 
 } // namespace

@@ -373,6 +373,11 @@ TEST_F(ImageMatch, PathsNarrowTheWalkAndLinksOutAndUnreadableFilesAreWarnings) {
         EXPECT_EQ(lines.back()["unreadable"], 1);
     }
     EXPECT_NE(run.err.find("escape.exe: a link out of the image"), std::string::npos);
+    run = Run("\"C:\\Program Files\\App\"");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("Warning: C:\\Program Files\\App\\escape.exe: a link out of the image"),
+              std::string::npos)
+        << run.out;
 
     // An image path that is not there is a warning too; usage errors are 2.
     EXPECT_EQ(Run("absent").status, 1);
