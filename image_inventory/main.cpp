@@ -2,11 +2,7 @@
 //
 // Shim databases, registrations and stored layers; it only reads.
 #include "command_line.h"
-#include "image_banner.h"
-#include "image_files.h"
-#include "image_hives.h"
-#include "image_registry.h"
-#include "inventory.h"
+#include "image_reading.h"
 #include "inventory_output.h"
 #include "version.h"
 
@@ -57,28 +53,22 @@ int main(int argc, char** argv) {
         std::cerr << "quillet-image: " << line.root << ": not a folder\n";
         return EXIT_UNREADABLE;
     }
-    ImageFiles files(line.root);
-    ImageRegistry registry;
-    std::vector<std::string> warnings;
-    bool all_read = open_hives(line, files, &registry, &warnings);
-    inventory::Inventory inventory = inventory::build_inventory(registry, files);
-    inventory.host = registry.host_name();
+    std::unique_ptr<ImageReading> image = read_image(line);
+    inventory::Inventory& inventory = image->inventory;
     inventory.collected = filetime_now();
-    inventory.hives = registry.hive_records();
     // Every warning, the hives' first, goes to standard error, into the JSON records and into
     // the summary's count.
-    inventory.warnings.insert(inventory.warnings.begin(), warnings.begin(), warnings.end());
     for (const std::string& warning : inventory.warnings) {
         std::cerr << "quillet-image: " << warning << "\n";
     }
     inventory::OutputOptions options;
     options.min_severity = line.min_severity;
-    ImageBanner banner = read_banner(registry, line.root.empty() ? line.software : line.root);
+    const ImageBanner& banner = image->banner;
     std::string out = (line.json ? banner_json(banner) : banner_text(banner)) + "\n";
     out += line.json ? inventory::inventory_json(inventory, "\n", options)
                      : inventory::inventory_text(inventory, "\n", options);
     std::fwrite(out.data(), 1, out.size(), stdout);
-    bool complete = all_read && inventory.warnings.empty() && std::fflush(stdout) == 0;
+    bool complete = image->all_read && inventory.warnings.empty() && std::fflush(stdout) == 0;
     if (inventory::inventory_alarms(inventory)) {
         return complete ? EXIT_ALARM : EXIT_ALARM_INCOMPLETE;
     }

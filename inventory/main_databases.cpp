@@ -22,6 +22,11 @@ std::string apppatch64_folder(const FileView& files) {
 
 } // namespace
 
+std::string system_database_path(const FileView& files, bool for_64bit) {
+    return join_path(for_64bit ? apppatch64_folder(files) : apppatch_folder(files),
+                     MAIN_DATABASE_FILES[0]);
+}
+
 std::string custom_folder(const FileView& files) {
     return join_path(apppatch_folder(files), "Custom");
 }

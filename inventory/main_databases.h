@@ -20,6 +20,10 @@ struct MainFile {
 // out; one that cannot be read is kept with its status).
 std::vector<MainFile> read_main_databases(const FileView& files);
 
+// The system database programs are matched against: AppPatch\sysmain.sdb for 32-bit ones,
+// AppPatch\AppPatch64\sysmain.sdb for 64-bit ones.
+std::string system_database_path(const FileView& files, bool for_64bit);
+
 // The two folders of custom databases: AppPatch\Custom and AppPatch\Custom\Custom64.
 std::string custom_folder(const FileView& files);
 std::string custom64_folder(const FileView& files);

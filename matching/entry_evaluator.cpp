@@ -749,19 +749,18 @@ EntryResult EvaluateEntry(const sdb::Database& db, sdb::TAGID exe, sdb::ExeSourc
     return Evaluate(Evaluation{db, program, system, world, fileName}, exe, source);
 }
 
-std::vector<EntryResult> EvaluateCandidates(const sdb::ExeIndex& index, const ProgramFacts& program,
-                                            const SystemFacts& system, MatchWorld& world,
-                                            CandidateDetail detail) {
-    std::vector<sdb::ExeCandidate> candidates;
+std::vector<EntryResult> EvaluateFound(const sdb::Database& db,
+                                       const std::vector<sdb::ExeCandidate>& candidates,
+                                       const ProgramFacts& program, const SystemFacts& system,
+                                       MatchWorld& world, CandidateDetail detail) {
     std::u16string fileName = FileNameOfPath(program.path);
-    index.find(fileName.c_str(), program.moduleName16.c_str(), &candidates);
-    Evaluation e = {index.database(), program, system, world, fileName};
+    Evaluation e = {db, program, system, world, fileName};
     std::vector<EntryResult> results;
     results.reserve(candidates.size());
     for (const sdb::ExeCandidate& candidate : candidates) {
         if (detail == CandidateDetail::SkipFirmFailures && FailsFirmlyOnProgram(e, candidate.exe)) {
             EntryResult entry;
-            entry.db = &index.database();
+            entry.db = &db;
             entry.exe = candidate.exe;
             entry.source = candidate.source;
             entry.verdict = EntryVerdict::NotMatched;
@@ -771,4 +770,13 @@ std::vector<EntryResult> EvaluateCandidates(const sdb::ExeIndex& index, const Pr
         }
     }
     return results;
+}
+
+std::vector<EntryResult> EvaluateCandidates(const sdb::ExeIndex& index, const ProgramFacts& program,
+                                            const SystemFacts& system, MatchWorld& world,
+                                            CandidateDetail detail) {
+    std::vector<sdb::ExeCandidate> candidates;
+    std::u16string fileName = FileNameOfPath(program.path);
+    index.find(fileName.c_str(), program.moduleName16.c_str(), &candidates);
+    return EvaluateFound(index.database(), candidates, program, system, world, detail);
 }

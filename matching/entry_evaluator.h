@@ -68,6 +68,13 @@ std::vector<EntryResult> EvaluateCandidates(const sdb::ExeIndex& index, const Pr
                                             const SystemFacts& system, MatchWorld& world,
                                             CandidateDetail detail = CandidateDetail::Full);
 
+// The same for candidates the caller found (and may have kept for other files of that name).
+std::vector<EntryResult> EvaluateFound(const sdb::Database& db,
+                                       const std::vector<sdb::ExeCandidate>& candidates,
+                                       const ProgramFacts& program, const SystemFacts& system,
+                                       MatchWorld& world,
+                                       CandidateDetail detail = CandidateDetail::Full);
+
 // True for the verdicts an engine that must say yes or no counts as a match: Matched and
 // MatchedIf; Unknown and NotMatched are no match.
 inline bool CountsAsMatch(EntryVerdict verdict) {

@@ -1,11 +1,15 @@
 // quillet-match: the verdicts of shim database entries for files on disk.
 #include "file_facts.h"
+#include "image_scan.h"
 #include "match_report.h"
 #include "native_world.h"
 
 #include "sdb_text.h"
 #include "version.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -14,7 +18,9 @@
 namespace {
 
 const char Usage[] = "usage: quillet-match [--json] [--explain] [--windows ROOT] --database DB\n"
-                     "                     [--database DB]... FILE...\n";
+                     "                     [--database DB]... FILE...\n"
+                     "       quillet-match --image ROOT [--json] [--explain] [--third-party]\n"
+                     "                     [--jobs N] [PATH...]\n";
 
 const char Help[] =
     "Says which EXE entries of the databases apply to each FILE, and how sure that is:\n"
@@ -22,16 +28,29 @@ const char Help[] =
     "be computed here) or not-matched. Conditions on the target Windows (its build, its\n"
     "registry) are unknown; its folders too unless --windows gives one.\n"
     "\n"
+    "With --image, every PE and NE file below ROOT, a mounted Windows volume (or below each\n"
+    "PATH inside it), is matched against what the image applies: the main database of the\n"
+    "program's machine, the registered custom databases and the layers stored for its path,\n"
+    "per machine and per user (a report per user whose layers add to it), the target\n"
+    "Windows read from its SOFTWARE hive. Only programs with something to show are\n"
+    "reported; a summary follows. Links are never followed.\n"
+    "\n"
     "  --database DB  a shim database to search (repeatable, at least one)\n"
     "  --windows ROOT a mounted Windows volume (its drive C:): %windir% and the other\n"
     "                 folder variables take their default values below it\n"
+    "  --image ROOT   an offline Windows image (its drive C:) to walk and match\n"
+    "  --third-party  with --image: only third-party and impersonating databases' entries,\n"
+    "                 and stored layers (Microsoft's own main databases are left out)\n"
+    "  --jobs N       with --image: N threads read and match (default: one per core)\n"
     "  --json         one JSON object per file (docs/match-json.md)\n"
     "  --explain      every condition, and the not-matched candidates too\n"
     "  --help         this text\n"
     "  --version      the program's version\n"
     "\n"
     "Exit status: 0 every file and database was read, 1 one could not be read or a\n"
-    "database is damaged (still reported), 2 usage error.\n";
+    "database is damaged (still reported; with --image: any warning, such as an unreadable\n"
+    "file, a program over the size limit, a link out of ROOT, a damaged database or hive),\n"
+    "2 usage error.\n";
 
 int UsageError(const char* why) {
     std::cerr << "quillet-match: " << why << '\n' << Usage;
@@ -41,8 +60,9 @@ int UsageError(const char* why) {
 } // namespace
 
 int main(int argc, char** argv) {
-    bool json = false, explain = false, options = true;
-    std::string windowsRoot;
+    bool json = false, explain = false, options = true, thirdParty = false;
+    std::string windowsRoot, imageRoot;
+    unsigned jobs = 0;
     std::vector<std::string> databasePaths, files;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
@@ -66,12 +86,42 @@ int main(int argc, char** argv) {
             if (++i == argc)
                 return UsageError("--windows needs a folder");
             windowsRoot = argv[i];
+        } else if (options && std::strcmp(arg, "--image") == 0) {
+            if (++i == argc)
+                return UsageError("--image needs a folder");
+            imageRoot = argv[i];
+        } else if (options && std::strcmp(arg, "--third-party") == 0) {
+            thirdParty = true;
+        } else if (options && std::strcmp(arg, "--jobs") == 0) {
+            char* end = nullptr;
+            if (++i == argc ||
+                (jobs = static_cast<unsigned>(std::strtoul(argv[i], &end, 10))) == 0 ||
+                *end != '\0' || jobs > 256)
+                return UsageError("--jobs needs a number from 1 to 256");
         } else if (options && std::strncmp(arg, "--", 2) == 0) {
             return UsageError("unknown option");
         } else {
             files.push_back(arg);
         }
     }
+    if (!imageRoot.empty()) {
+        if (!databasePaths.empty() || !windowsRoot.empty())
+            return UsageError("--image takes neither --database nor --windows");
+        std::error_code error;
+        if (!std::filesystem::is_directory(imageRoot, error))
+            return UsageError("--image is no folder");
+        ImageScanOptions scan;
+        scan.root = imageRoot;
+        scan.paths = files;
+        scan.json = json;
+        scan.explain = explain;
+        scan.thirdParty = thirdParty;
+        scan.jobs = jobs;
+        scan.progress = isatty(STDERR_FILENO) != 0;
+        return RunImageScan(scan, std::cout, std::cerr);
+    }
+    if (thirdParty || jobs != 0)
+        return UsageError("--third-party and --jobs go with --image");
     if (databasePaths.empty())
         return UsageError("no --database given");
     if (files.empty())
@@ -109,12 +159,7 @@ int main(int argc, char** argv) {
         // The default folders of an installation on C:; its build stays unknown.
         system.known = true;
         system.is64Bit = !world.NativePath(u"C:\\Windows\\SysWOW64").empty();
-        system.variables[u"WINDIR"] = u"C:\\Windows";
-        system.variables[u"SYSTEMROOT"] = u"C:\\Windows";
-        system.variables[u"SYSTEMDRIVE"] = u"C:";
-        system.variables[u"PROGRAMFILES"] = u"C:\\Program Files";
-        if (system.is64Bit)
-            system.variables[u"PROGRAMFILES(X86)"] = u"C:\\Program Files (x86)";
+        SetDefaultFolders(system);
     }
     for (const std::string& path : files) {
         FileReport report;

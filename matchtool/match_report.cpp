@@ -1,6 +1,8 @@
 // Writes quillet-match's verdicts as text lines or JSON.
 #include "match_report.h"
 
+#include "entry_fixes.h"
+
 #include "sdb_guid.h"
 #include "sdb_text.h"
 
@@ -123,21 +125,147 @@ nlohmann::json ConditionJson(const ConditionResult& condition) {
     return json;
 }
 
+std::string NameList(const std::vector<std::u16string>& names) {
+    std::string text;
+    for (const std::u16string& name : names)
+        text += (text.empty() ? "" : ", ") + sdb::to_utf8(name);
+    return text;
+}
+
+nlohmann::json NamesJson(const std::vector<std::u16string>& names) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const std::u16string& name : names)
+        list.push_back(sdb::to_utf8(name));
+    return list;
+}
+
+std::string DatabaseLabel(const ToolDatabase& database) {
+    if (!database.inImage)
+        return database.path;
+    return database.path + ", " + database.provenance +
+           (database.impersonates ? ", impersonates-microsoft" : "");
+}
+
+void WriteFixes(std::ostream& out, const sdb::Database& db, const EntryResult& entry) {
+    EntryFixes fixes = ReadEntryFixes(db, entry.exe);
+    const std::pair<const char*, const std::vector<std::u16string>*> lists[] = {
+        {"layers", &fixes.layers},
+        {"shims", &fixes.shims},
+        {"flags", &fixes.flags},
+        {"patches", &fixes.patches}};
+    for (const auto& list : lists) {
+        if (!list.second->empty())
+            out << "  " << list.first << ": " << NameList(*list.second) << '\n';
+    }
+    const EntryApphelp& apphelp = fixes.apphelp;
+    if (apphelp.present) {
+        out << "  apphelp: "
+            << (apphelp.hasSeverity ? BlockTypeName(apphelp.severity) : "no PROBLEMSEVERITY");
+        if (apphelp.hasHelpId)
+            out << ", message " << apphelp.helpId;
+        if (!apphelp.title.empty())
+            out << ": " << sdb::to_utf8(apphelp.title);
+        if (!apphelp.details.empty())
+            out << ": " << sdb::to_utf8(apphelp.details);
+        out << '\n';
+    }
+}
+
+nlohmann::json FixesJson(const sdb::Database& db, const EntryResult& entry) {
+    EntryFixes fixes = ReadEntryFixes(db, entry.exe);
+    nlohmann::json json = {{"layers", NamesJson(fixes.layers)},
+                           {"shims", NamesJson(fixes.shims)},
+                           {"flags", NamesJson(fixes.flags)},
+                           {"patches", NamesJson(fixes.patches)},
+                           {"apphelp", nullptr}};
+    const EntryApphelp& apphelp = fixes.apphelp;
+    if (apphelp.present) {
+        json["apphelp"] = {
+            {"problemSeverity",
+             apphelp.hasSeverity ? nlohmann::json(apphelp.severity) : nlohmann::json(nullptr)},
+            {"blockType", apphelp.hasSeverity ? nlohmann::json(BlockTypeName(apphelp.severity))
+                                              : nlohmann::json(nullptr)},
+            {"htmlHelpId",
+             apphelp.hasHelpId ? nlohmann::json(apphelp.helpId) : nlohmann::json(nullptr)},
+            {"title", sdb::to_utf8(apphelp.title)},
+            {"details", sdb::to_utf8(apphelp.details)},
+            {"linkUrl", sdb::to_utf8(apphelp.linkUrl)}};
+    }
+    return json;
+}
+
+const char* ScopeName(const inventory::StoredLayer& layer) {
+    switch (layer.hive) {
+    case inventory::Hive::Machine:
+        return "machine";
+    case inventory::Hive::Machine32:
+        return "machine-32";
+    case inventory::Hive::User:
+        break;
+    }
+    return "user";
+}
+
+void WriteStoredLayer(std::ostream& out, const inventory::StoredLayer& layer) {
+    out << "Stored layers (" << ScopeName(layer) << (layer.user.empty() ? "" : " " + layer.user)
+        << "): \"" << layer.value << "\"";
+    if (!layer.problem.empty())
+        out << " (" << layer.problem << ")";
+    out << '\n';
+    for (const inventory::LayerExpansion& expansion : layer.layers) {
+        out << "  " << expansion.name << ": ";
+        if (!expansion.found) {
+            out << "defined by no database read\n";
+            continue;
+        }
+        out << "[" << expansion.database << "]";
+        for (std::size_t i = 0; i < expansion.shims.size(); ++i)
+            out << (i == 0 ? " " : ", ") << expansion.shims[i];
+        out << '\n';
+    }
+}
+
+nlohmann::json StoredLayerJson(const inventory::StoredLayer& layer) {
+    nlohmann::json layers = nlohmann::json::array();
+    for (const inventory::LayerExpansion& expansion : layer.layers)
+        layers.push_back({{"name", expansion.name},
+                          {"found", expansion.found},
+                          {"database", expansion.found ? nlohmann::json(expansion.database)
+                                                       : nlohmann::json(nullptr)},
+                          {"main", expansion.main},
+                          {"shims", expansion.shims}});
+    return {{"scope", ScopeName(layer)},
+            {"user", layer.user.empty() ? nlohmann::json(nullptr) : nlohmann::json(layer.user)},
+            {"program", layer.program},
+            {"value", layer.value},
+            {"markers", layer.markers},
+            {"layers", layers},
+            {"problem",
+             layer.problem.empty() ? nlohmann::json(nullptr) : nlohmann::json(layer.problem)}};
+}
+
 } // namespace
 
 void WriteTextReport(std::ostream& out, const FileReport& report, bool explain) {
-    out << "File: " << report.path << (report.read ? "" : " (could not be read)") << '\n';
+    out << "File: " << report.path;
+    if (report.inImage)
+        out << " (machine " << Hex(report.machine, 4) << ")"
+            << (report.user.empty() ? "" : " for user " + report.user);
+    out << (report.read ? "" : " (could not be read)") << '\n';
     for (const DatabaseVerdicts& database : report.databases) {
         for (const EntryResult& entry : database.entries) {
             if (!Shown(entry, explain))
                 continue;
             out << "EXE: ("
                 << "0x" << std::hex << entry.exe << std::dec << ") " << sdb::to_utf8(entry.name)
-                << " [" << database.database->path << "]: " << EntryVerdictName(entry.verdict);
+                << " [" << DatabaseLabel(*database.database)
+                << "]: " << EntryVerdictName(entry.verdict);
             if (!entry.assumes.empty())
                 out << (entry.verdict == EntryVerdict::MatchedIf ? "; assumes " : "; decided by ")
                     << RuleList(entry.assumes);
             out << '\n';
+            if (entry.verdict != EntryVerdict::NotMatched)
+                WriteFixes(out, *database.database->db, entry);
             if (!explain)
                 continue;
             if (entry.hasMatchMode)
@@ -147,6 +275,20 @@ void WriteTextReport(std::ostream& out, const FileReport& report, bool explain) 
                 WriteCondition(out, condition, 1);
         }
     }
+    for (const inventory::StoredLayer* layer : report.layers)
+        WriteStoredLayer(out, *layer);
+}
+
+bool ReportShowsAnything(const FileReport& report, bool explain) {
+    if (!report.layers.empty())
+        return true;
+    for (const DatabaseVerdicts& database : report.databases) {
+        for (const EntryResult& entry : database.entries) {
+            if (Shown(entry, explain))
+                return true;
+        }
+    }
+    return false;
 }
 
 nlohmann::json JsonReport(const FileReport& report, bool explain) {
@@ -166,6 +308,12 @@ nlohmann::json JsonReport(const FileReport& report, bool explain) {
                                    {"foundBy", SourceName(entry.source)},
                                    {"verdict", EntryVerdictName(entry.verdict)},
                                    {"assumes", RulesJson(entry.assumes)}};
+            if (database.database->inImage) {
+                json["provenance"] = database.database->provenance;
+                json["impersonatesMicrosoft"] = database.database->impersonates;
+            }
+            if (entry.verdict != EntryVerdict::NotMatched)
+                json["fixes"] = FixesJson(*database.database->db, entry);
             if (entry.hasMatchMode)
                 json["matchMode"] = {{"value", entry.matchMode},
                                      {"evidence", EvidenceName(RuleEvidence(Rule::MatchMode))}};
@@ -178,5 +326,15 @@ nlohmann::json JsonReport(const FileReport& report, bool explain) {
             entries.push_back(json);
         }
     }
-    return {{"type", "file"}, {"path", report.path}, {"read", report.read}, {"entries", entries}};
+    nlohmann::json json = {
+        {"type", "file"}, {"path", report.path}, {"read", report.read}, {"entries", entries}};
+    if (report.inImage) {
+        json["machine"] = report.machine;
+        json["user"] = report.user.empty() ? nlohmann::json(nullptr) : nlohmann::json(report.user);
+        nlohmann::json layers = nlohmann::json::array();
+        for (const inventory::StoredLayer* layer : report.layers)
+            layers.push_back(StoredLayerJson(*layer));
+        json["layers"] = layers;
+    }
+    return json;
 }

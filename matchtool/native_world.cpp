@@ -11,6 +11,15 @@
 
 namespace fs = std::filesystem;
 
+void SetDefaultFolders(SystemFacts& system) {
+    system.variables[u"WINDIR"] = u"C:\\Windows";
+    system.variables[u"SYSTEMROOT"] = u"C:\\Windows";
+    system.variables[u"SYSTEMDRIVE"] = u"C:";
+    system.variables[u"PROGRAMFILES"] = u"C:\\Program Files";
+    if (system.is64Bit)
+        system.variables[u"PROGRAMFILES(X86)"] = u"C:\\Program Files (x86)";
+}
+
 std::string NativeMatchWorld::NativePath(const std::u16string& path) const {
     std::string text = sdb::to_utf8(path);
     if (!root_.empty() && text.size() >= 2 && (text[0] == 'C' || text[0] == 'c') && text[1] == ':')
@@ -51,16 +60,23 @@ std::string NativeMatchWorld::NativePath(const std::u16string& path) const {
     return walked.string();
 }
 
+FileState NativeMatchWorld::Locate(const std::u16string& path, std::string* native) const {
+    *native = NativePath(path);
+    return native->empty() ? FileState::Missing : FileState::Present;
+}
+
 FileState NativeMatchWorld::Attributes(const std::u16string& path,
                                        const FileAttributes** attributes) {
     auto found = files_.find(path);
     if (found == files_.end()) {
         Entry entry;
-        std::string native = NativePath(path);
+        std::string native;
         std::error_code error;
-        if (native.empty() || !fs::exists(native, error) || fs::is_directory(native, error)) {
+        entry.state = Locate(path, &native);
+        if (entry.state == FileState::Present &&
+            (!fs::exists(native, error) || fs::is_directory(native, error))) {
             entry.state = error ? FileState::Unreadable : FileState::Missing;
-        } else {
+        } else if (entry.state == FileState::Present) {
             entry.attributes.reset(new FileAttributes());
             ProgramImage image;
             entry.state = ReadFileFacts(native, *entry.attributes, image) ? FileState::Present
@@ -75,19 +91,21 @@ FileState NativeMatchWorld::Attributes(const std::u16string& path,
 }
 
 Knowledge NativeMatchWorld::FolderExists(const std::u16string& path) {
-    std::string native = NativePath(path);
+    std::string native;
+    FileState state = Locate(path, &native);
+    if (state != FileState::Present)
+        return state == FileState::Missing ? Knowledge::No : Knowledge::Unknown;
     std::error_code error;
-    if (native.empty())
-        return Knowledge::No;
     return fs::is_directory(native, error) ? Knowledge::Yes : Knowledge::No;
 }
 
 bool NativeMatchWorld::ListFolder(const std::u16string& path, std::vector<std::u16string>& names,
                                   std::vector<bool>& isFolder) {
-    std::string native = NativePath(path);
+    std::string native;
+    FileState state = Locate(path, &native);
+    if (state != FileState::Present)
+        return state == FileState::Missing; // no such folder: nothing in it
     std::error_code error;
-    if (native.empty())
-        return true; // no such folder: nothing in it
     for (fs::directory_iterator it(native, error), end; !error && it != end; it.increment(error)) {
         std::u16string name;
         if (!sdb::from_utf8(it->path().filename().string(), &name))

@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+// The folder variables of an installation of Windows on C: with their default values
+// (WINDIR, SYSTEMROOT, SYSTEMDRIVE, PROGRAMFILES, and PROGRAMFILES(X86) on 64-bit Windows).
+void SetDefaultFolders(SystemFacts& system);
+
 // Windows-style paths ('\\'-separated) are looked up on the native file system, each
 // component matched without case as Windows would when no exact name exists. Attributes
 // are read once per path and kept.
@@ -24,6 +28,11 @@ public:
 
     // The native path a Windows-style one stands for; empty when a component is missing.
     std::string NativePath(const std::u16string& path) const;
+
+protected:
+    // Where a Windows-style path lies natively: Present with *native set, Missing, or
+    // Unreadable when it cannot be looked at (its answers are then unknown).
+    virtual FileState Locate(const std::u16string& path, std::string* native) const;
 
 private:
     struct Entry {
