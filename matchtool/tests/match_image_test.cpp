@@ -1,4 +1,5 @@
 // quillet-match --image on small Windows images the tests build: hives, databases, programs.
+#include "tool_run.h"
 #include "test_database.h"
 #include "test_hive.h"
 #include "test_images.h"
@@ -13,7 +14,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -26,28 +26,6 @@ const char* const TOOL = "C:\\Program Files\\App\\tool.exe";
 const char* const TOOL64 = "C:\\Program Files\\App64\\tool64.exe";
 const char* const PROGRAM_BIN = "C:\\data\\prog.bin";
 const char* const PROGRAM_NE = "C:\\data\\old16.dat";
-
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-ToolRun RunTool(const std::string& arguments, const std::string& work) {
-    std::string command = std::string(QUILLET_MATCH) + " " + arguments + " >" + work +
-                          "/out.txt 2>" + work + "/err.txt";
-    int raw = std::system(command.c_str());
-    ToolRun run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    for (auto [name, text] :
-         {std::pair<const char*, std::string*>{"/out.txt", &run.out}, {"/err.txt", &run.err}}) {
-        std::ifstream in(work + name);
-        std::stringstream all;
-        all << in.rdbuf();
-        *text = all.str();
-    }
-    return run;
-}
 
 std::vector<nlohmann::json> Lines(const std::string& out) {
     std::vector<nlohmann::json> lines;

@@ -1,4 +1,5 @@
 // quillet-match on databases from the project's writer and files the test writes.
+#include "tool_run.h"
 #include "test_database.h"
 
 #include <nlohmann/json.hpp>
@@ -10,32 +11,9 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
-
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-ToolRun RunTool(const std::string& arguments, const std::string& work) {
-    std::string command = std::string(QUILLET_MATCH) + " " + arguments + " >" + work +
-                          "/out.txt 2>" + work + "/err.txt";
-    int raw = std::system(command.c_str());
-    ToolRun run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    for (auto [name, text] :
-         {std::pair<const char*, std::string*>{"/out.txt", &run.out}, {"/err.txt", &run.err}}) {
-        std::ifstream in(work + name);
-        std::stringstream all;
-        all << in.rdbuf();
-        *text = all.str();
-    }
-    return run;
-}
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
