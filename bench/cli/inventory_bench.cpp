@@ -146,9 +146,9 @@ void Run(double totals[3]) {
         const double start = Seconds();
         ReadOnce();
         const double read = Seconds();
-        ReportInventory(true, false, false);
+        ReportInventory(true, false, false, sdb::AuditSeverity::Info);
         const double text = Seconds();
-        ReportInventory(true, false, true);
+        ReportInventory(true, false, true, sdb::AuditSeverity::Info);
         totals[0] += read - start;
         totals[1] += text - read;
         totals[2] += Seconds() - text;
