@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <string>
 #include <utility>
 
 #include "../common/handle_holder.h"
@@ -108,6 +109,51 @@ std::wstring Wide(std::wstring_view name) {
     return std::wstring(name);
 }
 
+LONG LoadAppKey(const wchar_t* file, HKEY* key) {
+    return RegLoadAppKeyW(file, key, KEY_READ, REG_PROCESS_APPKEY, 0);
+}
+
+const wchar_t* const ProfileListKey =
+    L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+
+// A profile's folder: its ProfileImagePath with the environment expanded; empty when it has
+// none that is text of a sane length.
+std::wstring ProfileFolder(HKEY profile) {
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    if (RegQueryValueExW(profile, L"ProfileImagePath", NULL, &type, NULL, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ) || size < sizeof(wchar_t) || size > 65536) {
+        return std::wstring();
+    }
+    std::vector<wchar_t> stored(size / sizeof(wchar_t) + 1, L'\0');
+    if (RegQueryValueExW(profile, L"ProfileImagePath", NULL, &type,
+                         reinterpret_cast<BYTE*>(&stored[0]), &size) != ERROR_SUCCESS) {
+        return std::wstring();
+    }
+    stored.back() = L'\0';
+    const std::wstring text(&stored[0]);
+    const DWORD needed = ExpandEnvironmentStringsW(text.c_str(), NULL, 0);
+    if (type == REG_SZ || needed == 0) {
+        return text;
+    }
+    std::vector<wchar_t> expanded(needed);
+    const DWORD written = ExpandEnvironmentStringsW(text.c_str(), &expanded[0], needed);
+    return written == 0 || written > needed ? text : std::wstring(&expanded[0]);
+}
+
+bool NamedIn(const std::vector<std::wstring>& names, const std::wstring& name) {
+    for (const std::wstring& known : names) {
+        if (_wcsicmp(known.c_str(), name.c_str()) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string ErrorText(LONG error) {
+    return "error " + std::to_string(static_cast<unsigned long>(error));
+}
+
 } // namespace
 
 // The buffers that values are read into, grown as a value needs and kept for the next key:
@@ -162,6 +208,8 @@ bool ValueAt(HKEY key, DWORD index, Win32RegistryView::ValueBuffers& buffers, Re
 
 } // namespace
 
+UserHiveLoaderFn LoadUserHiveFile = LoadAppKey;
+
 Win32RegistryView::Win32RegistryView() : usersListed_(false), buffers_(new ValueBuffers) {}
 
 Win32RegistryView::~Win32RegistryView() = default;
@@ -174,6 +222,7 @@ void Win32RegistryView::ListUsers() const {
     const std::wstring self = CurrentUserSid();
     users_.push_back(UserHive{Utf8(self.empty() ? L"current user" : self), "HKEY_CURRENT_USER"});
     userKeys_.push_back(std::wstring());
+    hives_.emplace_back();
     std::vector<std::wstring> loaded;
     SubkeyNames(HKEY_USERS, loaded, Wide, NULL);
     for (const std::wstring& sid : loaded) {
@@ -184,8 +233,75 @@ void Win32RegistryView::ListUsers() const {
         if (RegOpenKeyExW(HKEY_USERS, sid.c_str(), 0, KEY_READ, hive.Receive()) == ERROR_SUCCESS) {
             users_.push_back(UserHive{Utf8(sid), Utf8(L"HKEY_USERS\\" + sid)});
             userKeys_.push_back(sid);
+            hives_.emplace_back();
         }
     }
+    LoadProfileHives(self, loaded);
+}
+
+// Users who are not logged on keep their layers in their profile's NTUSER.DAT alone.
+void Win32RegistryView::LoadProfileHives(const std::wstring& self,
+                                         const std::vector<std::wstring>& loaded) const {
+    RegistryKeyHolder list;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, ProfileListKey, 0, KEY_READ | KEY_WOW64_64KEY,
+                      list.Receive()) != ERROR_SUCCESS) {
+        return;
+    }
+    std::vector<std::wstring> sids;
+    SubkeyNames(list.Handle(), sids, Wide, NULL);
+    for (const std::wstring& sid : sids) {
+        if (_wcsicmp(sid.c_str(), self.c_str()) == 0 || NamedIn(loaded, sid)) {
+            continue;
+        }
+        RegistryKeyHolder profile;
+        std::wstring folder;
+        if (RegOpenKeyExW(list.Handle(), sid.c_str(), 0, KEY_READ, profile.Receive()) ==
+            ERROR_SUCCESS) {
+            folder = ProfileFolder(profile.Handle());
+        }
+        const std::wstring file = folder.empty() ? std::wstring() : folder + L"\\NTUSER.DAT";
+        ProfileHive hive;
+        if (file.empty()) {
+            hive.problem = "ProfileList gives this profile no folder";
+        } else if (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            // Never loaded then: loading a missing file would create it.
+            hive.problem = "its hive " + Utf8(file) + " cannot be found (" +
+                           ErrorText(static_cast<LONG>(GetLastError())) + ")";
+        } else {
+            hive.key.reset(new RegistryKeyHolder);
+            LONG error = LoadUserHiveFile(file.c_str(), hive.key->Receive());
+            DWORD subkeys = 0;
+            if (error == ERROR_SUCCESS) {
+                // A loader that gives a handle it cannot read through has not loaded it.
+                error = RegQueryInfoKeyW(hive.key->Handle(), NULL, NULL, NULL, &subkeys, NULL, NULL,
+                                         NULL, NULL, NULL, NULL, NULL);
+            }
+            if (error != ERROR_SUCCESS) {
+                hive.key.reset();
+                hive.problem =
+                    "its hive " + Utf8(file) + " could not be loaded (" + ErrorText(error) + ")";
+            }
+        }
+        hive.failed = !hive.key;
+        users_.push_back(
+            UserHive{Utf8(sid), file.empty() ? Utf8(L"ProfileList\\" + sid) : Utf8(file)});
+        userKeys_.push_back(sid);
+        hives_.push_back(std::move(hive));
+    }
+}
+
+// A key of a profile whose hive could not be loaded: unreadable, and the first one read says
+// why.
+bool Win32RegistryView::FailedHive(const KeyPath& key, std::vector<std::string>* problems) const {
+    if (key.hive != inventory::Hive::User || key.user >= hives_.size() ||
+        !hives_[key.user].failed) {
+        return false;
+    }
+    if (problems != NULL && !hives_[key.user].problem.empty()) {
+        problems->push_back(hives_[key.user].problem);
+    }
+    hives_[key.user].problem.clear();
+    return true;
 }
 
 std::vector<UserHive> Win32RegistryView::users() const {
@@ -215,6 +331,13 @@ KeyStatus Win32RegistryView::Open(const KeyPath& key, HKEY* opened) const {
         }
         root = userKeys_[key.user].empty() ? HKEY_CURRENT_USER : HKEY_USERS;
         path = userKeys_[key.user];
+        if (hives_[key.user].failed) {
+            return KeyStatus::Unreadable;
+        }
+        if (hives_[key.user].key) {
+            root = hives_[key.user].key->Handle();
+            path.clear();
+        }
         break;
     }
     std::string_view below = key.path;
@@ -243,6 +366,9 @@ KeyStatus Win32RegistryView::Open(const KeyPath& key, HKEY* opened) const {
 KeyStatus Win32RegistryView::subkeys(const KeyPath& key, std::vector<std::string>* names,
                                      std::vector<std::string>* problems) const {
     names->clear();
+    if (FailedHive(key, problems)) {
+        return KeyStatus::Unreadable;
+    }
     HKEY opened = NULL;
     const KeyStatus status = Open(key, &opened);
     if (status != KeyStatus::Present) {
@@ -257,6 +383,9 @@ KeyStatus Win32RegistryView::subkeys(const KeyPath& key, std::vector<std::string
 KeyStatus Win32RegistryView::values(const KeyPath& key, std::vector<RegistryValue>* values,
                                     std::vector<std::string>* problems) const {
     values->clear();
+    if (FailedHive(key, problems)) {
+        return KeyStatus::Unreadable;
+    }
     RegistryKeyHolder opened;
     const KeyStatus status = Open(key, opened.Receive());
     if (status != KeyStatus::Present) {

@@ -115,6 +115,99 @@ TEST(Win32RegistryView, AGiantValueComesWithoutItsDataAndTheRestOfTheKeyStillCom
     EXPECT_EQ(KeyStatus::Missing, view.values(KeyPath{Hive::User, 99, userPath}, &values));
 }
 
+const char* const UserLayersPath =
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers";
+
+// Stands in for the private load, which Wine does not do: the root of a key in the current
+// user's hive, as RegLoadAppKeyW gives the loaded hive's root.
+std::wstring LoadedFile;
+LONG LoadPlantedHive(const wchar_t* file, HKEY* key) {
+    LoadedFile = file;
+    return RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\QuilletProfileHive", 0, KEY_READ, key);
+}
+
+struct HiveLoader {
+    explicit HiveLoader(UserHiveLoaderFn loader) : saved(LoadUserHiveFile) {
+        LoadUserHiveFile = loader;
+    }
+    ~HiveLoader() { LoadUserHiveFile = saved; }
+    UserHiveLoaderFn saved;
+};
+
+size_t UserNamed(const std::vector<inventory::UserHive>& users, const std::string& name) {
+    size_t found = users.size();
+    for (size_t i = 0; i < users.size(); ++i) {
+        if (users[i].name == name) {
+            EXPECT_EQ(users.size(), found) << name << " is listed once";
+            found = i;
+        }
+    }
+    return found;
+}
+
+// A profile whose hive is not loaded is read from its NTUSER.DAT; one whose hive cannot be
+// loaded is listed, unreadable, and its first key read says why.
+TEST(Win32RegistryView, ProfilesWhoseHivesAreNotLoadedAreReadFromTheirFiles) {
+    const std::wstring profiles = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"QuilletProfile";
+    const PlantedFolder profileFolder(folder);
+    const PlantedFile hiveFile(folder + L"\\NTUSER.DAT", {'r', 'e', 'g', 'f'});
+    const PlantedValue away(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, profiles + L"S-1-5-21-7-7-7-1001",
+                            L"ProfileImagePath", REG_EXPAND_SZ,
+                            StringData(L"%TEMP%\\QuilletProfile"));
+    const PlantedValue gone(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, profiles + L"S-1-5-21-7-7-7-1002",
+                            L"ProfileImagePath", REG_SZ, StringData(L"C:\\NoSuchQuilletProfile"));
+    const PlantedValue layer(HKEY_CURRENT_USER, KEY_WOW64_64KEY,
+                             L"Software\\QuilletProfileHive\\" + WideFromUtf8(UserLayersPath),
+                             L"C:\\app.exe", REG_SZ, StringData(L"~ RUNASADMIN"));
+    ASSERT_TRUE(hiveFile.Written() && away.Written() && gone.Written() && layer.Written());
+    wchar_t expanded[MAX_PATH];
+    ASSERT_NE(0u,
+              ExpandEnvironmentStringsW(L"%TEMP%\\QuilletProfile\\NTUSER.DAT", expanded, MAX_PATH));
+
+    std::vector<RegistryValue> values;
+    std::vector<std::string> problems;
+    {
+        const HiveLoader loader(LoadPlantedHive);
+        const Win32RegistryView view;
+        const std::vector<inventory::UserHive> users = view.users();
+        const size_t loaded = UserNamed(users, "S-1-5-21-7-7-7-1001");
+        ASSERT_LT(loaded, users.size());
+        EXPECT_EQ(Utf8(expanded), users[loaded].source);
+        EXPECT_EQ(std::wstring(expanded), LoadedFile);
+        ASSERT_EQ(KeyStatus::Present,
+                  view.values(KeyPath{Hive::User, loaded, UserLayersPath}, &values, &problems));
+        ASSERT_NE(nullptr, Named(values, "C:\\app.exe"));
+        EXPECT_TRUE(problems.empty());
+
+        const size_t missing = UserNamed(users, "S-1-5-21-7-7-7-1002");
+        ASSERT_LT(missing, users.size());
+        EXPECT_EQ(KeyStatus::Unreadable,
+                  view.values(KeyPath{Hive::User, missing, UserLayersPath}, &values, &problems));
+        ASSERT_EQ(1u, problems.size());
+        EXPECT_NE(std::string::npos, problems[0].find("C:\\NoSuchQuilletProfile\\NTUSER.DAT"));
+        EXPECT_NE(std::string::npos, problems[0].find("cannot be found"));
+        problems.clear();
+        EXPECT_EQ(KeyStatus::Unreadable,
+                  view.subkeys(KeyPath{Hive::User, missing, ""}, &problems, &problems));
+        EXPECT_TRUE(problems.empty()) << "the reason is given once";
+        EXPECT_EQ(0u, UserNamed(users, users[0].name)) << "ProfileList names the current user too";
+    }
+    // The system's own loader: Wine's gives a handle that reads nothing, Windows refuses a file
+    // that is no hive; either way the profile is unreadable and says so.
+    const Win32RegistryView view;
+    const std::vector<inventory::UserHive> users = view.users();
+    const size_t refused = UserNamed(users, "S-1-5-21-7-7-7-1001");
+    ASSERT_LT(refused, users.size());
+    problems.clear();
+    EXPECT_EQ(KeyStatus::Unreadable,
+              view.values(KeyPath{Hive::User, refused, UserLayersPath}, &values, &problems));
+    ASSERT_EQ(1u, problems.size());
+    EXPECT_NE(std::string::npos, problems[0].find("could not be loaded"));
+}
+
 // The machine type of a PE image's file header.
 WORD MachineOf(const std::vector<uint8_t>& image) {
     LONG header = 0;
