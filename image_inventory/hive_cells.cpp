@@ -1,6 +1,8 @@
 // The cells of a hive file that quillet-image reads itself, where libhivex stops short.
 #include "hive_cells.h"
 
+#include "sdb_text.h"
+
 namespace image_inventory {
 
 namespace {
@@ -34,29 +36,11 @@ bool cell_data(const uint8_t* hive, size_t size, size_t offset, const uint8_t** 
     return true;
 }
 
-void append_utf8(uint32_t code, std::string* out) {
-    if (code < 0x80) {
-        out->push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-        out->push_back(static_cast<char>(0xC0 | (code >> 6)));
-        out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-        out->push_back(static_cast<char>(0xE0 | (code >> 12)));
-        out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-        out->push_back(static_cast<char>(0xF0 | (code >> 18)));
-        out->push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
-}
-
 std::string name_text(const uint8_t* bytes, size_t length, bool compressed) {
     std::string name;
     if (compressed) {
         for (size_t i = 0; i < length; ++i) {
-            append_utf8(bytes[i], &name); // Latin-1
+            sdb::append_utf8(bytes[i], &name); // Latin-1
         }
         return name;
     }
@@ -66,12 +50,12 @@ std::string name_text(const uint8_t* bytes, size_t length, bool compressed) {
         if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < length) {
             uint32_t low = load16(bytes + i + 2);
             if (low >= 0xDC00 && low < 0xE000) {
-                append_utf8(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), &name);
+                sdb::append_utf8(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), &name);
                 i += 2;
                 continue;
             }
         }
-        append_utf8(unit >= 0xD800 && unit < 0xE000 ? replacement : unit, &name);
+        sdb::append_utf8(unit >= 0xD800 && unit < 0xE000 ? replacement : unit, &name);
     }
     return name;
 }

@@ -2,6 +2,7 @@
 #include "windows_paths.h"
 
 #include "case_folding_table.h"
+#include "sdb_text.h"
 
 #include <algorithm>
 #include <iterator>
@@ -56,24 +57,6 @@ bool next_code_point(std::string_view text, size_t* at, uint32_t* code) {
     return true;
 }
 
-void append_utf8(uint32_t code, std::string* out) {
-    if (code < 0x80) {
-        out->push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-        out->push_back(static_cast<char>(0xC0 | (code >> 6)));
-        out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-        out->push_back(static_cast<char>(0xE0 | (code >> 12)));
-        out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-        out->push_back(static_cast<char>(0xF0 | (code >> 18)));
-        out->push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
-}
-
 // Most names are ASCII: those need neither the table nor a copy.
 bool is_ascii(std::string_view text) {
     return std::all_of(text.begin(), text.end(),
@@ -114,7 +97,7 @@ std::string fold_case(std::string_view text) {
         size_t start = at;
         uint32_t code = 0;
         if (next_code_point(text, &at, &code)) {
-            append_utf8(fold_code_point(code), &folded);
+            sdb::append_utf8(fold_code_point(code), &folded);
         } else {
             folded.append(text.substr(start, at - start));
         }
