@@ -31,22 +31,23 @@ private:
     int fd_;
 };
 
-struct Descriptor {
-    int fd;
-    ~Descriptor() {
-        if (fd >= 0)
-            close(fd);
-    }
-};
-
 } // namespace
+
+DescriptorHolder::~DescriptorHolder() {
+    if (fd >= 0)
+        close(fd);
+}
+
+bool ReadFileAttributesOfDescriptor(int fd, FileAttributes& attributes) {
+    struct stat status;
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        return false;
+    const DescriptorSource source(fd, static_cast<std::uint64_t>(status.st_size));
+    return ReadFileAttributesOf(source, attributes);
+}
 
 bool ReadFileAttributesAtPath(const std::string& path, FileAttributes& attributes) {
     // O_NONBLOCK: opening a FIFO must not wait for a writer.
-    const Descriptor file{open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
-    struct stat status;
-    if (file.fd < 0 || fstat(file.fd, &status) != 0 || !S_ISREG(status.st_mode))
-        return false;
-    const DescriptorSource source(file.fd, static_cast<std::uint64_t>(status.st_size));
-    return ReadFileAttributesOf(source, attributes);
+    const DescriptorHolder file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    return file.fd >= 0 && ReadFileAttributesOfDescriptor(file.fd, attributes);
 }

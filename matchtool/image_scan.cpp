@@ -108,9 +108,11 @@ std::vector<DatabaseVerdicts> Evaluate(const Scan& scan, Worker& worker,
 // Reads the file's headers and attributes; Program when it is a PE or NE file that was read.
 Kind ReadProgram(const WalkedFile& file, std::uint64_t sizeLimit, FileAttributes& attributes,
                  ProgramImage& image, std::string* warning) {
-    // O_NOFOLLOW: a link put in place since the walk is not followed either.
-    int fd = open(file.host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
-    if (fd < 0) {
+    // O_NOFOLLOW: a link put in place since the walk is not followed either; everything is
+    // read through this one descriptor, so that the file cannot be swapped in between.
+    const DescriptorHolder opened(
+        open(file.host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
+    if (opened.fd < 0) {
         *warning = file.windows + ": cannot be read: " + std::strerror(errno);
         return Kind::Unreadable;
     }
@@ -118,16 +120,15 @@ Kind ReadProgram(const WalkedFile& file, std::uint64_t sizeLimit, FileAttributes
     std::vector<std::uint8_t> head;
     ssize_t got = -1;
     bool regular = true;
-    if (fstat(fd, &status) == 0) {
+    if (fstat(opened.fd, &status) == 0) {
         // Replaced by a device or a FIFO since the walk: no program, and not to be read.
         regular = S_ISREG(status.st_mode);
         head.resize(regular ? static_cast<std::size_t>(std::min<std::uint64_t>(
                                   HeadSize, static_cast<std::uint64_t>(status.st_size)))
                             : 0);
-        got = regular ? pread(fd, head.data(), head.size(), 0) : 0;
+        got = regular ? pread(opened.fd, head.data(), head.size(), 0) : 0;
     }
     int readError = errno;
-    close(fd);
     if (!regular)
         return Kind::NotProgram;
     if (got < 0) {
@@ -142,7 +143,7 @@ Kind ReadProgram(const WalkedFile& file, std::uint64_t sizeLimit, FileAttributes
                    " bytes, over the limit of " + std::to_string(sizeLimit) + "; not read";
         return Kind::TooLarge;
     }
-    if (!ReadFileAttributesAtPath(file.host, attributes)) {
+    if (!ReadFileAttributesOfDescriptor(opened.fd, attributes)) {
         *warning = file.windows + ": cannot be read";
         return Kind::Unreadable;
     }
