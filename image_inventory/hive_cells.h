@@ -1,9 +1,8 @@
 // The cells of a hive file that quillet-image reads itself, where libhivex stops short.
 //
 // libhivex refuses a key of more values or subkeys than its limits, and a name that is not
-// valid UTF-16;
-// these read the same cells from the hive's bytes. Offsets are libhivex's handles: from the
-// start of the file to a cell's size field.
+// valid UTF-16; these read the same cells from the hive's bytes. Offsets are libhivex's
+// handles: from the start of the file to a cell's size field.
 #pragma once
 
 #include <cstddef>
